@@ -1,0 +1,167 @@
+#pragma once
+
+// The mail-store object model the rest of the program works with: an application, its
+// namespace of open data files, folders, items, attachments and recipients. It offers the
+// operations the archive needs and nothing of how a backend stores its data; the .pst
+// reader (store/pst) and the in-memory backend (store/memory) both implement it.
+//
+// Every operation may throw tvn::Failure with any number: a damaged item gives
+// err::kCorruptData, a refused data file err::kAccessRefused. Objects are shared
+// references, like the automation objects they stand for: holding one keeps what it
+// needs alive, and dropping the last reference releases it.
+//
+// Collections count from 1 in item(i), as the automation model does. A folder's items are
+// opened one at a time by position, so that walking a folder never holds more than the
+// item in hand.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/variant.h"
+
+namespace tvn::store {
+
+// Outlook's OlItemType numbers, as a folder's DefaultItemType gives them.
+enum class ItemType : std::int32_t {
+    Mail = 0,
+    Appointment = 1,
+    Contact = 2,
+    Task = 3,
+    Journal = 4,
+    Note = 5,
+    Post = 6,
+    DistributionList = 7,
+};
+
+// Outlook's OlAttachmentType numbers.
+enum class AttachmentType : std::int32_t {
+    ByValue = 1,
+    ByReference = 4,
+    EmbeddedItem = 5,
+    Ole = 6,
+};
+
+class Folder;
+class Item;
+
+class Recipient {
+public:
+    virtual ~Recipient() = default;
+    virtual std::string name() const = 0;
+    virtual std::string address() const = 0;
+    // MAPI recipient type: 1 To, 2 Cc, 3 Bcc (0 when the file gives none).
+    virtual std::int32_t type() const = 0;
+};
+
+class Recipients {
+public:
+    virtual ~Recipients() = default;
+    virtual std::int32_t count() const = 0;
+    // i counts from 1; out of range throws err::kSubscriptOutOfRange.
+    virtual std::shared_ptr<Recipient> item(std::int32_t i) const = 0;
+};
+
+class Attachment {
+public:
+    virtual ~Attachment() = default;
+    virtual std::string fileName() const = 0;
+    virtual std::string displayName() const = 0;
+    virtual AttachmentType type() const = 0;
+    // Writes the attachment's content to path, replacing a file of that name.
+    virtual void saveAsFile(const std::filesystem::path& path) const = 0;
+    // The message inside an embedded-item attachment; nullptr for any other type.
+    virtual std::shared_ptr<Item> embeddedItem() const = 0;
+};
+
+class Attachments {
+public:
+    virtual ~Attachments() = default;
+    virtual std::int32_t count() const = 0;
+    virtual std::shared_ptr<Attachment> item(std::int32_t i) const = 0;
+};
+
+class Item {
+public:
+    virtual ~Item() = default;
+    // A property by its object-model name ("Subject", "SentOn", "Body", "Start", ...).
+    // An absent property gives what Outlook gives; a name the backend does not know
+    // throws err::kNotFound; a value that cannot be read throws its own number.
+    virtual Variant get(std::string_view name) const = 0;
+    virtual std::string messageClass() const = 0;
+    virtual std::shared_ptr<Attachments> attachments() const = 0;
+    virtual std::shared_ptr<Recipients> recipients() const = 0;
+};
+
+class Items {
+public:
+    virtual ~Items() = default;
+    virtual std::int32_t count() const = 0;
+    // Opens the i-th item (from 1) in the folder's order. A damaged item throws for
+    // that item only; every other position stays readable.
+    virtual std::shared_ptr<Item> item(std::int32_t i) const = 0;
+};
+
+class Folders {
+public:
+    virtual ~Folders() = default;
+    virtual std::int32_t count() const = 0;
+    virtual std::shared_ptr<Folder> item(std::int32_t i) const = 0;
+    // The first folder whose name equals name exactly; throws err::kNotFound when none.
+    virtual std::shared_ptr<Folder> item(std::string_view name) const;
+};
+
+class Folder {
+public:
+    virtual ~Folder() = default;
+    virtual std::string name() const = 0;
+    virtual ItemType defaultItemType() const = 0;
+    virtual std::shared_ptr<Folders> folders() const = 0;
+    virtual std::shared_ptr<Items> items() const = 0;
+};
+
+// Shows the open data files' folder trees and lets the user pick one folder. The desktop
+// window supplies a dialog; a command line supplies a fixed answer.
+class FolderPicker {
+public:
+    virtual ~FolderPicker() = default;
+    // The picked folder, or nullptr when the user cancels.
+    virtual std::shared_ptr<Folder> pickFolder() = 0;
+};
+
+// Asks the user for the password of a protected data file.
+class PasswordPrompt {
+public:
+    virtual ~PasswordPrompt() = default;
+    // The password the user gave, or nothing when the user declined.
+    virtual std::optional<std::string> askPassword(const std::filesystem::path& file) = 0;
+};
+
+// The open data files, each seen through its top folder.
+class NameSpace {
+public:
+    virtual ~NameSpace() = default;
+    virtual std::shared_ptr<Folders> folders() const = 0;
+    virtual std::shared_ptr<Folder> pickFolder() = 0;
+};
+
+class Application {
+public:
+    virtual ~Application() = default;
+    // Only "MAPI" is known; any other name throws err::kInvalidProcedureCall.
+    virtual std::shared_ptr<NameSpace> getNamespace(std::string_view type) = 0;
+};
+
+// Calls f(i, folder) for each folder of a collection in order; i counts from 1.
+template <typename F> void forEachFolder(const Folders& folders, F&& f) {
+    const std::int32_t n = folders.count();
+    for (std::int32_t i = 1; i <= n; ++i) {
+        f(i, folders.item(i));
+    }
+}
+
+} // namespace tvn::store
