@@ -1,0 +1,31 @@
+#include "ui/password_dialog.h"
+
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QString>
+
+#include "archive/error_messages.h"
+
+namespace tvn::ui {
+
+QString PasswordDialog::promptText(const std::filesystem::path& file) {
+    return QStringLiteral("The data file %1 is protected by a password.\n\nPassword:")
+        .arg(QString::fromStdU16String(file.u16string()));
+}
+
+std::optional<std::string> PasswordDialog::askPassword(const std::filesystem::path& file) {
+    QInputDialog dialog(m_parent.data());
+    dialog.setObjectName(QStringLiteral("dlgPassword"));
+    dialog.setWindowTitle(
+        QString::fromUtf8(archive::kApplicationTitle.data(),
+                          static_cast<qsizetype>(archive::kApplicationTitle.size())));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setLabelText(promptText(file));
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.textValue().toStdString();
+}
+
+} // namespace tvn::ui
