@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "archive/text_files.h"
 
@@ -32,8 +33,8 @@ inline constexpr std::string_view kErrorLogName = "TVN Error Log.txt";
 
 // The four-line entry, lines joined by CR LF, without the final line end (the line-write
 // adds it).
-std::string formatLogEntry(std::int32_t number, std::string_view description,
-                           std::string_view info, std::string_view subject);
+std::string formatLogEntry(std::int32_t number, std::string_view description, std::string_view info,
+                           std::string_view subject);
 
 class ErrorReporter {
 public:
@@ -42,15 +43,15 @@ public:
     // The reporter of every trapped failure: 70 shows the two "Contacts.rtf" messages when
     // the failing file is a Contacts.rtf and is otherwise logged; 287 clears boolPermission;
     // 32755 is ignored; anything else sets boolError and writes one entry to the log.
-    void ErrorMessages(std::int32_t number, std::string_view description,
-                       std::string_view info, std::string_view subject,
-                       std::string_view failingPath = {});
+    void ErrorMessages(std::int32_t number, std::string_view description, std::string_view info,
+                       std::string_view subject, std::string_view failingPath = {});
     void ErrorMessages(const Failure& failure, std::string_view info, std::string_view subject) {
         ErrorMessages(failure.number(), failure.description(), info, subject, failure.path());
     }
 
     // The open error log (TextStream99); nullptr while none is open, when entries are
-    // dropped.
+    // dropped. Open it with Buffering::EveryLine so that each entry reaches the file at
+    // once. An entry the log cannot take (disk full) is dropped too.
     std::unique_ptr<TextStream>& log() { return m_log; }
 
     bool boolError = false;
@@ -67,9 +68,18 @@ public:
     ErrorTrap(ErrorReporter& reporter, std::string info, std::string subject = "N/A.")
         : m_reporter(reporter), m_info(std::move(info)), m_subject(std::move(subject)) {}
 
-    // Runs one step; a tvn::Failure (or any std::exception, as the unspecified failure)
-    // is reported and swallowed. Returns true when the step ran to its end.
+    // Runs one step; a tvn::Failure (or any other exception, as the unspecified failure
+    // err::kUnspecified with its what() text) is reported and swallowed. Returns true when
+    // the step ran to its end. A failure inside the reporter itself (a message box that
+    // throws) is not caught here: it goes to the caller's trap.
     bool step(const std::function<void()>& body);
+
+    // A step that assigns: target receives compute()'s value only when compute returns, so
+    // a failed step leaves the old value in place.
+    //   t.assign(strName, [&] { return item->name(); });
+    template <class T, class Compute> bool assign(T& target, Compute&& compute) {
+        return step([&] { target = std::forward<Compute>(compute)(); });
+    }
 
     // The subject of later reports (GetFolderInfo reports the folder being listed).
     void setSubject(std::string subject) { m_subject = std::move(subject); }
