@@ -5,12 +5,13 @@
 #include <QString>
 
 #include "archive/error_messages.h"
+#include "ui/qt_text.h"
 
 namespace tvn::ui {
 
 QString PasswordDialog::promptText(const std::filesystem::path& file) {
     return QStringLiteral("The data file %1 is protected by a password.\n\nPassword:")
-        .arg(QString::fromStdU16String(file.u16string()));
+        .arg(fromPath(file));
 }
 
 std::optional<std::string> PasswordDialog::askPassword(const std::filesystem::path& file) {

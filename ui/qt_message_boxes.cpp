@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "ui/qt_text.h"
+
 namespace tvn::ui {
 
 namespace {
@@ -17,10 +19,6 @@ QMessageBox::Icon toQtIcon(archive::MessageIcon icon) {
         break;
     }
     return QMessageBox::NoIcon;
-}
-
-QString toQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace

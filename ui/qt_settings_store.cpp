@@ -4,13 +4,11 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "ui/qt_text.h"
+
 namespace tvn::ui {
 
 namespace {
-
-QString toQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // "Section/Key". QSettings reads a '/' or '\' inside a key as a group separator; none of
 // the program's keys holds one, so they are passed on as they are.
@@ -29,8 +27,7 @@ QtSettingsStore::QtSettingsStore()
                                              toQString(archive::kSettingsApplication))) {}
 
 QtSettingsStore::QtSettingsStore(const std::filesystem::path& iniFile)
-    : m_settings(std::make_unique<QSettings>(QString::fromStdU16String(iniFile.generic_u16string()),
-                                             QSettings::IniFormat)) {}
+    : m_settings(std::make_unique<QSettings>(fromPath(iniFile), QSettings::IniFormat)) {}
 
 QtSettingsStore::~QtSettingsStore() = default;
 
