@@ -1,0 +1,207 @@
+#include "app/data_files.h"
+
+#include <algorithm>
+#include <charconv>
+#include <system_error>
+#include <utility>
+
+#include <fmt/format.h>
+
+#if __has_include("store/pst/pst_file.h")
+#include "store/pst/pst_file.h"
+#define TALLYVANE_HAVE_PST_READER 1
+#endif
+
+namespace tvn::app {
+
+namespace {
+
+// A settings store edited by hand may hold any count; more remembered files than this is
+// taken as damage and the rest is ignored.
+constexpr int kMaxRememberedFiles = 1000;
+
+std::string toUtf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::filesystem::path fromUtf8(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string fileKey(int index) {
+    return fmt::format("{}{}", kDataFileKeyStem, index);
+}
+
+// The form a path is remembered and compared in: absolute and without "." or "..".
+std::filesystem::path normalised(const std::filesystem::path& file) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    return (error ? file : absolute).lexically_normal();
+}
+
+} // namespace
+
+DataFileOpener pstDataFileOpener() {
+#ifdef TALLYVANE_HAVE_PST_READER
+    return [](const std::filesystem::path& file, store::PasswordPrompt* prompt) {
+        return store::pst::openDataFile(file, prompt);
+    };
+#else
+    return [](const std::filesystem::path& file,
+              store::PasswordPrompt*) -> std::shared_ptr<store::Folder> {
+        throw Failure(err::kCorruptStore, "This build has no .pst reader", toUtf8(file));
+    };
+#endif
+}
+
+std::string describeOpenFailure(const Failure& failure) {
+    switch (failure.number()) {
+    case err::kFileNotFound:
+    case err::kPathNotFound:
+        return "the file does not exist";
+    case err::kCorruptStore:
+        return "not an Outlook data file";
+    case err::kAccessRefused:
+        return "its password was not given or is wrong";
+    case err::kPermissionDenied:
+        return "permission denied";
+    default:
+        break;
+    }
+    std::string text = failure.description();
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        return fmt::format("error {}", failure.number());
+    }
+    return fmt::format("{} (error {})", text, failure.number());
+}
+
+DataFiles::DataFiles(archive::SettingsStore& settings, archive::MessageBoxes& boxes,
+                     DataFileOpener opener)
+    : m_settings(settings), m_boxes(boxes), m_opener(std::move(opener)) {}
+
+std::vector<std::filesystem::path> DataFiles::remembered() const {
+    const std::string countText = m_settings.get(kDataFilesSection, kDataFilesCount, "0");
+    int count = 0;
+    const auto [end, error] =
+        std::from_chars(countText.data(), countText.data() + countText.size(), count);
+    if (error != std::errc{} || end != countText.data() + countText.size() || count < 0) {
+        count = 0;
+    }
+    count = std::min(count, kMaxRememberedFiles);
+    std::vector<std::filesystem::path> paths;
+    for (int i = 1; i <= count; ++i) {
+        const std::string text = m_settings.get(kDataFilesSection, fileKey(i));
+        if (!text.empty()) {
+            paths.push_back(fromUtf8(text));
+        }
+    }
+    return paths;
+}
+
+void DataFiles::remember() {
+    const std::string oldCountText = m_settings.get(kDataFilesSection, kDataFilesCount, "0");
+    int oldCount = 0;
+    std::from_chars(oldCountText.data(), oldCountText.data() + oldCountText.size(), oldCount);
+    oldCount = std::clamp(oldCount, 0, kMaxRememberedFiles);
+
+    const int count = static_cast<int>(m_open.size());
+    m_settings.set(kDataFilesSection, kDataFilesCount, std::to_string(count));
+    for (int i = 1; i <= count; ++i) {
+        m_settings.set(kDataFilesSection, fileKey(i),
+                       toUtf8(m_open[static_cast<std::size_t>(i - 1)].path));
+    }
+    // The store has no removal: entries past the count are emptied so that no stale path
+    // comes back if the count is ever raised by hand.
+    for (int i = count + 1; i <= oldCount; ++i) {
+        m_settings.set(kDataFilesSection, fileKey(i), "");
+    }
+}
+
+void DataFiles::restore(store::Session& session) {
+    m_open.clear();
+    std::vector<std::pair<std::filesystem::path, std::string>> dropped;
+    for (const auto& path : remembered()) {
+        const bool duplicate = std::any_of(m_open.begin(), m_open.end(),
+                                           [&](const OpenFile& open) { return open.path == path; });
+        if (duplicate) {
+            continue;
+        }
+        try {
+            auto top = m_opener(path, session.passwordPrompt());
+            if (!top) {
+                throw Failure(err::kCorruptStore, "The reader returned no top folder");
+            }
+            session.addDataFile(top);
+            m_open.push_back(OpenFile{path, std::move(top)});
+        } catch (const Failure& failure) {
+            dropped.emplace_back(path, describeOpenFailure(failure));
+        } catch (const std::exception& exception) {
+            dropped.emplace_back(path, exception.what());
+        }
+    }
+    if (dropped.empty() && m_open.size() == remembered().size()) {
+        return;
+    }
+    // The list is rewritten before any message is shown, so that it is right even if the
+    // program ends while a message is up.
+    remember();
+    for (const auto& [path, reason] : dropped) {
+        m_boxes.show(fmt::format("The data file {} could not be opened and was removed from "
+                                 "the list: {}.",
+                                 toUtf8(path), reason),
+                     archive::MessageIcon::Exclamation, archive::kApplicationTitle);
+    }
+}
+
+std::shared_ptr<store::Folder> DataFiles::open(store::Session& session,
+                                               const std::filesystem::path& file) {
+    const std::filesystem::path path = normalised(file);
+    for (const auto& open : m_open) {
+        if (open.path == path) {
+            return open.top;
+        }
+    }
+    auto top = m_opener(path, session.passwordPrompt());
+    if (!top) {
+        throw Failure(err::kCorruptStore, "The reader returned no top folder", toUtf8(path));
+    }
+    session.addDataFile(top);
+    m_open.push_back(OpenFile{path, top});
+    remember();
+    return top;
+}
+
+void DataFiles::close(store::Session& session, const std::shared_ptr<store::Folder>& topFolder) {
+    const auto found = std::find_if(m_open.begin(), m_open.end(),
+                                    [&](const OpenFile& open) { return open.top == topFolder; });
+    if (found == m_open.end()) {
+        return;
+    }
+    session.removeDataFile(topFolder);
+    m_open.erase(found);
+    remember();
+}
+
+std::vector<std::filesystem::path> DataFiles::paths() const {
+    std::vector<std::filesystem::path> out;
+    out.reserve(m_open.size());
+    for (const auto& open : m_open) {
+        out.push_back(open.path);
+    }
+    return out;
+}
+
+std::filesystem::path DataFiles::pathOf(const std::shared_ptr<store::Folder>& topFolder) const {
+    for (const auto& open : m_open) {
+        if (open.top == topFolder) {
+            return open.path;
+        }
+    }
+    return {};
+}
+
+} // namespace tvn::app

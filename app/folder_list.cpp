@@ -1,0 +1,107 @@
+#include "app/folder_list.h"
+
+#include <fmt/format.h>
+
+#include "store/failure.h"
+
+namespace tvn::app {
+
+void FolderList::check(int index) const {
+    if (index < 0 || index >= count()) {
+        throw Failure(
+            err::kInvalidProcedureCall,
+            fmt::format("Invalid list index {} of {} ({} entries)", index, m_name, count()));
+    }
+}
+
+const std::string& FolderList::text(int index) const {
+    check(index);
+    return m_entries[static_cast<std::size_t>(index)].text;
+}
+
+bool FolderList::isSelected(int index) const {
+    check(index);
+    return m_entries[static_cast<std::size_t>(index)].selected;
+}
+
+std::vector<std::string> FolderList::texts() const {
+    std::vector<std::string> out;
+    out.reserve(m_entries.size());
+    for (const auto& entry : m_entries) {
+        out.push_back(entry.text);
+    }
+    return out;
+}
+
+void FolderList::setCurrent(int index) {
+    if (index != -1) {
+        check(index);
+    }
+    if (index == m_current) {
+        return;
+    }
+    m_current = index;
+    if (m_observer) {
+        m_observer->currentChanged(*this, m_current);
+    }
+}
+
+void FolderList::setSelected(int index, bool selected) {
+    check(index);
+    auto& entry = m_entries[static_cast<std::size_t>(index)];
+    if (entry.selected == selected) {
+        return;
+    }
+    entry.selected = selected;
+    if (m_observer) {
+        m_observer->selectionChanged(*this, index, selected);
+    }
+}
+
+void FolderList::setEnabled(bool enabled) {
+    if (enabled == m_enabled) {
+        return;
+    }
+    m_enabled = enabled;
+    if (m_observer) {
+        m_observer->enabledChanged(*this, m_enabled);
+    }
+}
+
+void FolderList::append(std::string text) {
+    m_entries.push_back(Entry{std::move(text), false});
+    if (m_observer) {
+        m_observer->entryAppended(*this, count() - 1);
+    }
+}
+
+void FolderList::removeAt(int index) {
+    check(index);
+    m_entries.erase(m_entries.begin() + index);
+    int current = m_current;
+    if (current == index) {
+        // The entry that took its place, else the new last one, else none.
+        current = index < count() ? index : count() - 1;
+    } else if (current > index) {
+        --current;
+    }
+    if (m_observer) {
+        m_observer->entryRemoved(*this, index);
+    }
+    if (current != m_current) {
+        m_current = current;
+        if (m_observer) {
+            m_observer->currentChanged(*this, m_current);
+        }
+    }
+}
+
+void FolderList::clear() {
+    m_entries.clear();
+    m_current = -1;
+    if (m_observer) {
+        m_observer->cleared(*this);
+    }
+}
+
+} // namespace tvn::app

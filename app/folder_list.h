@@ -1,0 +1,95 @@
+#pragma once
+
+// The model of one folder-name list of the main window (lstSource, lstDestination): an
+// ordered list of texts, indexed from 0, the same text allowed more than once, with a
+// selection flag per entry, a current entry and an enabled flag.
+//
+// The current entry follows what a list widget (QListWidget) does, so that the Qt view and
+// this model never disagree:
+// - removing the current entry makes the entry after it current (it now has the same
+//   index); when there is none, the new last entry; when the list is now empty, -1;
+// - removing an entry above the current one moves the current index down by one;
+// - removing an entry below it, appending, and selecting change nothing;
+// - clear() leaves no current entry (-1).
+// Appending never makes an entry current: only the user does (setCurrent from the view).
+// Selection flags travel with their entries.
+//
+// The view shows the list and reports the user's clicks through setCurrent and
+// setSelected; it learns of every change through FolderListObserver. Observers are told
+// only of real changes, so a view that writes back what it was told does not loop.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tvn::app {
+
+class FolderList;
+
+// Every callback runs after the list has changed, on the thread that changed it.
+class FolderListObserver {
+public:
+    virtual ~FolderListObserver() = default;
+    // text was appended; it is now the entry at index (the last one).
+    virtual void entryAppended(const FolderList& list, int index) = 0;
+    // The entry at index was removed; the later entries moved up by one. When the removal
+    // moved the current entry, currentChanged follows.
+    virtual void entryRemoved(const FolderList& list, int index) = 0;
+    // Every entry was removed; current is now -1.
+    virtual void cleared(const FolderList& list) = 0;
+    virtual void currentChanged(const FolderList& list, int current) = 0;
+    virtual void selectionChanged(const FolderList& list, int index, bool selected) = 0;
+    virtual void enabledChanged(const FolderList& list, bool enabled) = 0;
+};
+
+class FolderList final {
+public:
+    explicit FolderList(std::string name, bool enabled = true)
+        : m_name(std::move(name)), m_enabled(enabled) {}
+
+    // "lstSource" or "lstDestination".
+    const std::string& name() const { return m_name; }
+
+    int count() const { return static_cast<int>(m_entries.size()); }
+    bool empty() const { return m_entries.empty(); }
+    // The text of entry index; throws tvn::Failure err::kInvalidProcedureCall when out
+    // of range. The reference lives until the entry is removed or the list cleared.
+    const std::string& text(int index) const;
+    bool isSelected(int index) const;
+    // Every text in list order (a copy).
+    std::vector<std::string> texts() const;
+
+    // -1 when there is no current entry.
+    int current() const { return m_current; }
+    bool enabled() const { return m_enabled; }
+
+    // From the view: the user clicked an entry (or -1). Out of range throws as text() does.
+    void setCurrent(int index);
+    void setSelected(int index, bool selected);
+    void setEnabled(bool enabled);
+
+    void append(std::string text);
+    // Removes entry index and moves the current entry as described above.
+    void removeAt(int index);
+    void clear();
+
+    // At most one observer (the view); nullptr detaches. Not owned.
+    void setObserver(FolderListObserver* observer) { m_observer = observer; }
+
+private:
+    struct Entry {
+        std::string text;
+        bool selected = false;
+    };
+    void check(int index) const;
+
+    std::string m_name;
+    std::vector<Entry> m_entries;
+    int m_current = -1;
+    bool m_enabled;
+    FolderListObserver* m_observer = nullptr;
+};
+
+} // namespace tvn::app

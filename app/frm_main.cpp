@@ -1,0 +1,460 @@
+#include "app/frm_main.h"
+
+#include <cstdlib>
+#include <functional>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "app/folder_listing.h"
+#include "store/failure.h"
+
+#ifndef TALLYVANE_VERSION_TEXT
+#error "TALLYVANE_VERSION_TEXT (major.minor) comes from the project version in CMake"
+#endif
+
+namespace tvn::app {
+
+namespace {
+
+// What an automation call on an unset reference raises.
+[[noreturn]] void throwObjectNotSet() {
+    throw Failure(err::kObjectNotSet, "Object variable or With block variable not set");
+}
+
+template <typename T> T& need(const std::shared_ptr<T>& object) {
+    if (!object) {
+        throwObjectNotSet();
+    }
+    return *object;
+}
+
+template <typename T> T& need(std::optional<T>& object) {
+    if (!object) {
+        throwObjectNotSet();
+    }
+    return *object;
+}
+
+// Walks the subfolders of parent in collection order, each in objItem, calling visit for
+// each. Reading the collection is one step (when it fails nothing is walked); fetching
+// each folder is one step (when it fails that folder is skipped). visit returns false to
+// end the walk.
+void walkFolders(archive::ErrorTrap& trap, const std::shared_ptr<store::Folder>& parent,
+                 std::shared_ptr<store::Folder>& objItem,
+                 const std::function<bool(const std::shared_ptr<store::Folder>&)>& visit) {
+    std::shared_ptr<store::Folders> folders;
+    std::int32_t count = 0;
+    if (!trap.step([&] {
+            folders = need(parent).folders();
+            count = need(folders).count();
+        })) {
+        return;
+    }
+    for (std::int32_t i = 1; i <= count; ++i) {
+        std::shared_ptr<store::Folder> folder;
+        if (!trap.step([&] { folder = folders->item(i); }) || !folder) {
+            continue;
+        }
+        objItem = folder;
+        if (!visit(folder)) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
+std::string applicationCaption() {
+    return fmt::format("{} {}", archive::kApplicationTitle, TALLYVANE_VERSION_TEXT);
+}
+
+std::filesystem::path defaultArchiveRoot() {
+#ifdef _WIN32
+    return std::filesystem::path("c:\\Tallyvane");
+#else
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+        return std::filesystem::path("Tallyvane");
+    }
+    return std::filesystem::path(home) / "Tallyvane";
+#endif
+}
+
+std::string countText(int count) {
+    return fmt::format("{} Folder(s)", count);
+}
+
+FrmMain::FrmMain(MainWindowView& view, archive::MessageBoxes& boxes,
+                 archive::SettingsStore& settings, FrmMainOptions options)
+    : m_view(view), m_boxes(boxes), m_settings(settings), m_reporter(boxes),
+      m_dataFiles(settings, boxes,
+                  options.opener ? std::move(options.opener) : pstDataFileOpener()),
+      m_root(options.root.empty() ? defaultArchiveRoot() : std::move(options.root)) {}
+
+FrmMain::~FrmMain() {
+    try {
+        releaseAll();
+    } catch (...) {
+        // Nothing can be reported any more: the log itself is what failed to close.
+    }
+    lstSource.setObserver(nullptr);
+    lstDestination.setObserver(nullptr);
+}
+
+// ---- Start-up and shutdown ---------------------------------------------------------------
+
+void FrmMain::Form_Load() {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kFormLoad),
+                            std::string(info::kNoSubject));
+    trap.step([&] { m_view.showWindow(); });
+    trap.step([&] {
+        m_caption = applicationCaption();
+        m_view.setCaption(m_caption);
+    });
+    trap.step([&] { txtListed_Change(); });
+    trap.step([&] { txtSelected_Change(); });
+    trap.step([&] { fso.emplace(); });
+    trap.step([&] { fso99.emplace(); });
+    trap.step([&] { appPath = m_root; });
+    trap.step([&] {
+        m_reporter.boolError = false;
+        boolContact = true;
+    });
+    trap.step([&] {
+        if (!need(fso99).FolderExists(appPath)) {
+            fso99->CreateFolder(appPath);
+        }
+    });
+    trap.step([&] { strErrLogPath99 = appPath / archive::kErrorLogName; });
+    trap.step([&] {
+        if (!TextStream99()) {
+            TextStream99() =
+                need(fso99).CreateTextFile(strErrLogPath99, true, archive::Buffering::EveryLine);
+        }
+    });
+}
+
+void FrmMain::Form_Unload() {
+    m_windows.unloadAllInReverse();
+}
+
+void FrmMain::btnExit_Click() {
+    m_view.closeWindow();
+    releaseAll();
+}
+
+void FrmMain::mnuFileExit_Click() {
+    m_view.closeWindow();
+}
+
+void FrmMain::btnExit_MouseMove() {
+    m_view.resetMousePointer();
+}
+
+void FrmMain::releaseAll() {
+    golApp.reset();
+    m_dataFiles.dropOpenFiles();
+    gnspNameSpace.reset();
+    fldFolder.reset();
+    objItem.reset();
+    fso99.reset();
+    fso9.reset();
+    fso.reset();
+    // Every stream is closed and released even when an earlier one fails to close; the
+    // first failure is passed on afterwards.
+    std::exception_ptr first;
+    for (auto* stream : {&TextStream99(), &TextStream, &TextStream9}) {
+        if (*stream) {
+            try {
+                (*stream)->Close();
+            } catch (...) {
+                if (!first) {
+                    first = std::current_exception();
+                }
+            }
+            stream->reset();
+        }
+    }
+    m_released = true;
+    if (first) {
+        std::rethrow_exception(first);
+    }
+}
+
+// ---- The folder lists ----------------------------------------------------------------------
+
+void FrmMain::txtListed_Change() {
+    txtListed = countText(lstSource.count());
+    m_view.setCountTexts(txtListed, txtSelected);
+}
+
+void FrmMain::txtSelected_Change() {
+    txtSelected = countText(lstDestination.count());
+    m_view.setCountTexts(txtListed, txtSelected);
+}
+
+void FrmMain::btnSelect1_Click() {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kSelect1), std::string(info::kNoSubject));
+    if (lstSource.empty()) {
+        return;
+    }
+    // Only entries at or above the current one are looked at, the highest first, and the
+    // current entry is read again at every step: removing one moves it.
+    for (int i = lstSource.current(); i >= 0; --i) {
+        if (lstSource.current() == -1) {
+            break;
+        }
+        trap.step([&] {
+            if (lstSource.isSelected(i)) {
+                lstDestination.append(lstSource.text(i));
+                lstSource.removeAt(i);
+            }
+        });
+    }
+    trap.step([&] { txtListed_Change(); });
+    trap.step([&] { txtSelected_Change(); });
+}
+
+void FrmMain::btnSelectAll_Click() {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kSelectAll),
+                            std::string(info::kNoSubject));
+    trap.step([&] { lstDestination.clear(); });
+    if (lstSource.empty() || !objFolder) {
+        trap.step([&] { txtListed_Change(); });
+        trap.step([&] { txtSelected_Change(); });
+        return;
+    }
+    // Every listable folder of the data file, whatever lstSource holds.
+    walkFolders(trap, objFolder, objItem, [&](const std::shared_ptr<store::Folder>& folder) {
+        trap.step([&] {
+            if (isListable(*folder)) {
+                lstDestination.append(folder->name());
+            }
+        });
+        return true;
+    });
+    if (!lstSource.empty()) {
+        for (int i = lstSource.count() - 1; i >= 0; --i) {
+            if (lstSource.current() == -1) {
+                break;
+            }
+            trap.step([&] { lstSource.removeAt(i); });
+        }
+    }
+    trap.step([&] { txtListed_Change(); });
+    trap.step([&] { txtSelected_Change(); });
+}
+
+void FrmMain::btnRemove1_Click() {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kRemove1), std::string(info::kNoSubject));
+    if (lstDestination.empty()) {
+        trap.step([&] {
+            m_boxes.show(message::kNoFoldersListed, archive::MessageIcon::Exclamation,
+                         archive::kApplicationTitle);
+        });
+        return;
+    }
+    bool found = false;
+    for (int i = lstDestination.current(); i >= 0; --i) {
+        if (lstDestination.current() < 0) {
+            break;
+        }
+        trap.step([&] {
+            if (!lstDestination.isSelected(i)) {
+                return;
+            }
+            const std::string name = lstDestination.text(i);
+            for (int j = 0; j < lstSource.count(); ++j) {
+                if (lstSource.text(j) == name) {
+                    found = true;
+                }
+            }
+            if (found) {
+                return;
+            }
+            lstSource.append(name);
+            lstDestination.removeAt(i);
+        });
+        // A name that also stands in lstSource stays where it is, and so does every entry
+        // above it.
+        if (found) {
+            break;
+        }
+    }
+    trap.step([&] { txtListed_Change(); });
+    trap.step([&] { txtSelected_Change(); });
+}
+
+void FrmMain::mnuToolsmn_RemoveOne_Click() {
+    btnRemove1_Click();
+    GetFolderInfo(fldFolder);
+}
+
+void FrmMain::btnRemoveAll_Click() {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kRemoveAll),
+                            std::string(info::kNoSubject));
+    if (lstDestination.empty()) {
+        return;
+    }
+    trap.step([&] { lstDestination.clear(); });
+    trap.step([&] { lstSource.setEnabled(true); });
+    trap.step([&] { txtListed_Change(); });
+    trap.step([&] { txtSelected_Change(); });
+    trap.step([&] { lstSource.clear(); });
+    trap.step([&] { GetFolderInfo(fldFolder); });
+}
+
+void FrmMain::btnClearAll_Click() {
+    lstSource.clear();
+    lstDestination.clear();
+    txtListed_Change();
+    txtSelected_Change();
+}
+
+// ---- Get Folder List -----------------------------------------------------------------------
+
+store::Session& FrmMain::application() {
+    if (!golApp) {
+        auto session = std::make_shared<store::Session>();
+        session->setFolderPicker(m_picker);
+        session->setPasswordPrompt(m_prompt);
+        golApp = session;
+        m_dataFiles.restore(*session);
+    }
+    return *golApp;
+}
+
+void FrmMain::setFolderPicker(store::FolderPicker* picker) {
+    m_picker = picker;
+    if (golApp) {
+        golApp->setFolderPicker(picker);
+    }
+}
+
+void FrmMain::setPasswordPrompt(store::PasswordPrompt* prompt) {
+    m_prompt = prompt;
+    if (golApp) {
+        golApp->setPasswordPrompt(prompt);
+    }
+}
+
+void FrmMain::btnGetPST_Click() {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kGetPst), std::string(info::kNoSubject));
+    bool ok = false;
+    trap.step([&] { ok = InitializeOutlook(); });
+    trap.step([&] {
+        if (ok) {
+            fldFolder = need(gnspNameSpace).folders();
+        } else {
+            fldFolder = nullptr;
+        }
+    });
+    trap.step([&] { m_view.activate(); });
+    trap.step([&] {
+        if (fldFolder) {
+            GetFolderInfo(fldFolder);
+        }
+    });
+    trap.step([&] { m_view.activate(); });
+}
+
+bool FrmMain::InitializeOutlook() {
+    bool found = false;
+    archive::ErrorTrap trap(m_reporter, std::string(info::kInitializeOutlook),
+                            std::string(info::kNoSubject));
+    // golApp is kept between commands, as attaching to a running application would: the
+    // data files opened in the picker stay open and are not reopened (and asked for their
+    // passwords again) at every Get Folder List.
+    trap.step([&] { application(); });
+    // The desktop's other windows are not minimised before the picker is shown.
+    trap.step([&] { gnspNameSpace = need(golApp).getNamespace("MAPI")->pickFolder(); });
+    trap.step([&] { m_view.showWindow(); });
+    trap.step([&] { m_view.restoreNormal(); });
+    if (!gnspNameSpace) {
+        trap.step([&] { m_view.activate(); });
+        trap.step([&] {
+            m_boxes.show(message::kUnableToOpen, archive::MessageIcon::Information,
+                         archive::kApplicationTitle);
+        });
+        return false;
+    }
+    std::int32_t count = 0;
+    trap.step([&] { count = need(golApp).getNamespace("MAPI")->folders()->count(); });
+    for (std::int32_t i = 1; i <= count; ++i) {
+        trap.step([&] {
+            const auto top = need(golApp).getNamespace("MAPI")->folders()->item(i);
+            if (gnspNameSpace->name() == need(top).name()) {
+                found = true;
+            }
+        });
+        if (found) {
+            break;
+        }
+    }
+    bool result = true;
+    if (!found) {
+        trap.step([&] { m_view.activate(); });
+        trap.step([&] {
+            m_boxes.show(message::kFolderWithinDataFile, archive::MessageIcon::Information,
+                         archive::kApplicationTitle);
+        });
+        result = false;
+    }
+    return result;
+}
+
+void FrmMain::GetFolderInfo(std::shared_ptr<store::Folders>& /*folders*/) {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kGetFolderInfo), std::string());
+    bool found = false;
+    std::string currentName;
+    std::string picked;
+    trap.step([&] { picked = need(gnspNameSpace).name(); });
+    if (!picked.empty()) {
+        found = true;
+        trap.step([&] { objFolder = need(golApp).getNamespace("MAPI")->folders()->item(picked); });
+    }
+    if (found) {
+        walkFolders(trap, objFolder, objItem, [&](const std::shared_ptr<store::Folder>& folder) {
+            // A folder whose name cannot be read is not listed: listing the name of the
+            // folder before it would put the wrong folder on the list.
+            const bool named = trap.step([&] {
+                currentName = folder->name();
+                trap.setSubject(currentName);
+            });
+            if (named) {
+                trap.step([&] {
+                    if (isListable(*folder)) {
+                        lstSource.append(currentName);
+                        lstSource.setEnabled(true);
+                    }
+                });
+            }
+            return true;
+        });
+    } else {
+        trap.step([&] {
+            m_boxes.show(message::kUnableToLocate, archive::MessageIcon::Exclamation,
+                         archive::kApplicationTitle);
+        });
+    }
+    trap.step([&] { txtListed_Change(); });
+    trap.step([&] { txtSelected_Change(); });
+}
+
+std::shared_ptr<store::Folder> FrmMain::GetFolderObject(std::string_view name) {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kGetFolderObject),
+                            std::string(info::kNoSubject));
+    std::shared_ptr<store::Folder> result;
+    walkFolders(trap, objFolder, objItem, [&](const std::shared_ptr<store::Folder>& folder) {
+        bool match = false;
+        trap.step([&] { match = folder->name() == name; });
+        if (match) {
+            result = folder;
+        }
+        return !match;
+    });
+    return result;
+}
+
+} // namespace tvn::app

@@ -1,0 +1,205 @@
+#pragma once
+
+// The main window's model: frmMain's state and its command handlers, without Qt. The Qt
+// main window (ui/) shows this model through MainWindowView and FolderListObserver and
+// forwards every button, menu, double-click and close event to the handler of the same
+// name here; it decides nothing itself.
+//
+// Binding order for a view:
+//   FrmMain model(view, boxes, settings);     // view may not call back yet
+//   model.lstSource.setObserver(&view) ...;   // then show the lists
+//   model.setFolderPicker(&picker); model.setPasswordPrompt(&prompt);
+//   model.Form_Load();
+// Every handler reports its failures through its own trap (ErrorMessages) and returns
+// normally; the handlers marked "no trap" let a failure pass to the caller as tvn::Failure.
+// All calls on the one user-interface thread.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/data_files.h"
+#include "app/folder_list.h"
+#include "app/main_view.h"
+#include "archive/error_messages.h"
+#include "archive/settings_store.h"
+#include "archive/text_files.h"
+#include "store/object_model.h"
+#include "store/session.h"
+
+namespace tvn::app {
+
+// "Tallyvane 2.81": the application title, a blank, the major and the minor version of
+// this build.
+std::string applicationCaption();
+
+// "c:\Tallyvane" on Windows, $HOME/Tallyvane elsewhere (./Tallyvane when HOME is unset).
+std::filesystem::path defaultArchiveRoot();
+
+// The information texts of the traps of this window (leading blanks are part of them).
+namespace info {
+inline constexpr std::string_view kFormLoad = "Error in Form_Load sub or a sub-function therein.";
+inline constexpr std::string_view kGetPst = "Error in btnGetPST sub or a sub-function therein.";
+inline constexpr std::string_view kSelect1 = "Error in btnSelect1 sub or a sub-function therein.";
+inline constexpr std::string_view kSelectAll =
+    "Error in btnSelectAll sub or a sub-function therein.";
+inline constexpr std::string_view kRemove1 = "Error in btnRemoveOne sub or a sub-function therein.";
+inline constexpr std::string_view kRemoveAll =
+    "Error in btnRemoveAll sub or a sub-function therein.";
+inline constexpr std::string_view kInitializeOutlook =
+    " Error in InitializeOutlook function or a sub-function therein.";
+inline constexpr std::string_view kGetFolderInfo =
+    " Error in GetFolderInfo sub or a sub-function therein.";
+inline constexpr std::string_view kGetFolderObject =
+    "Error obtaining MAPI folder object in GetFolderObject.";
+inline constexpr std::string_view kNoSubject = "N/A.";
+} // namespace info
+
+// The messages of this window, exact.
+namespace message {
+inline constexpr std::string_view kUnableToOpen =
+    "TVN was unable to open your Outlook data file! Please try again.";
+inline constexpr std::string_view kFolderWithinDataFile =
+    "You selected a Folder within an Outlook data (PST) file. Please select an Outlook data "
+    "file!";
+inline constexpr std::string_view kUnableToLocate =
+    "TVN was unable to locate your .pst file! Please select a valid PST file.";
+inline constexpr std::string_view kNoFoldersListed = "No Folders are listed!";
+} // namespace message
+
+// "3 Folder(s)".
+std::string countText(int count);
+
+struct FrmMainOptions {
+    // The archive root Form_Load starts with; empty: defaultArchiveRoot().
+    std::filesystem::path root;
+    // How data files are opened; empty: pstDataFileOpener().
+    DataFileOpener opener;
+};
+
+class FrmMain final {
+public:
+    // None of the references is owned; each must outlive the model.
+    FrmMain(MainWindowView& view, archive::MessageBoxes& boxes, archive::SettingsStore& settings,
+            FrmMainOptions options = {});
+    // Releases whatever Close Program has not released yet, in its order (closing the log).
+    ~FrmMain();
+    FrmMain(const FrmMain&) = delete;
+    FrmMain& operator=(const FrmMain&) = delete;
+
+    // ---- Start-up and shutdown -------------------------------------------------------
+    // Start-up, once, after the view is bound. Each step runs in the Form_Load trap; a
+    // failed step is reported (dropped while no log is open yet) and start-up goes on.
+    void Form_Load();
+    // The main window is closing, whichever way (no trap): unloads the other loaded
+    // windows, last loaded first.
+    void Form_Unload();
+    // Close Program: closes the window, then releases golApp, gnspNameSpace, fldFolder,
+    // objItem, fso99, fso9, fso, TextStream99 (closing the error log), TextStream,
+    // TextStream9 in this order. No trap.
+    void btnExit_Click();
+    // File > Exit and the close box only close the window. No trap.
+    void mnuFileExit_Click();
+    void btnExit_MouseMove();
+
+    // ---- The folder lists ------------------------------------------------------------
+    void btnSelect1_Click();
+    void lstSource_DblClick() { btnSelect1_Click(); }
+    void btnSelectAll_Click();
+    void mnuToolsmn_SelectAll_Click() { btnSelectAll_Click(); }
+    void btnRemove1_Click();
+    void lstDestination_DblClick() { btnRemove1_Click(); }
+    // Remove, then GetFolderInfo (lists the data file's folders again).
+    void mnuToolsmn_RemoveOne_Click();
+    void btnRemoveAll_Click();
+    // No trap.
+    void btnClearAll_Click();
+    void mnuClearAll_Click() { btnClearAll_Click(); }
+    // The count refreshers: set txtListed / txtSelected and hand both texts to the view.
+    void txtListed_Change();
+    void txtSelected_Change();
+
+    // ---- Get Folder List ---------------------------------------------------------------
+    void btnGetPST_Click();
+    void mnuGetFolderList_Click() { btnGetPST_Click(); }
+    // Creates golApp when it is unset, asks the picker, and checks that the pick is the top
+    // folder of an open data file. True when it is.
+    bool InitializeOutlook();
+    // Appends the listable folders of the picked data file to lstSource. The argument is
+    // not read (it is the caller's fldFolder).
+    void GetFolderInfo(std::shared_ptr<store::Folders>& folders);
+    // The first folder directly under objFolder whose name equals name exactly
+    // (case-sensitive); nullptr when none or when the walk fails.
+    std::shared_ptr<store::Folder> GetFolderObject(std::string_view name);
+
+    // ---- Services for the ui -----------------------------------------------------------
+    // Installed on golApp now and whenever it is created again. Not owned (nullptr: none).
+    void setFolderPicker(store::FolderPicker* picker);
+    void setPasswordPrompt(store::PasswordPrompt* prompt);
+    // golApp, created when unset: a new session with the remembered data files reopened
+    // (a file that cannot be opened is dropped with a message). The picker dialog and
+    // "Open Data File..." use it. May throw tvn::Failure only from the view or boxes.
+    store::Session& application();
+    DataFiles& dataFiles() { return m_dataFiles; }
+    LoadedWindows& windows() { return m_windows; }
+    archive::ErrorReporter& reporter() { return m_reporter; }
+    archive::MessageBoxes& messageBoxes() { return m_boxes; }
+    archive::SettingsStore& settings() { return m_settings; }
+    // The window caption Form_Load set (empty before).
+    const std::string& caption() const { return m_caption; }
+    // The error log (TextStream99), held by the reporter; nullptr while none is open.
+    std::unique_ptr<archive::TextStream>& TextStream99() { return m_reporter.log(); }
+    // True between a completed btnExit_Click release and the end of the model.
+    bool released() const { return m_released; }
+
+    // ---- frmMain's state: read and written directly by the run and the writers ---------
+    FolderList lstSource{"lstSource", false};
+    FolderList lstDestination{"lstDestination", true};
+    std::string txtListed;
+    std::string txtSelected;
+
+    std::shared_ptr<store::Session> golApp;
+    // The folder the user picked (despite its name, a folder).
+    std::shared_ptr<store::Folder> gnspNameSpace;
+    // The picked folder's subfolders.
+    std::shared_ptr<store::Folders> fldFolder;
+    // Loop variable of the folder walks.
+    std::shared_ptr<store::Folder> objItem;
+    // The top folder of the data file listed last; Select All and the run read it.
+    std::shared_ptr<store::Folder> objFolder;
+    // File systems: fso99 for the root and the log, fso9 for the contacts table, fso for
+    // target directories and mail files. Unset until Form_Load (fso9: until the writer).
+    std::optional<archive::FileSystem> fso99;
+    std::optional<archive::FileSystem> fso9;
+    std::optional<archive::FileSystem> fso;
+    // The archive root of the current run.
+    std::filesystem::path appPath;
+    // The open contacts table and the mail item file being written.
+    std::unique_ptr<archive::TextStream> TextStream9;
+    std::unique_ptr<archive::TextStream> TextStream;
+    // The contacts table header row is still to be written.
+    bool boolContact = false;
+    // Full path of the error log under the current root.
+    std::filesystem::path strErrLogPath99;
+    // boolError and boolPermission live in reporter().
+
+private:
+    void releaseAll();
+
+    MainWindowView& m_view;
+    archive::MessageBoxes& m_boxes;
+    archive::SettingsStore& m_settings;
+    archive::ErrorReporter m_reporter;
+    DataFiles m_dataFiles;
+    LoadedWindows m_windows;
+    std::filesystem::path m_root;
+    std::string m_caption;
+    store::FolderPicker* m_picker = nullptr;
+    store::PasswordPrompt* m_prompt = nullptr;
+    bool m_released = false;
+};
+
+} // namespace tvn::app

@@ -1,0 +1,63 @@
+#pragma once
+
+// What the main-window model needs from the window that shows it. The Qt main window
+// implements MainWindowView; tests implement it with a recorder. Nothing here may throw
+// except where a test makes it fail on purpose (a failing step is then reported by the
+// handler's trap, like any other failure).
+
+#include <string_view>
+#include <vector>
+
+namespace tvn::app {
+
+class MainWindowView {
+public:
+    virtual ~MainWindowView() = default;
+
+    // Form_Load step 1 and the end of the picker: make the window visible.
+    virtual void showWindow() = 0;
+    // Restore the window from minimised to its normal state (after the picker).
+    virtual void restoreNormal() = 0;
+    // Bring the window to the front and give it the focus.
+    virtual void activate() = 0;
+    virtual void setCaption(std::string_view caption) = 0;
+    // The texts of txtListed and txtSelected ("3 Folder(s)"); called by the count
+    // refreshers txtListed_Change and txtSelected_Change, whether or not the text changed.
+    virtual void setCountTexts(std::string_view listed, std::string_view selected) = 0;
+    // Close the main window. The view must then call FrmMain::Form_Unload (as it does for
+    // the close box) before the window goes away.
+    virtual void closeWindow() = 0;
+    // btnExit_MouseMove: set the screen-wide mouse pointer back to the default arrow.
+    virtual void resetMousePointer() = 0;
+};
+
+// A window of the program other than the main window (the progress window, the
+// archive-location dialog, the About box) while it is loaded.
+class LoadedWindow {
+public:
+    virtual ~LoadedWindow() = default;
+    // Close and unload the window (the progress window stores its place here). The window
+    // calls LoadedWindows::unloaded itself, or not at all: either is safe.
+    virtual void unloadWindow() = 0;
+};
+
+// The loaded windows in the order they were loaded; the main window is not among them.
+// Form_Unload closes them in reverse order.
+class LoadedWindows final {
+public:
+    // A window that is already listed keeps its place. Not owned: the window must call
+    // unloaded() before it is destroyed.
+    void loaded(LoadedWindow& window);
+    void unloaded(LoadedWindow& window);
+    bool isLoaded(const LoadedWindow& window) const;
+    int count() const { return static_cast<int>(m_windows.size()); }
+
+    // Unloads every listed window, the last loaded first. A window loaded while this runs
+    // is not unloaded.
+    void unloadAllInReverse();
+
+private:
+    std::vector<LoadedWindow*> m_windows;
+};
+
+} // namespace tvn::app
