@@ -1,0 +1,332 @@
+#include "store/pst/text/code_page.h"
+
+#include <cerrno>
+#include <map>
+
+#include "store/pst/text/code_page_tables.h"
+
+#if __has_include(<iconv.h>)
+#include <iconv.h>
+#define TALLYVANE_HAVE_ICONV 1
+#endif
+
+namespace tvn::store::pst::text {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Appends the longest valid UTF-8 prefix of bytes, replacing each byte that cannot start
+// or continue a well-formed sequence (overlong forms, surrogates, values past U+10FFFF
+// included) with U+FFFD.
+void appendValidUtf8(std::string& out, std::span<const std::uint8_t> bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::uint8_t b = bytes[i];
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
+        std::size_t need = 0;
+        char32_t cp = 0;
+        char32_t min = 0;
+        if ((b & 0xE0) == 0xC0) {
+            need = 1, cp = b & 0x1Fu, min = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            need = 2, cp = b & 0x0Fu, min = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            need = 3, cp = b & 0x07u, min = 0x10000;
+        } else {
+            appendUtf8(out, kReplacement);
+            ++i;
+            continue;
+        }
+        if (need > bytes.size() - i - 1) {
+            appendUtf8(out, kReplacement);
+            ++i;
+            continue;
+        }
+        bool ok = true;
+        for (std::size_t k = 1; k <= need; ++k) {
+            const std::uint8_t c = bytes[i + k];
+            if ((c & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            appendUtf8(out, kReplacement);
+            ++i;
+            continue;
+        }
+        out.append(reinterpret_cast<const char*>(bytes.data() + i), need + 1);
+        i += need + 1;
+    }
+}
+
+#ifdef TALLYVANE_HAVE_ICONV
+// The C library's name of a code page that has no table here; nullptr when it has none.
+const char* iconvName(std::uint32_t codePage) {
+    switch (codePage) {
+    case 932:
+        return "CP932";
+    case 936:
+        return "CP936";
+    case 949:
+        return "CP949";
+    case 950:
+        return "CP950";
+    case 54936:
+        return "GB18030";
+    case 51932:
+        return "EUC-JP";
+    case 51949:
+        return "EUC-KR";
+    case 50220:
+    case 50221:
+    case 50222:
+        return "ISO-2022-JP";
+    case 20866:
+        return "KOI8-R";
+    case 21866:
+        return "KOI8-U";
+    case 437:
+        return "CP437";
+    case 850:
+        return "CP850";
+    case 866:
+        return "CP866";
+    case 10000:
+        return "MACINTOSH";
+    case 28592:
+        return "ISO-8859-2";
+    case 28593:
+        return "ISO-8859-3";
+    case 28594:
+        return "ISO-8859-4";
+    case 28595:
+        return "ISO-8859-5";
+    case 28596:
+        return "ISO-8859-6";
+    case 28597:
+        return "ISO-8859-7";
+    case 28598:
+    case 38598:
+        return "ISO-8859-8";
+    case 28599:
+        return "ISO-8859-9";
+    case 28603:
+        return "ISO-8859-13";
+    case 28605:
+        return "ISO-8859-15";
+    default:
+        return nullptr;
+    }
+}
+
+// One converter per code page and thread, opened on first use and kept: opening one costs
+// far more than converting a short string.
+class IconvCache {
+public:
+    ~IconvCache() {
+        for (auto& [cp, cd] : m_open) {
+            if (cd != invalid()) {
+                iconv_close(cd);
+            }
+        }
+    }
+    iconv_t get(std::uint32_t codePage) {
+        auto it = m_open.find(codePage);
+        if (it == m_open.end()) {
+            const char* name = iconvName(codePage);
+            iconv_t cd = name != nullptr ? iconv_open("UTF-8", name) : invalid();
+            it = m_open.emplace(codePage, cd).first;
+        }
+        return it->second;
+    }
+    static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
+
+private:
+    std::map<std::uint32_t, iconv_t> m_open;
+};
+
+iconv_t converterFor(std::uint32_t codePage) {
+    thread_local IconvCache cache;
+    return cache.get(codePage);
+}
+
+void appendIconv(std::string& out, std::span<const std::uint8_t> bytes, iconv_t cd) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    // The C interface takes non-const pointers but does not write through the input one.
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+    std::size_t inLeft = bytes.size();
+    char buffer[1024];
+    while (inLeft > 0) {
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        const std::size_t r = iconv(cd, &in, &inLeft, &dst, &dstLeft);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (r != static_cast<std::size_t>(-1)) {
+            break;
+        }
+        if (errno == E2BIG) {
+            continue;
+        }
+        // An invalid or cut-off sequence: one replacement character, then go on after the
+        // offending byte.
+        appendUtf8(out, kReplacement);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        ++in;
+        --inLeft;
+    }
+    char* dst = buffer;
+    std::size_t dstLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    out.append(buffer, static_cast<std::size_t>(dst - buffer));
+}
+#endif
+
+bool isDirectCodePage(std::uint32_t codePage) {
+    return codePage == kUtf8CodePage || codePage == 28591 || codePage == 20127 ||
+           detail::singleByteTable(codePage) != nullptr;
+}
+
+} // namespace
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        cp = kReplacement;
+    }
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string utf16leToUtf8(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    out.reserve(bytes.size() / 2 + bytes.size() / 8);
+    const std::size_t units = bytes.size() / 2;
+    for (std::size_t i = 0; i < units; ++i) {
+        const char32_t u = static_cast<char32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+            const char32_t v = static_cast<char32_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
+            if (v >= 0xDC00 && v <= 0xDFFF) {
+                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        appendUtf8(out, u); // a lone surrogate becomes U+FFFD here
+    }
+    if (bytes.size() % 2 != 0) {
+        appendUtf8(out, kReplacement);
+    }
+    return out;
+}
+
+bool isKnownCodePage(std::uint32_t codePage) {
+    if (isDirectCodePage(codePage)) {
+        return true;
+    }
+#ifdef TALLYVANE_HAVE_ICONV
+    return converterFor(codePage) != IconvCache::invalid();
+#else
+    return false;
+#endif
+}
+
+std::string decodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t codePage) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    if (codePage == kUtf8CodePage) {
+        appendValidUtf8(out, bytes);
+        return out;
+    }
+    if (codePage == 20127 || codePage == 28591) {
+        // US-ASCII is read as ISO-8859-1 so that a stray 8-bit byte keeps a meaning.
+        for (std::uint8_t b : bytes) {
+            appendUtf8(out, b);
+        }
+        return out;
+    }
+    const auto* table = detail::singleByteTable(codePage);
+#ifdef TALLYVANE_HAVE_ICONV
+    if (table == nullptr) {
+        if (iconv_t cd = converterFor(codePage); cd != IconvCache::invalid()) {
+            appendIconv(out, bytes, cd);
+            return out;
+        }
+    }
+#endif
+    if (table == nullptr) {
+        table = detail::singleByteTable(kDefaultCodePage);
+    }
+    for (std::uint8_t b : bytes) {
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+        } else {
+            appendUtf8(out, (*table)[b - 0x80u]);
+        }
+    }
+    return out;
+}
+
+std::string decodeCodePage(std::string_view bytes, std::uint32_t codePage) {
+    return decodeCodePage(
+        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), codePage);
+}
+
+std::uint32_t codePageOfCharset(int charset) {
+    switch (charset) {
+    case 0:
+        return 1252;
+    case 77:
+        return 10000;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    case 254:
+        return 437;
+    default:
+        return 0;
+    }
+}
+
+} // namespace tvn::store::pst::text
