@@ -1,0 +1,454 @@
+#include "ui/main_window.h"
+
+#include <exception>
+#include <string>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "store/failure.h"
+#include "ui/qt_text.h"
+
+namespace tvn::ui {
+
+namespace {
+
+// A control of the window with its caption and tooltip, exactly as the program shows them
+// (the quotes and the trailing blank of some tooltips are part of the text).
+struct ControlText {
+    const char* name;
+    const char* caption;
+    const char* tooltip;
+};
+
+constexpr ControlText kSourceList{"lstSource", "",
+                                  "Click any Folder Name to select it for archival."};
+constexpr ControlText kDestinationList{
+    "lstDestination", "",
+    "Click any Folder Name to remove it from the list of folders to be archived."};
+constexpr ControlText kListedCount{"txtListed", "", "Display of the total Folders listed above."};
+constexpr ControlText kSelectedCount{"txtSelected", "",
+                                     "Display of the total Folders listed above."};
+constexpr ControlText kSourceLabel{"Label1", "PST Folder List",
+                                   "Select a Folder to archive by double-clicking it"};
+constexpr ControlText kDestinationLabel{"Label2", "Folders to be Archived",
+                                        "Displays a list of Folders to be archived"};
+constexpr ControlText kGetPst{"btnGetPST", "&Get Folder List", "\"Gets your .pst folder list\""};
+constexpr ControlText kSelect1{"btnSelect1", ">", "Move selected Folder(s) to archive list"};
+constexpr ControlText kSelectAll{"btnSelectAll", ">>", "Move ALL Folders to archive list"};
+constexpr ControlText kRemove1{"btnRemove1", "<", "Remove selected Folder(s) from archive list"};
+constexpr ControlText kRemoveAll{"btnRemoveAll", "<<", "Remove ALL Folders from archive list"};
+constexpr ControlText kCreate{"btnCreate", "&Create",
+                              "\"Creates a copy of all items and attachments in the Folders to "
+                              "be Archived list at your selected location.\" "};
+constexpr ControlText kClearAll{"btnClearAll", "Clear &All", "\"Clears both folder lists\""};
+constexpr ControlText kExit{"btnExit", "C&lose Program", "\"Exit from the program\""};
+
+// The width of the four move buttons: wide enough for ">>" in any usual font, narrow enough
+// to keep the lists close together.
+constexpr int kMoveButtonWidth = 56;
+
+template <typename W> W* named(W* widget, const ControlText& text) {
+    widget->setObjectName(QString::fromLatin1(text.name));
+    widget->setToolTip(QString::fromLatin1(text.tooltip));
+    return widget;
+}
+
+QPushButton* makeButton(QWidget* parent, const ControlText& text) {
+    auto* button = named(new QPushButton(QString::fromLatin1(text.caption), parent), text);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QListWidget* makeList(QWidget* parent, const ControlText& text) {
+    auto* list = named(new QListWidget(parent), text);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setMinimumSize(200, 220);
+    return list;
+}
+
+QLineEdit* makeCount(QWidget* parent, const ControlText& text) {
+    auto* box = named(new QLineEdit(parent), text);
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->setAlignment(Qt::AlignCenter);
+    return box;
+}
+
+QLabel* makeLabel(QWidget* parent, const ControlText& text) {
+    auto* label = named(new QLabel(QString::fromLatin1(text.caption), parent), text);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+// A menu entry; captions are given exactly, including any trailing blank.
+QAction* addEntry(QMenu* menu, const char* name, const char* caption, bool enabled = true) {
+    QAction* action = menu->addAction(QString::fromLatin1(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    action->setEnabled(enabled);
+    // Keeps every entry in its own menu on macOS, which would otherwise move "About" and
+    // "Exit" into the application menu.
+    action->setMenuRole(QAction::NoRole);
+    return action;
+}
+
+QMenu* addMenu(QMenuBar* bar, const char* name, const char* caption) {
+    QMenu* menu = bar->addMenu(QString::fromLatin1(caption));
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Action"));
+    return menu;
+}
+
+} // namespace
+
+MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& settings,
+                       app::FrmMainOptions options, QWidget* parent)
+    : QMainWindow(parent), m_password(this) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(toQString(archive::kApplicationTitle));
+    buildControls();
+    buildMenus();
+
+    m_model = std::make_unique<app::FrmMain>(*this, boxes, settings, std::move(options));
+    m_model->lstSource.setObserver(this);
+    m_model->lstDestination.setObserver(this);
+    mirror(m_model->lstSource);
+    mirror(m_model->lstDestination);
+
+    m_picker = std::make_unique<DataFilePicker>(
+        [this]() -> store::Session& { return m_model->application(); }, m_model->dataFiles(), boxes,
+        this);
+    m_model->setFolderPicker(m_picker.get());
+    m_model->setPasswordPrompt(&m_password);
+
+    connectControls();
+}
+
+MainWindow::~MainWindow() {
+    // The model outlives nothing of the window: detach it before the widgets go.
+    m_model->lstSource.setObserver(nullptr);
+    m_model->lstDestination.setObserver(nullptr);
+    m_model->setFolderPicker(nullptr);
+    m_model->setPasswordPrompt(nullptr);
+}
+
+void MainWindow::start() {
+    run([this] { m_model->Form_Load(); });
+}
+
+void MainWindow::openDataFile(const std::filesystem::path& file) {
+    run([&] {
+        ui::openDataFile(m_model->application(), m_model->dataFiles(), m_model->messageBoxes(),
+                         file);
+    });
+}
+
+void MainWindow::buildControls() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+
+    m_lstSource = makeList(central, kSourceList);
+    m_lstDestination = makeList(central, kDestinationList);
+    m_txtListed = makeCount(central, kListedCount);
+    m_txtSelected = makeCount(central, kSelectedCount);
+
+    auto* moveButtons = new QVBoxLayout;
+    moveButtons->addStretch(1);
+    for (const ControlText* text : {&kSelect1, &kSelectAll, &kRemove1, &kRemoveAll}) {
+        QPushButton* button = makeButton(central, *text);
+        button->setFixedWidth(kMoveButtonWidth);
+        moveButtons->addWidget(button);
+        if (text == &kSelectAll) {
+            moveButtons->addSpacing(16);
+        }
+    }
+    moveButtons->addStretch(1);
+
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(makeButton(central, kGetPst));
+    commands->addWidget(makeButton(central, kCreate));
+    commands->addWidget(makeButton(central, kClearAll));
+    commands->addStretch(1);
+    m_btnExit = makeButton(central, kExit);
+    commands->addWidget(m_btnExit);
+
+    auto* grid = new QGridLayout(central);
+    grid->addWidget(makeLabel(central, kSourceLabel), 0, 0);
+    grid->addWidget(makeLabel(central, kDestinationLabel), 0, 2);
+    grid->addWidget(m_lstSource, 1, 0);
+    grid->addLayout(moveButtons, 1, 1);
+    grid->addWidget(m_lstDestination, 1, 2);
+    grid->addWidget(m_txtListed, 2, 0);
+    grid->addWidget(m_txtSelected, 2, 2);
+    grid->addLayout(commands, 3, 0, 1, 3);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(1, 1);
+    grid->setVerticalSpacing(8);
+    setCentralWidget(central);
+
+    auto* status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("sbStatusBar"));
+    setStatusBar(status);
+
+    resize(640, 460);
+}
+
+void MainWindow::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("mnuBar"));
+
+    QMenu* file = addMenu(bar, "mnuFile", "&File");
+    addEntry(file, "mnuFileOpen", "Select Archive &Location");
+    addEntry(file, "mnuGetFolderList", "&Get Folder List");
+    addEntry(file, "mnuCreateFiles", "&Create Files");
+    file->addSeparator();
+    addEntry(file, "mnuFileExit", "E&xit");
+
+    QMenu* tools = addMenu(bar, "mnuTools", "&Tools");
+    // Switched off in the window's definition and never switched on.
+    addEntry(tools, "mnuViewContacts", "View Co&ntacts", false);
+    addEntry(tools, "mnuViewErrorLog", "View Error Log", false);
+    tools->addSeparator();
+    addEntry(tools, "mnuClearAll", "Clear &All Lists");
+    addEntry(tools, "mnuToolsmn_SelectAll", "Select All &PST Folders");
+    addEntry(tools, "mnuToolsmn_RemoveOne", "Remove Selected &Item");
+
+    QMenu* help = addMenu(bar, "mnuHelp", "&Help");
+    addEntry(help, "mnuHelpContents", "C&ontents");
+    addEntry(help, "mnuHelpAbout", "A&bout ");
+}
+
+void MainWindow::connectControls() {
+    const auto onClick = [this](const char* name, void (app::FrmMain::*handler)()) {
+        auto* button = findChild<QPushButton*>(QString::fromLatin1(name));
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { run([this, handler] { (m_model.get()->*handler)(); }); });
+    };
+    onClick(kGetPst.name, &app::FrmMain::btnGetPST_Click);
+    onClick(kSelect1.name, &app::FrmMain::btnSelect1_Click);
+    onClick(kSelectAll.name, &app::FrmMain::btnSelectAll_Click);
+    onClick(kRemove1.name, &app::FrmMain::btnRemove1_Click);
+    onClick(kRemoveAll.name, &app::FrmMain::btnRemoveAll_Click);
+    onClick(kClearAll.name, &app::FrmMain::btnClearAll_Click);
+    onClick(kExit.name, &app::FrmMain::btnExit_Click);
+
+    const auto onChoose = [this](const char* name, void (app::FrmMain::*handler)()) {
+        auto* action = findChild<QAction*>(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this,
+                [this, handler] { run([this, handler] { (m_model.get()->*handler)(); }); });
+    };
+    onChoose("mnuGetFolderList", &app::FrmMain::mnuGetFolderList_Click);
+    onChoose("mnuFileExit", &app::FrmMain::mnuFileExit_Click);
+    onChoose("mnuClearAll", &app::FrmMain::mnuClearAll_Click);
+    onChoose("mnuToolsmn_SelectAll", &app::FrmMain::mnuToolsmn_SelectAll_Click);
+    onChoose("mnuToolsmn_RemoveOne", &app::FrmMain::mnuToolsmn_RemoveOne_Click);
+
+    for (QListWidget* list : {m_lstSource, m_lstDestination}) {
+        connect(list, &QListWidget::itemSelectionChanged, this,
+                [this, list] { reportSelection(list); });
+        connect(list, &QListWidget::currentRowChanged, this,
+                [this, list](int row) { reportCurrent(list, row); });
+    }
+    connect(m_lstSource, &QListWidget::itemDoubleClicked, this,
+            [this] { run([this] { m_model->lstSource_DblClick(); }); });
+    connect(m_lstDestination, &QListWidget::itemDoubleClicked, this,
+            [this] { run([this] { m_model->lstDestination_DblClick(); }); });
+
+    // btnExit_MouseMove: a move over the button, not only a drag.
+    m_btnExit->setMouseTracking(true);
+    m_btnExit->installEventFilter(this);
+}
+
+template <typename Handler> void MainWindow::run(Handler&& handler) {
+    try {
+        handler();
+    } catch (const Failure& failure) {
+        m_model->messageBoxes().show("Run-time error '" + std::to_string(failure.number()) +
+                                         "':\n\n" + failure.description(),
+                                     archive::MessageIcon::Exclamation, archive::kApplicationTitle);
+    } catch (const std::exception& failure) {
+        m_model->messageBoxes().show(std::string("Run-time error:\n\n") + failure.what(),
+                                     archive::MessageIcon::Exclamation, archive::kApplicationTitle);
+    }
+}
+
+// ---- app::MainWindowView ---------------------------------------------------------------
+
+void MainWindow::showWindow() {
+    show();
+}
+
+void MainWindow::restoreNormal() {
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+}
+
+void MainWindow::activate() {
+    raise();
+    activateWindow();
+}
+
+void MainWindow::setCaption(std::string_view caption) {
+    setWindowTitle(toQString(caption));
+}
+
+void MainWindow::setCountTexts(std::string_view listed, std::string_view selected) {
+    m_txtListed->setText(toQString(listed));
+    m_txtSelected->setText(toQString(selected));
+}
+
+void MainWindow::closeWindow() {
+    close();
+}
+
+void MainWindow::resetMousePointer() {
+    while (QGuiApplication::overrideCursor() != nullptr) {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Close Program, File > Exit and the close box all end here; the other windows are
+    // unloaded once, whichever came first.
+    if (!m_unloaded) {
+        m_unloaded = true;
+        run([this] { m_model->Form_Unload(); });
+    }
+    event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_btnExit && event->type() == QEvent::MouseMove) {
+        run([this] { m_model->btnExit_MouseMove(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- The lists ---------------------------------------------------------------------------
+
+QListWidget* MainWindow::widgetOf(const app::FolderList& list) const {
+    return &list == &m_model->lstSource ? m_lstSource : m_lstDestination;
+}
+
+app::FolderList& MainWindow::modelOf(QListWidget* widget) const {
+    return widget == m_lstSource ? m_model->lstSource : m_model->lstDestination;
+}
+
+void MainWindow::reportSelection(QListWidget* widget) {
+    if (m_mirroring) {
+        return;
+    }
+    app::FolderList& list = modelOf(widget);
+    if (widget->count() != list.count()) {
+        mirror(list);
+        return;
+    }
+    // The widget already shows what the user did; the model's notices about it are not
+    // mirrored back, or a half-reported selection would undo the rest.
+    m_reporting = true;
+    for (int i = 0; i < widget->count(); ++i) {
+        list.setSelected(i, widget->item(i)->isSelected());
+    }
+    m_reporting = false;
+}
+
+void MainWindow::reportCurrent(QListWidget* widget, int row) {
+    if (m_mirroring) {
+        return;
+    }
+    app::FolderList& list = modelOf(widget);
+    if (row >= list.count()) {
+        mirror(list);
+        return;
+    }
+    m_reporting = true;
+    list.setCurrent(row < 0 ? -1 : row);
+    m_reporting = false;
+}
+
+void MainWindow::mirror(const app::FolderList& list) {
+    changeQuietly(list, [&](QListWidget* widget) {
+        if (widget->count() != list.count()) {
+            widget->clear();
+            for (int i = 0; i < list.count(); ++i) {
+                widget->addItem(toQString(list.text(i)));
+            }
+        }
+        for (int i = 0; i < list.count(); ++i) {
+            QListWidgetItem* item = widget->item(i);
+            if (item->isSelected() != list.isSelected(i)) {
+                item->setSelected(list.isSelected(i));
+            }
+        }
+        if (widget->currentRow() != list.current()) {
+            const QModelIndex index =
+                list.current() < 0 ? QModelIndex() : widget->model()->index(list.current(), 0);
+            widget->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        }
+        widget->setEnabled(list.enabled());
+    });
+}
+
+template <typename Change>
+void MainWindow::changeQuietly(const app::FolderList& list, Change&& change) {
+    QListWidget* widget = widgetOf(list);
+    const QSignalBlocker blocker(widget);
+    const bool wasMirroring = m_mirroring;
+    m_mirroring = true;
+    change(widget);
+    m_mirroring = wasMirroring;
+}
+
+// ---- app::FolderListObserver -----------------------------------------------------------
+
+void MainWindow::entryAppended(const app::FolderList& list, int index) {
+    changeQuietly(
+        list, [&](QListWidget* widget) { widget->insertItem(index, toQString(list.text(index))); });
+    mirror(list);
+}
+
+void MainWindow::entryRemoved(const app::FolderList& list, int index) {
+    changeQuietly(list, [&](QListWidget* widget) { delete widget->takeItem(index); });
+    mirror(list);
+}
+
+void MainWindow::cleared(const app::FolderList& list) {
+    changeQuietly(list, [](QListWidget* widget) { widget->clear(); });
+    mirror(list);
+}
+
+void MainWindow::currentChanged(const app::FolderList& list, int /*current*/) {
+    if (!m_reporting) {
+        mirror(list);
+    }
+}
+
+void MainWindow::selectionChanged(const app::FolderList& list, int /*index*/, bool /*selected*/) {
+    if (!m_reporting) {
+        mirror(list);
+    }
+}
+
+void MainWindow::enabledChanged(const app::FolderList& list, bool /*enabled*/) {
+    mirror(list);
+}
+
+} // namespace tvn::ui

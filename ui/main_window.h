@@ -1,0 +1,112 @@
+#pragma once
+
+// frmMain on screen: the two folder lists with their labels and counts, the move buttons
+// between them, the command buttons, the menu bar and the status strip. The window decides
+// nothing: it shows the model (app::FrmMain) and hands every click, double-click, menu
+// choice and close to the model's handler of the same name.
+//
+// Object names, captions and tooltips are those of the program's control table, so that
+// tests and accessibility tools find every control by its name (findChild<QPushButton*>
+// ("btnCreate")).
+
+#include <memory>
+#include <string_view>
+
+#include <QMainWindow>
+
+#include "app/folder_list.h"
+#include "app/frm_main.h"
+#include "app/main_view.h"
+#include "archive/error_messages.h"
+#include "archive/settings_store.h"
+#include "ui/data_file_picker.h"
+#include "ui/password_dialog.h"
+
+class QAction;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+
+namespace tvn::ui {
+
+class MainWindow final : public QMainWindow,
+                         public app::MainWindowView,
+                         public app::FolderListObserver {
+    Q_OBJECT
+public:
+    // Neither reference is owned; both must outlive the window. boxes shows every message
+    // of the program (tests pass a recorder so that nothing blocks); options pass to the
+    // model (tests give a temporary archive root and a data-file opener of their own).
+    MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& settings,
+               app::FrmMainOptions options = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Start-up: the model's Form_Load (shows the window, sets the caption and counts,
+    // creates the archive root and the error log).
+    void start();
+
+    // Opens a data file so that the picker shows it; a message says why when it cannot be.
+    void openDataFile(const std::filesystem::path& file);
+
+    app::FrmMain& model() { return *m_model; }
+    DataFilePicker& folderPicker() { return *m_picker; }
+
+    // ---- app::MainWindowView -----------------------------------------------------------
+    void showWindow() override;
+    void restoreNormal() override;
+    void activate() override;
+    void setCaption(std::string_view caption) override;
+    void setCountTexts(std::string_view listed, std::string_view selected) override;
+    void closeWindow() override;
+    void resetMousePointer() override;
+
+    // ---- app::FolderListObserver -------------------------------------------------------
+    void entryAppended(const app::FolderList& list, int index) override;
+    void entryRemoved(const app::FolderList& list, int index) override;
+    void cleared(const app::FolderList& list) override;
+    void currentChanged(const app::FolderList& list, int current) override;
+    void selectionChanged(const app::FolderList& list, int index, bool selected) override;
+    void enabledChanged(const app::FolderList& list, bool enabled) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectControls();
+    QListWidget* widgetOf(const app::FolderList& list) const;
+    app::FolderList& modelOf(QListWidget* widget) const;
+    // The user changed a list's selection or current row: tell the model.
+    void reportSelection(QListWidget* widget);
+    void reportCurrent(QListWidget* widget, int row);
+    // Makes the widget show exactly the model's selection, current entry and enabled flag
+    // (after a model change the widget may have moved its current row on its own).
+    void mirror(const app::FolderList& list);
+    // Applies a change to the widget of list without the widget reporting it back.
+    template <typename Change> void changeQuietly(const app::FolderList& list, Change&& change);
+    // Runs a handler of the model. A handler with no trap lets a failure through; it is
+    // shown as a message instead of ending the program inside Qt's event loop.
+    template <typename Handler> void run(Handler&& handler);
+
+    std::unique_ptr<app::FrmMain> m_model;
+    std::unique_ptr<DataFilePicker> m_picker;
+    PasswordDialog m_password;
+
+    QListWidget* m_lstSource = nullptr;
+    QListWidget* m_lstDestination = nullptr;
+    QLineEdit* m_txtListed = nullptr;
+    QLineEdit* m_txtSelected = nullptr;
+    QPushButton* m_btnExit = nullptr;
+    // True while the window applies a model change to a list widget, so the widget's own
+    // signals are not reported back.
+    bool m_mirroring = false;
+    // True while the window tells the model what the user did in a list; the model's
+    // notices about it need not be shown again.
+    bool m_reporting = false;
+    bool m_unloaded = false;
+};
+
+} // namespace tvn::ui
