@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -102,16 +103,30 @@ std::size_t decodeOne(std::string_view s, char32_t& out) {
     return length;
 }
 
+// The end of the run of ASCII bytes that starts at i, tested eight bytes at a time.
+std::size_t asciiRunEnd(std::string_view s, std::size_t i) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    while (s.size() - i >= sizeof(std::uint64_t)) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, s.data() + i, sizeof word);
+        if ((word & kHighBits) != 0) {
+            break;
+        }
+        i += sizeof word;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
 } // namespace
 
 void appendEncoded(std::string& out, std::string_view utf8, TextEncoding encoding) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         // Plain ASCII runs are copied whole: the common case of every item file.
-        std::size_t run = i;
-        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80) {
-            ++run;
-        }
+        std::size_t run = asciiRunEnd(utf8, i);
         out.append(utf8.substr(i, run - i));
         i = run;
         if (i == utf8.size()) {

@@ -428,6 +428,19 @@ INSTANTIATE_TEST_SUITE_P(
                      std::string("a\0b", 3)}),
     [](const auto& testParam) { return std::string(testParam.param.name); });
 
+TEST(TextEncoding, NonAsciiIsFoundAtEveryOffsetOfTheWordScan) {
+    for (std::size_t at = 0; at < 20; ++at) {
+        const std::string input = std::string(at, 'a') + "\xC2\xBD" + std::string(19 - at, 'b');
+        const std::string expected = std::string(at, 'a') + "\xBD" + std::string(19 - at, 'b');
+        EXPECT_EQ(encodeText(input, TextEncoding::Windows1252), expected) << at;
+        EXPECT_EQ(encodeText(input, TextEncoding::Utf8), input) << at;
+        const std::string stray = std::string(at, 'a') + "\xFF" + std::string(19 - at, 'b');
+        EXPECT_EQ(encodeText(stray, TextEncoding::Utf8),
+                  std::string(at, 'a') + "?" + std::string(19 - at, 'b'))
+            << at;
+    }
+}
+
 TEST(TextEncoding, StreamsWriteInTheirFileSystemsEncoding) {
     TempFolder temp;
     const std::string line = "Cost: 5 \xE2\x82\xAC, \xC2\xBD off \xE4\xB8\xAD";
