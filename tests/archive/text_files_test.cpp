@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -438,6 +439,34 @@ TEST(TextEncoding, NonAsciiIsFoundAtEveryOffsetOfTheWordScan) {
         EXPECT_EQ(encodeText(stray, TextEncoding::Utf8),
                   std::string(at, 'a') + "?" + std::string(19 - at, 'b'))
             << at;
+    }
+}
+
+// Any bytes at all: the UTF-8 output is valid UTF-8 (encoding it again changes nothing) and
+// the code-page output has one byte per character or malformed byte, never more.
+TEST(TextEncoding, ArbitraryBytesGiveValidOutput) {
+    std::mt19937 random(20031105);
+    std::uniform_int_distribution<int> length(0, 64);
+    // Biased towards the bytes that begin and continue sequences.
+    const std::string alphabet =
+        std::string("aZ\r\n\x7F", 5) + "\x80\x8F\xBF\xC0\xC2\xDF\xE0\xED\xEF\xF0\xF4\xF5\xFF";
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    for (int round = 0; round < 20000; ++round) {
+        std::string input(static_cast<std::size_t>(length(random)), ' ');
+        for (char& c : input) {
+            c = alphabet[pick(random)];
+        }
+        const std::string utf8 = encodeText(input, TextEncoding::Utf8);
+        ASSERT_EQ(encodeText(utf8, TextEncoding::Utf8), utf8) << ::testing::PrintToString(input);
+        ASSERT_LE(utf8.size(), input.size());
+        const std::string ansi = encodeText(input, TextEncoding::Windows1252);
+        ASSERT_LE(ansi.size(), input.size());
+        // The code-page text has a character for each character of the UTF-8 text.
+        std::size_t characters = 0;
+        for (const char c : utf8) {
+            characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+        }
+        ASSERT_EQ(ansi.size(), characters) << ::testing::PrintToString(input);
     }
 }
 
