@@ -26,6 +26,7 @@
 #include <span>
 #include <vector>
 
+#include "store/pst/ndb/read_error.h"
 #include "store/pst/ndb/types.h"
 
 namespace tvn::store::pst::ndb {
