@@ -7,6 +7,8 @@
 
 #include <fmt/format.h>
 
+#include "archive/text_files.h"
+
 #if __has_include("store/pst/pst_file.h")
 #include "store/pst/pst_file.h"
 #define TALLYVANE_HAVE_PST_READER 1
@@ -19,15 +21,6 @@ namespace {
 // A settings store edited by hand may hold any count; more remembered files than this is
 // taken as damage and the rest is ignored.
 constexpr int kMaxRememberedFiles = 1000;
-
-std::string toUtf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::filesystem::path fromUtf8(std::string_view text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
 
 std::string fileKey(int index) {
     return fmt::format("{}{}", kDataFileKeyStem, index);
@@ -50,7 +43,8 @@ DataFileOpener pstDataFileOpener() {
 #else
     return [](const std::filesystem::path& file,
               store::PasswordPrompt*) -> std::shared_ptr<store::Folder> {
-        throw Failure(err::kCorruptStore, "This build has no .pst reader", toUtf8(file));
+        throw Failure(err::kCorruptStore, "This build has no .pst reader",
+                      archive::pathToUtf8(file));
     };
 #endif
 }
@@ -96,7 +90,7 @@ std::vector<std::filesystem::path> DataFiles::remembered() const {
     for (int i = 1; i <= count; ++i) {
         const std::string text = m_settings.get(kDataFilesSection, fileKey(i));
         if (!text.empty()) {
-            paths.push_back(fromUtf8(text));
+            paths.push_back(archive::pathFromUtf8(text));
         }
     }
     return paths;
@@ -112,7 +106,7 @@ void DataFiles::remember() {
     m_settings.set(kDataFilesSection, kDataFilesCount, std::to_string(count));
     for (int i = 1; i <= count; ++i) {
         m_settings.set(kDataFilesSection, fileKey(i),
-                       toUtf8(m_open[static_cast<std::size_t>(i - 1)].path));
+                       archive::pathToUtf8(m_open[static_cast<std::size_t>(i - 1)].path));
     }
     // The store has no removal: entries past the count are emptied so that no stale path
     // comes back if the count is ever raised by hand.
@@ -152,7 +146,7 @@ void DataFiles::restore(store::Session& session) {
     for (const auto& [path, reason] : dropped) {
         m_boxes.show(fmt::format("The data file {} could not be opened and was removed from "
                                  "the list: {}.",
-                                 toUtf8(path), reason),
+                                 archive::pathToUtf8(path), reason),
                      archive::MessageIcon::Exclamation, archive::kApplicationTitle);
     }
 }
@@ -167,7 +161,8 @@ std::shared_ptr<store::Folder> DataFiles::open(store::Session& session,
     }
     auto top = m_opener(path, session.passwordPrompt());
     if (!top) {
-        throw Failure(err::kCorruptStore, "The reader returned no top folder", toUtf8(path));
+        throw Failure(err::kCorruptStore, "The reader returned no top folder",
+                      archive::pathToUtf8(path));
     }
     session.addDataFile(top);
     m_open.push_back(OpenFile{path, top});

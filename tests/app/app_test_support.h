@@ -1,0 +1,226 @@
+#pragma once
+
+// Stand-ins for the user interface in the app tests: a view and message boxes that record
+// what they were asked to do, a picker with a fixed answer, a password prompt with fixed
+// answers, and an in-memory log stream.
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/frm_main.h"
+#include "app/main_view.h"
+#include "archive/error_messages.h"
+#include "archive/settings_store.h"
+#include "archive/text_files.h"
+#include "store/failure.h"
+#include "store/memory/memory_store.h"
+#include "store/object_model.h"
+
+namespace tvn::app::testing {
+
+class RecordingView final : public MainWindowView {
+public:
+    void showWindow() override {
+        calls.push_back("show");
+        if (failShow) {
+            throw Failure(err::kInvalidProcedureCall, "The window cannot be shown");
+        }
+    }
+    void restoreNormal() override { calls.push_back("restore"); }
+    void activate() override { calls.push_back("activate"); }
+    void setCaption(std::string_view text) override {
+        calls.push_back("caption");
+        caption = text;
+    }
+    void setCountTexts(std::string_view listedText, std::string_view selectedText) override {
+        listed = listedText;
+        selected = selectedText;
+        ++countRefreshes;
+    }
+    void closeWindow() override {
+        calls.push_back("close");
+        if (model != nullptr) {
+            model->Form_Unload();
+        }
+    }
+    void resetMousePointer() override { calls.push_back("arrow"); }
+
+    // When set, closeWindow runs Form_Unload as the Qt close event does.
+    FrmMain* model = nullptr;
+    bool failShow = false;
+    std::vector<std::string> calls;
+    std::string caption;
+    std::string listed;
+    std::string selected;
+    int countRefreshes = 0;
+};
+
+struct ShownMessage {
+    std::string text;
+    archive::MessageIcon icon;
+    std::string title;
+    friend bool operator==(const ShownMessage&, const ShownMessage&) = default;
+};
+
+class RecordingBoxes final : public archive::MessageBoxes {
+public:
+    void show(std::string_view text, archive::MessageIcon icon, std::string_view title) override {
+        shown.push_back(ShownMessage{std::string(text), icon, std::string(title)});
+    }
+    std::vector<ShownMessage> shown;
+};
+
+class FixedPicker final : public store::FolderPicker {
+public:
+    std::shared_ptr<store::Folder> pickFolder() override {
+        ++calls;
+        return answer;
+    }
+    std::shared_ptr<store::Folder> answer;
+    int calls = 0;
+};
+
+class FixedPasswords final : public store::PasswordPrompt {
+public:
+    std::optional<std::string> askPassword(const std::filesystem::path& file) override {
+        asked.push_back(file);
+        return answer;
+    }
+    std::optional<std::string> answer;
+    std::vector<std::filesystem::path> asked;
+};
+
+// A log that keeps its lines in memory; Close marks it closed.
+class MemoryLog final : public archive::TextStream {
+public:
+    struct Shared {
+        std::vector<std::string> lines;
+        bool closed = false;
+    };
+    explicit MemoryLog(std::shared_ptr<Shared> shared) : m_shared(std::move(shared)) {}
+    void WriteLine(std::string_view text) override { m_shared->lines.emplace_back(text); }
+    void WriteBlankLines(std::int32_t count) override {
+        for (std::int32_t i = 0; i < count; ++i) {
+            m_shared->lines.emplace_back();
+        }
+    }
+    void Close() override { m_shared->closed = true; }
+
+private:
+    std::shared_ptr<Shared> m_shared;
+};
+
+// Installs an in-memory log in the model's reporter and returns what it records.
+inline std::shared_ptr<MemoryLog::Shared> attachMemoryLog(FrmMain& model) {
+    auto shared = std::make_shared<MemoryLog::Shared>();
+    model.TextStream99() = std::make_unique<MemoryLog>(shared);
+    return shared;
+}
+
+// The logged entries' "Error Info: " and "Error Subject: " lines, in order, as pairs.
+inline std::vector<std::pair<std::string, std::string>>
+loggedInfoAndSubject(const MemoryLog::Shared& log) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& entry : log.lines) {
+        const auto info = entry.find("\r\nError Info: ");
+        const auto subject = entry.find("\r\nError Subject: ");
+        if (info == std::string::npos || subject == std::string::npos) {
+            continue;
+        }
+        const auto infoStart = info + 14;
+        out.emplace_back(entry.substr(infoStart, subject - infoStart), entry.substr(subject + 17));
+    }
+    return out;
+}
+
+// The "Error Nbr: " of every logged entry, in order.
+inline std::vector<std::int32_t> loggedNumbers(const MemoryLog::Shared& log) {
+    std::vector<std::int32_t> out;
+    for (const auto& entry : log.lines) {
+        const auto at = entry.find("\r\nError Nbr: ");
+        if (at != std::string::npos) {
+            out.push_back(std::stoi(entry.substr(at + 13)));
+        }
+    }
+    return out;
+}
+
+// A model over in-memory data files: each "file" is a top folder the opener hands out by
+// path, and the settings already remember the first one, so that Get Folder List finds it
+// open. The personal file holds one folder of every kind, the journal among them.
+class ModelTest : public ::testing::Test {
+protected:
+    ModelTest() {
+        personal = store::memory::MemoryFolder::make("Personal Folders");
+        inbox = personal->addFolder("Inbox", store::ItemType::Mail);
+        inbox->addFolder("Sub", store::ItemType::Mail);
+        personal->addFolder("Calendar", store::ItemType::Appointment);
+        personal->addFolder("Journal", store::ItemType::Journal);
+        personal->addFolder("Contacts", store::ItemType::Contact);
+        personal->addFolder("Tasks", store::ItemType::Task);
+        personal->addFolder("Notes", store::ItemType::Note);
+        files["/data/personal.pst"] = personal;
+        settings.set("DataFiles", "Count", "1");
+        settings.set("DataFiles", "File1", "/data/personal.pst");
+
+        FrmMainOptions options;
+        options.root = "/nonexistent-tallyvane-test-root/Tallyvane";
+        options.opener = [this](const std::filesystem::path& file,
+                                store::PasswordPrompt* prompt) -> std::shared_ptr<store::Folder> {
+            ++opened;
+            if (protectedFiles.count(file.string()) != 0) {
+                const auto password = prompt ? prompt->askPassword(file) : std::nullopt;
+                if (!password || *password != protectedFiles[file.string()]) {
+                    throw Failure(err::kAccessRefused, "The password is wrong", file.string());
+                }
+            }
+            const auto found = files.find(file.string());
+            if (found == files.end()) {
+                throw Failure(err::kFileNotFound, "File not found", file.string());
+            }
+            if (!found->second) {
+                throw Failure(err::kCorruptStore, "Not a data file", file.string());
+            }
+            return found->second;
+        };
+        model = std::make_unique<FrmMain>(view, boxes, settings, std::move(options));
+        view.model = model.get();
+        model->setFolderPicker(&picker);
+        model->setPasswordPrompt(&passwords);
+        log = attachMemoryLog(*model);
+    }
+
+    // Get Folder List with the personal file's top folder picked.
+    void listPersonal() {
+        picker.answer = personal;
+        model->btnGetPST_Click();
+    }
+
+    std::vector<std::string> source() const { return model->lstSource.texts(); }
+    std::vector<std::string> destination() const { return model->lstDestination.texts(); }
+
+    std::map<std::string, std::shared_ptr<store::Folder>> files;
+    std::map<std::string, std::string> protectedFiles;
+    int opened = 0;
+    std::shared_ptr<store::memory::MemoryFolder> personal;
+    std::shared_ptr<store::memory::MemoryFolder> inbox;
+    RecordingView view;
+    RecordingBoxes boxes;
+    FixedPicker picker;
+    FixedPasswords passwords;
+    archive::MemorySettingsStore settings;
+    std::unique_ptr<FrmMain> model;
+    std::shared_ptr<MemoryLog::Shared> log;
+};
+
+inline const std::vector<std::string> kPersonalListed = {"Inbox", "Calendar", "Contacts", "Tasks",
+                                                         "Notes"};
+
+} // namespace tvn::app::testing
