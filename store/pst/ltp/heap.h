@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <unordered_set>
 #include <vector>
 
 #include "store/pst/ndb/node_database.h"
@@ -90,7 +91,7 @@ public:
     std::size_t count() const;
 
 private:
-    bool walk(HeapId hid, std::size_t level, std::vector<std::uint32_t>& visited,
+    bool walk(HeapId hid, std::size_t level, std::unordered_set<std::uint32_t>& visited,
               const std::function<bool(std::span<const std::uint8_t>,
                                        std::span<const std::uint8_t>)>& visit) const;
 

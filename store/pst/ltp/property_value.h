@@ -62,6 +62,7 @@ enum class ValueStorage {
     Heap,    // in the heap of the PC/TC node
     Subnode, // in a subnode of the PC/TC node (big values)
     Absent,  // a table cell whose existence bit is clear
+    Damaged, // the value's reference is unusable; reading it throws the reason
 };
 
 // One property value as stored. Heap bytes are a view whose lifetime is that of the
@@ -74,6 +75,7 @@ struct PropertyValue {
     std::uint8_t inlineSize = 0;               // Inline: bytes used of inlineBytes
     std::span<const std::uint8_t> heapBytes;   // Heap
     ndb::NodeId subnode{};                     // Subnode
+    std::uint32_t hnid = 0; // Heap/Subnode/Damaged: the stored HNID (for diagnostics)
 
     std::uint32_t tag() const noexcept { return makeTag(id, type); }
     std::span<const std::uint8_t> inlineSpan() const noexcept {

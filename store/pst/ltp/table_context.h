@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "store/pst/ltp/heap.h"
+#include "store/pst/ltp/property_context.h" // the value readers shared with PCs
 #include "store/pst/ltp/property_value.h"
 
 namespace tvn::store::pst::ltp {

@@ -1,0 +1,219 @@
+// Table context: [MS-PST] section 2.3.4 (LTP layer).
+
+#include "store/pst/ltp/table_context.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "store/pst/byte_reader.h"
+
+namespace tvn::store::pst::ltp {
+
+namespace {
+
+constexpr std::uint8_t kTcType = 0x7C;
+constexpr std::size_t kTcInfoSize = 22;
+constexpr std::size_t kColumnDescSize = 8;
+constexpr std::uint16_t kRowIdColumn = 0x67F2; // PidTagLtpRowId
+
+std::string nodeText(const ndb::NodeRef& node) {
+    return "node " + hexText(ndb::raw(node.nid));
+}
+
+// Whether a TC keeps the value of this type in the row itself (fixed sizes up to 8).
+bool cellInline(std::uint16_t type, std::size_t cellSize) {
+    if (isMultiValued(type)) {
+        return false;
+    }
+    const std::size_t size = fixedTypeSize(type);
+    return size > 0 && size <= 8 && cellSize >= size;
+}
+
+} // namespace
+
+TableContext::TableContext(std::shared_ptr<const ndb::NodeDatabase> db, const ndb::NodeRef& node)
+    : m_heap(std::move(db), node) {
+    if (m_heap.clientSignature() != heap_client::kTableContext) {
+        throwCorrupt("invalid TC bClientSig " + hexText(m_heap.clientSignature()) + " in " +
+                     nodeText(node));
+    }
+    const auto info = m_heap.item(m_heap.userRoot());
+    ByteReader r(info, kNoOffset, "TCINFO");
+    const auto type = r.read<std::uint8_t>();
+    if (type != kTcType) {
+        throwCorrupt("invalid TCINFO bType " + hexText(type) + " in " + nodeText(node));
+    }
+    const std::size_t columnCount = r.read<std::uint8_t>();
+    const std::size_t end4 = r.read<std::uint16_t>();
+    const std::size_t end2 = r.read<std::uint16_t>();
+    const std::size_t end1 = r.read<std::uint16_t>();
+    const std::size_t endBm = r.read<std::uint16_t>();
+    m_rowIndex = HeapId{r.read<std::uint32_t>()};
+    const std::uint32_t hnidRows = r.read<std::uint32_t>();
+    (void)r.read<std::uint32_t>(); // hidIndex, unused
+    if (!(end4 <= end2 && end2 <= end1 && end1 <= endBm) || endBm == 0 ||
+        (endBm - end1) * 8 < columnCount) {
+        throwCorrupt("invalid TCINFO row layout " + hexText(end4) + "/" + hexText(end2) + "/" +
+                     hexText(end1) + "/" + hexText(endBm) + " for " + std::to_string(columnCount) +
+                     " columns in " + nodeText(node));
+    }
+    m_rowSize = endBm;
+    m_bitmapOffset = end1;
+    const auto descs = r.slice(kTcInfoSize, columnCount * kColumnDescSize);
+    m_columns.reserve(columnCount);
+    for (std::size_t i = 0; i < columnCount; ++i) {
+        ColumnDesc c;
+        c.tag = loadLe<std::uint32_t>(descs, i * kColumnDescSize);
+        c.offset = loadLe<std::uint16_t>(descs, i * kColumnDescSize + 4);
+        c.size = descs[i * kColumnDescSize + 6];
+        c.bit = descs[i * kColumnDescSize + 7];
+        if (std::size_t{c.offset} + c.size > end1 || std::size_t{c.bit} >= (endBm - end1) * 8) {
+            throwCorrupt("invalid TCOLDESC of column " + hexText(c.tag) + " (ibData " +
+                         hexText(c.offset) + ", cbData " + hexText(c.size) + ", iBit " +
+                         hexText(c.bit) + ") in " + nodeText(node));
+        }
+        m_columns.push_back(c);
+    }
+
+    if (hnidRows == 0) {
+        m_rowCount = 0;
+    } else if (hnidIsHeapId(hnidRows)) {
+        m_matrixInHeap = true;
+        m_heapMatrix = m_heap.item(HeapId{hnidRows});
+        m_rowCount = m_heapMatrix.size() / m_rowSize;
+    } else {
+        m_matrixInHeap = false;
+        const auto& database = m_heap.database();
+        m_matrix = database->dataStream(database->subnode(node, ndb::NodeId{hnidRows}));
+        const std::size_t blocks = m_matrix.blockCount();
+        if (blocks > 0) {
+            // Rows never straddle blocks: every block but the last holds the same whole
+            // number of rows, so the first and last blocks give the count.
+            m_rowsPerBlock = m_matrix.block(0).size() / m_rowSize;
+            if (m_rowsPerBlock == 0) {
+                throwCorrupt("TC row of " + std::to_string(m_rowSize) +
+                             " bytes does not fit its row-matrix block in " + nodeText(node));
+            }
+            const std::size_t last = m_matrix.block(blocks - 1).size() / m_rowSize;
+            m_rowCount = (blocks - 1) * m_rowsPerBlock + last;
+        }
+    }
+}
+
+std::optional<std::size_t> TableContext::findColumn(std::uint16_t id) const noexcept {
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].id() == id) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+TableRow TableContext::row(std::size_t index) const {
+    if (index >= m_rowCount) {
+        throw std::out_of_range("TableContext::row index out of range");
+    }
+    TableRow row;
+    row.m_table = this;
+    row.m_index = index;
+    if (m_matrixInHeap) {
+        row.m_bytes = m_heapMatrix.subspan(index * m_rowSize, m_rowSize);
+    } else {
+        row.m_holder = m_matrix.block(index / m_rowsPerBlock);
+        const std::size_t off = (index % m_rowsPerBlock) * m_rowSize;
+        row.m_bytes = ByteReader(row.m_holder.bytes(), kNoOffset, "TC row matrix block")
+                          .slice(off, m_rowSize);
+    }
+    const auto rowIdColumn = findColumn(kRowIdColumn);
+    const std::size_t idOffset = rowIdColumn ? m_columns[*rowIdColumn].offset : 0;
+    row.m_rowId = ByteReader(row.m_bytes, kNoOffset, "TC row").readAt<std::uint32_t>(idOffset);
+    return row;
+}
+
+std::optional<std::size_t> TableContext::findRow(std::uint32_t rowId) const {
+    if (raw(m_rowIndex) == 0) {
+        return std::nullopt;
+    }
+    const BTreeOnHeap index(m_heap, m_rowIndex);
+    if (index.keySize() != 4) {
+        throwCorrupt("invalid TC row index key size " + std::to_string(index.keySize()) + " in " +
+                     nodeText(node()));
+    }
+    const auto data = index.find(rowId);
+    if (!data) {
+        return std::nullopt;
+    }
+    // dwRowIndex: 4 bytes in Unicode files, 2 in ANSI ones.
+    const std::size_t position = data->size() >= 4 ? loadLe<std::uint32_t>(*data, 0)
+                                                   : ByteReader(*data).readAt<std::uint16_t>(0);
+    if (position >= m_rowCount) {
+        throwCorrupt("TC row index entry " + hexText(rowId) + " names row " +
+                     std::to_string(position) + " of " + std::to_string(m_rowCount) + " in " +
+                     nodeText(node()));
+    }
+    return position;
+}
+
+PropertyValue TableContext::decodeCell(const TableRow& row, std::size_t column) const {
+    const ColumnDesc& c = m_columns.at(column);
+    PropertyValue v;
+    v.id = c.id();
+    v.type = c.type();
+    if (!row.has(column)) {
+        v.storage = ValueStorage::Absent;
+        return v;
+    }
+    const auto cell = row.m_bytes.subspan(c.offset, c.size); // checked at open
+    if (cellInline(v.type, c.size)) {
+        v.storage = ValueStorage::Inline;
+        const std::size_t size = fixedTypeSize(v.type);
+        std::copy_n(cell.begin(), size, v.inlineBytes.begin());
+        v.inlineSize = static_cast<std::uint8_t>(size);
+        return v;
+    }
+    if (c.size != 4) {
+        if (c.size <= 8 && fixedTypeSize(v.type) == 0 && !isMultiValued(v.type)) {
+            // An unknown fixed-size type: keep its raw bytes.
+            v.storage = ValueStorage::Inline;
+            std::copy(cell.begin(), cell.end(), v.inlineBytes.begin());
+            v.inlineSize = c.size;
+            return v;
+        }
+        v.storage = ValueStorage::Damaged;
+        return v;
+    }
+    const std::uint32_t hnid = loadLe<std::uint32_t>(cell, 0);
+    v.hnid = hnid;
+    if (hnidIsHeapId(hnid)) {
+        try {
+            v.heapBytes = m_heap.item(HeapId{hnid});
+            v.storage = ValueStorage::Heap;
+        } catch (const ReadError&) {
+            v.storage = ValueStorage::Damaged;
+        }
+    } else {
+        v.subnode = ndb::NodeId{hnid};
+        v.storage = ValueStorage::Subnode;
+    }
+    return v;
+}
+
+bool TableRow::has(std::size_t column) const {
+    const ColumnDesc& c = m_table->m_columns.at(column);
+    const std::size_t byte = m_table->m_bitmapOffset + c.bit / 8U;
+    return (m_bytes[byte] & (0x80U >> (c.bit % 8U))) != 0; // bit range checked at open
+}
+
+PropertyValue TableRow::cell(std::size_t column) const {
+    return m_table->decodeCell(*this, column);
+}
+
+std::optional<PropertyValue> TableRow::find(std::uint16_t id) const {
+    const auto column = m_table->findColumn(id);
+    if (!column) {
+        return std::nullopt;
+    }
+    return cell(*column);
+}
+
+} // namespace tvn::store::pst::ltp
