@@ -203,8 +203,12 @@ void MainWindow::buildControls() {
     grid->setVerticalSpacing(8);
     setCentralWidget(central);
 
+    // The strip shows a fixed hint; nothing in the program changes it while it runs.
     auto* status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("sbStatusBar"));
+    status->addWidget(new QLabel(QStringLiteral("Get the folder list of a data file, move the "
+                                                "folders to archive to the right, then Create."),
+                                 status));
     setStatusBar(status);
 
     resize(640, 460);

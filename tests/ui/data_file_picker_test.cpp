@@ -1,0 +1,321 @@
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "app/data_files.h"
+#include "archive/settings_store.h"
+#include "store/failure.h"
+#include "store/memory/memory_store.h"
+#include "store/session.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/data_file_picker.h"
+#include "ui/password_dialog.h"
+#include "ui/qt_message_boxes.h"
+#include "ui/qt_text.h"
+
+namespace tvn::ui {
+namespace {
+
+using store::ItemType;
+using store::memory::MemoryFolder;
+using testing::RecordingBoxes;
+
+// A folder whose subfolder collection claims more folders than anyone could show, every
+// one of which fails to open: what a damaged hierarchy may look like.
+class EndlesslyDamagedFolder final : public store::Folder {
+public:
+    class AllFail final : public store::Folders {
+    public:
+        std::int32_t count() const override { return 2'000'000'000; }
+        std::shared_ptr<store::Folder> item(std::int32_t) const override {
+            ++opened;
+            throw Failure(err::kCorruptData, "The hierarchy row is damaged.");
+        }
+        using store::Folders::item;
+        mutable std::int64_t opened = 0;
+    };
+    std::string name() const override { return "Damaged"; }
+    store::ItemType defaultItemType() const override { return ItemType::Mail; }
+    std::shared_ptr<store::Folders> folders() const override { return m_folders; }
+    std::shared_ptr<store::Items> items() const override { return nullptr; }
+    std::shared_ptr<AllFail> m_folders = std::make_shared<AllFail>();
+};
+
+class PickerTest : public ::testing::Test {
+protected:
+    PickerTest()
+        : m_dataFiles(m_settings, m_boxes,
+                      [this](const std::filesystem::path& file,
+                             store::PasswordPrompt*) -> std::shared_ptr<store::Folder> {
+                          const auto found = m_files.find(file.string());
+                          if (found == m_files.end()) {
+                              throw Failure(err::kCorruptStore, "Not a data file");
+                          }
+                          return found->second;
+                      }) {}
+
+    std::shared_ptr<MemoryFolder> addFile(const std::string& path, const std::string& top) {
+        auto folder = MemoryFolder::make(top);
+        m_files[path] = folder;
+        return folder;
+    }
+
+    static QTreeWidget* treeOf(QWidget& dialog) {
+        return dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
+    }
+
+    static std::vector<std::string> childTexts(QTreeWidgetItem* item) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < item->childCount(); ++i) {
+            texts.push_back(toUtf8(item->child(i)->text(0)));
+        }
+        return texts;
+    }
+
+    RecordingBoxes m_boxes;
+    archive::MemorySettingsStore m_settings;
+    std::map<std::string, std::shared_ptr<store::Folder>> m_files;
+    app::DataFiles m_dataFiles;
+    store::Session m_session;
+};
+
+TEST_F(PickerTest, TreeShowsEachDataFileWithItsFirstLevelAndReadsDeeperOnlyWhenExpanded) {
+    auto mail = addFile("/data/mail.pst", "Personal Folders");
+    auto inbox = mail->addFolder("Inbox");
+    inbox->addFolder("Receipts")->addFolder("2003");
+    mail->addFolder("Journal", ItemType::Journal);
+    addFile("/data/old.ost", "Archive Folders")->addFolder("2001");
+    m_dataFiles.open(m_session, "/data/mail.pst");
+    m_dataFiles.open(m_session, "/data/old.ost");
+
+    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    QTreeWidget* tree = treeOf(dialog);
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    QTreeWidgetItem* top = tree->topLevelItem(0);
+    EXPECT_EQ(toUtf8(top->text(0)), "Personal Folders");
+    EXPECT_EQ(toUtf8(top->text(1)), "/data/mail.pst");
+    EXPECT_EQ(toUtf8(tree->topLevelItem(1)->text(1)), "/data/old.ost");
+    // Every folder is shown, journals too: the picker shows the file as it is.
+    EXPECT_EQ(childTexts(top), (std::vector<std::string>{"Inbox", "Journal"}));
+
+    QTreeWidgetItem* inboxItem = top->child(0);
+    EXPECT_EQ(inboxItem->childCount(), 0);
+    EXPECT_EQ(inboxItem->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    inboxItem->setExpanded(true);
+    EXPECT_EQ(childTexts(inboxItem), (std::vector<std::string>{"Receipts"}));
+    inboxItem->setExpanded(false);
+    inboxItem->setExpanded(true);
+    EXPECT_EQ(inboxItem->childCount(), 1) << "expanding again must not list twice";
+
+    // The first data file's top folder is current, and OK picks exactly that object.
+    EXPECT_EQ(dialog.currentFolder(), m_session.dataFiles()[0]);
+    tree->setCurrentItem(inboxItem->child(0));
+    EXPECT_EQ(dialog.currentFolder()->name(), "Receipts");
+
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.grab().save(fromPath(testing::screenshotPath("data_file_picker")), "PNG"));
+}
+
+TEST_F(PickerTest, WithNoDataFileOpenOkIsOffAndNothingIsCurrent) {
+    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    EXPECT_EQ(treeOf(dialog)->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog.currentFolder(), nullptr);
+    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->isEnabled());
+}
+
+// Damage shows as greyed entries that cannot be picked; the rest of the tree is usable.
+TEST_F(PickerTest, DamagedFoldersShowAsEntriesThatCannotBePicked) {
+    auto top = addFile("/data/hurt.pst", "Personal Folders");
+    top->addFolder("Unnamed")->failName(Failure(err::kCorruptData, "Name unreadable."));
+    top->addFolder("Closed")->failFolders(Failure(err::kCorruptData, "Hierarchy unreadable."));
+    top->addFolder("Fine");
+    m_dataFiles.open(m_session, "/data/hurt.pst");
+
+    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    QTreeWidgetItem* topItem = treeOf(dialog)->topLevelItem(0);
+    ASSERT_EQ(topItem->childCount(), 3);
+    QTreeWidgetItem* unnamed = topItem->child(0);
+    EXPECT_EQ(toUtf8(unnamed->text(0)), "(could not be read: Name unreadable. [-2147221221])");
+    EXPECT_FALSE(unnamed->flags() & Qt::ItemIsSelectable);
+    treeOf(dialog)->setCurrentItem(unnamed);
+    EXPECT_NE(treeOf(dialog)->currentItem(), unnamed);
+
+    QTreeWidgetItem* closed = topItem->child(1);
+    closed->setExpanded(true);
+    ASSERT_EQ(closed->childCount(), 1);
+    EXPECT_EQ(toUtf8(closed->child(0)->text(0)),
+              "(could not be read: Hierarchy unreadable. [-2147221221])");
+    EXPECT_EQ(toUtf8(topItem->child(2)->text(0)), "Fine");
+}
+
+// A collection that claims two billion folders, all failing, ends in a few entries and
+// quickly, instead of filling memory.
+TEST_F(PickerTest, AHugeDamagedFolderCollectionIsCutShort) {
+    auto damaged = std::make_shared<EndlesslyDamagedFolder>();
+    m_files["/data/huge.pst"] = damaged;
+    m_dataFiles.open(m_session, "/data/huge.pst");
+    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    QTreeWidgetItem* top = treeOf(dialog)->topLevelItem(0);
+    ASSERT_NE(top, nullptr);
+    EXPECT_LE(top->childCount(), 22);
+    EXPECT_LE(damaged->m_folders->opened, 21);
+    EXPECT_NE(toUtf8(top->child(top->childCount() - 1)->text(0)).find("more folders"),
+              std::string::npos);
+}
+
+TEST_F(PickerTest, OpenDataFileAddsTheFileOnceAndMakesItCurrent) {
+    addFile("/data/mail.pst", "Personal Folders");
+    addFile("/data/second.pst", "Second");
+    m_dataFiles.open(m_session, "/data/mail.pst");
+    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    std::vector<QWidget*> chooserParents;
+    dialog.setFileChooser([&](QWidget* parent) {
+        chooserParents.push_back(parent);
+        return std::filesystem::path("/data/second.pst");
+    });
+    dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
+    EXPECT_EQ(chooserParents, std::vector<QWidget*>{&dialog});
+    QTreeWidget* tree = treeOf(dialog);
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
+    EXPECT_EQ(m_dataFiles.paths().size(), 2u);
+    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "2");
+
+    dialog.openDataFile("/data/mail.pst");
+    EXPECT_EQ(tree->topLevelItemCount(), 2) << "an open file is not listed twice";
+    EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Personal Folders");
+    EXPECT_TRUE(m_boxes.shown.empty());
+}
+
+TEST_F(PickerTest, AFileThatIsNoDataFileIsNamedWithTheReasonAndNotAdded) {
+    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    dialog.setFileChooser([](QWidget*) { return std::filesystem::path("/tmp/notes.txt"); });
+    dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
+    ASSERT_EQ(m_boxes.shown.size(), 1u);
+    EXPECT_EQ(m_boxes.shown[0].text,
+              "The data file /tmp/notes.txt could not be opened: not an Outlook data file.");
+    EXPECT_EQ(m_boxes.shown[0].icon, archive::MessageIcon::Exclamation);
+    EXPECT_EQ(m_boxes.shown[0].title, "Tallyvane");
+    EXPECT_EQ(treeOf(dialog)->topLevelItemCount(), 0);
+
+    // Cancelling the file dialog opens nothing and says nothing.
+    dialog.setFileChooser([](QWidget*) { return std::filesystem::path(); });
+    dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
+    EXPECT_EQ(m_boxes.shown.size(), 1u);
+}
+
+TEST_F(PickerTest, FileDialogOffersOutlookDataFilesAndAllFiles) {
+    EXPECT_EQ(toUtf8(DataFilePickerDialog::fileFilters()),
+              "Outlook data files (*.pst *.ost);;All files (*)");
+}
+
+struct PickRunCase {
+    const char* name;
+    bool accept;
+    bool pickChild;
+    const char* expected; // nullptr: nothing picked
+};
+
+// The picker the session asks: one modal dialog, the chosen folder on OK, nothing on
+// Cancel (or when the dialog is closed).
+TEST_F(PickerTest, PickFolderReturnsThePickOrNothingOnCancel) {
+    auto top = addFile("/data/mail.pst", "Personal Folders");
+    top->addFolder("Inbox");
+    m_dataFiles.open(m_session, "/data/mail.pst");
+    const PickRunCase cases[] = {
+        {"OK on the top folder", true, false, "Personal Folders"},
+        {"OK on a subfolder", true, true, "Inbox"},
+        {"Cancel", false, false, nullptr},
+        {"Cancel after choosing a subfolder", false, true, nullptr},
+    };
+    DataFilePicker picker([this]() -> store::Session& { return m_session; }, m_dataFiles, m_boxes);
+    m_session.setFolderPicker(&picker);
+    for (const PickRunCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        picker.setDialogHook([&c](DataFilePickerDialog& dialog) {
+            if (c.pickChild) {
+                QTreeWidget* tree = treeOf(dialog);
+                tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+            }
+            testing::answerNextModal([&dialog, accept = c.accept](QWidget* modal) {
+                EXPECT_EQ(modal, &dialog);
+                accept ? dialog.accept() : dialog.reject();
+            });
+        });
+        const auto picked = m_session.getNamespace("MAPI")->pickFolder();
+        if (c.expected == nullptr) {
+            EXPECT_EQ(picked, nullptr);
+        } else {
+            ASSERT_NE(picked, nullptr);
+            EXPECT_EQ(picked->name(), c.expected);
+        }
+    }
+    m_session.setFolderPicker(nullptr);
+}
+
+TEST(PasswordDialogTest, AsksNamingTheFileWithHiddenTextAndGivesWhatWasTyped) {
+    PasswordDialog prompt;
+    testing::answerNextModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<QInputDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->textEchoMode(), QLineEdit::Password);
+        EXPECT_EQ(toUtf8(dialog->windowTitle()), "Tallyvane");
+        EXPECT_NE(toUtf8(dialog->labelText()).find("/data/secret files/locked.pst"),
+                  std::string::npos);
+        dialog->setTextValue(QStringLiteral("p\u00e4ss word"));
+        dialog->accept();
+    });
+    EXPECT_EQ(prompt.askPassword("/data/secret files/locked.pst"),
+              std::optional<std::string>("p\xC3\xA4ss word"));
+
+    testing::answerNextModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<QInputDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setTextValue(QStringLiteral("typed then cancelled"));
+        dialog->reject();
+    });
+    EXPECT_EQ(prompt.askPassword("/data/locked.pst"), std::nullopt);
+}
+
+struct BoxCase {
+    archive::MessageIcon icon;
+    QMessageBox::Icon qtIcon;
+};
+
+TEST(QtMessageBoxesTest, ShowsTheTextTitleAndIconWithOnlyAnOkButton) {
+    const BoxCase cases[] = {
+        {archive::MessageIcon::Information, QMessageBox::Information},
+        {archive::MessageIcon::Exclamation, QMessageBox::Warning},
+        {archive::MessageIcon::None, QMessageBox::NoIcon},
+    };
+    QtMessageBoxes boxes;
+    for (const BoxCase& c : cases) {
+        testing::answerNextModal([&c](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(toUtf8(box->text()), "No Folders are listed!");
+            EXPECT_EQ(toUtf8(box->windowTitle()), "Tallyvane");
+            EXPECT_EQ(box->icon(), c.qtIcon);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+            box->button(QMessageBox::Ok)->click();
+        });
+        boxes.show("No Folders are listed!", c.icon, "Tallyvane");
+    }
+}
+
+} // namespace
+} // namespace tvn::ui
