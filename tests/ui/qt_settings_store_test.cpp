@@ -109,7 +109,8 @@ TEST_F(QtSettingsStoreTest, HandEditedListValueReadsAsItsText) {
 TEST_F(QtSettingsStoreTest, DamagedFileGivesDefaultsAndNoCrash) {
     QFile file(QString::fromStdString(iniPath().string()));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\x00\xff[[[\n=\n[ProgBarSettings\nMainLeft\n", 40);
+    static constexpr char kDamaged[] = "\x00\xff[[[\n=\n[ProgBarSettings\nMainLeft\n";
+    file.write(kDamaged, sizeof kDamaged - 1);
     file.close();
     QtSettingsStore store(iniPath());
     EXPECT_EQ(store.get(keys::kProgBarSection, keys::kMainHeight, keys::kDefaultMainHeight),
