@@ -173,21 +173,44 @@ TEST_F(ListCommand, UnreadableTopFolderExitsTwo) {
 
 // ---- With the .pst reader on the corpus ------------------------------------------------------
 
-class ListCorpus : public ::testing::Test {
+class ListWithReader : public ::testing::Test {
 protected:
     void SetUp() override {
 #if !__has_include("store/pst/pst_file.h")
         GTEST_SKIP() << "this build has no .pst reader";
 #endif
+    }
+    TempFolder temp;
+};
+
+TEST_F(ListWithReader, FilesThatAreNotDataFilesExitTwo) {
+    writeBytes(temp / "notes.pst", "These are not the folders you are looking for.\n");
+    writeBytes(temp / "empty.pst", "");
+    std::filesystem::create_directory(temp / "folder.pst");
+    for (const auto& path :
+         {temp / "notes.pst", temp / "empty.pst", temp / "absent.pst", temp / "folder.pst"}) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(runListCommand({path, std::nullopt}, out, err), 2) << path;
+        EXPECT_EQ(out.str(), "");
+        EXPECT_EQ(lineCount(err.str()), 1U) << err.str();
+    }
+}
+
+class ListCorpus : public ListWithReader {
+protected:
+    void SetUp() override {
+        ListWithReader::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
         const char* corpus = std::getenv("TALLYVANE_CORPUS");
         if (corpus == nullptr || !std::filesystem::is_directory(corpus)) {
             GTEST_SKIP() << "TALLYVANE_CORPUS does not name the corpus folder";
         }
         m_corpus = corpus;
     }
-    std::filesystem::path file(const char* name) const {
-        return m_corpus / name;
-    }
+    std::filesystem::path file(const char* name) const { return m_corpus / name; }
     Result list(const char* name, const char* password = nullptr) {
         ListOptions options{file(name), std::nullopt};
         if (!std::filesystem::exists(options.file)) {
@@ -199,8 +222,6 @@ protected:
         }
         return run(options, app::pstDataFileOpener());
     }
-
-    TempFolder temp;
 
 private:
     std::filesystem::path m_corpus;
@@ -243,16 +264,32 @@ TEST_F(ListCorpus, ProtectedFileNeedsItsPassword) {
     EXPECT_EQ(right.out, "Deleted Items\t0\t14\nInbox\t0\t4\n");
 }
 
-TEST_F(ListCorpus, FilesThatAreNotDataFilesExitTwo) {
-    writeBytes(temp / "notes.pst", "These are not the folders you are looking for.\n");
-    writeBytes(temp / "empty.pst", "");
-    for (const auto& path : {temp / "notes.pst", temp / "empty.pst", temp / "absent.pst"}) {
-        std::ostringstream out;
-        std::ostringstream err;
-        EXPECT_EQ(runListCommand({path, std::nullopt}, out, err), 2) << path;
-        EXPECT_EQ(out.str(), "");
-        EXPECT_EQ(lineCount(err.str()), 1U) << err.str();
-    }
+// The window, through its data files and the reader, lists what the command line lists.
+TEST_F(ListCorpus, GetFolderListOnARealFile) {
+    app::testing::RecordingView view;
+    app::testing::RecordingBoxes boxes;
+    archive::MemorySettingsStore settings;
+    settings.set("DataFiles", "Count", "1");
+    settings.set("DataFiles", "File1", archive::pathToUtf8(file("enron.pst")));
+    app::FrmMainOptions options;
+    options.root = temp / "Tallyvane";
+    app::FrmMain model(view, boxes, settings, std::move(options));
+    model.Form_Load();
+    app::testing::FixedPicker picker;
+    model.setFolderPicker(&picker);
+    ASSERT_EQ(model.application().dataFiles().size(), 1U);
+    picker.answer = model.application().dataFiles().front();
+
+    model.btnGetPST_Click();
+
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(model.lstSource.texts(), (std::vector<std::string>{"Deleted Items", "lokay-m"}));
+    const auto folder = model.GetFolderObject("lokay-m");
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->folders()->count(), 1);
+    EXPECT_EQ(model.GetFolderObject("Lokay-M"), nullptr);
+    model.btnExit_Click();
+    EXPECT_EQ(archive::testing::readBytes(temp / "Tallyvane" / "TVN Error Log.txt"), "");
 }
 
 } // namespace
