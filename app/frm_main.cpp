@@ -1,6 +1,7 @@
 #include "app/frm_main.h"
 
 #include <cstdlib>
+#include <exception>
 #include <functional>
 #include <utility>
 
