@@ -1,0 +1,26 @@
+// tallyvane-cli: the command line of Tallyvane. One subcommand a file (cli/*_command.cpp);
+// this file only parses and dispatches.
+
+#include <CLI/CLI.hpp>
+
+#include "cli/list_command.h"
+#include "cli/tree_command.h"
+
+int main(int argc, char** argv) {
+    CLI::App program("Tallyvane: read Outlook data files and archive their folders",
+                     "tallyvane-cli");
+    program.require_subcommand(1);
+    int exitCode = 0;
+
+    tvn::cli::ListOptions list;
+    tvn::cli::addListCommand(program, list, exitCode);
+    tvn::cli::TreeOptions tree;
+    tvn::cli::addTreeCommand(program, tree, exitCode);
+
+    try {
+        program.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return program.exit(e);
+    }
+    return exitCode;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+// The password of a protected data file as the command line takes it: the first line of a
+// file named on the command line (so that it never shows in a process listing), handed to
+// the reader by a prompt that always gives the same answer.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "store/object_model.h"
+
+namespace tvn::cli {
+
+// The first line of `path` without its line end. Throws tvn::Failure: err::kFileNotFound
+// when the file cannot be opened, err::kPathFileAccess when it cannot be read or is longer
+// than any password (4 KiB).
+std::string readPasswordFile(const std::filesystem::path& path);
+
+class FixedPasswordPrompt final : public store::PasswordPrompt {
+public:
+    explicit FixedPasswordPrompt(std::optional<std::string> password)
+        : m_password(std::move(password)) {}
+    std::optional<std::string> askPassword(const std::filesystem::path&) override {
+        return m_password;
+    }
+
+private:
+    std::optional<std::string> m_password;
+};
+
+} // namespace tvn::cli

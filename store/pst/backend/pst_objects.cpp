@@ -1,0 +1,376 @@
+#include "store/pst/backend/pst_objects.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <stdexcept>
+
+#include "store/failure.h"
+#include "store/pst/backend/item_properties.h"
+
+namespace tvn::store::pst::backend {
+
+namespace {
+
+// Runs f, turning anything thrown that is not already a tvn::Failure (a std::out_of_range
+// from a table, a length error from a damaged count) into err::kCorruptData naming `what`.
+template <typename F> auto guarded(const std::string& what, F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const Failure&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw Failure(err::kCorruptData, what + ": a stored size is too large to read");
+    } catch (const std::exception& e) {
+        throw Failure(err::kCorruptData, what + ": " + e.what());
+    }
+}
+
+Failure outOfRange() {
+    return Failure(err::kSubscriptOutOfRange, "Array index out of bounds.");
+}
+
+std::size_t position(std::int32_t i, std::size_t count) {
+    if (i < 1 || static_cast<std::size_t>(i) > count) {
+        throw outOfRange();
+    }
+    return static_cast<std::size_t>(i - 1);
+}
+
+std::int32_t countOf(std::size_t n) {
+    return static_cast<std::int32_t>(std::min<std::size_t>(n, INT32_MAX));
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Deeper folder trees are taken as damage (Outlook itself stops far sooner).
+constexpr std::size_t kMaxFolderDepth = 256;
+
+class PstFolders final : public Folders {
+public:
+    PstFolders(std::shared_ptr<const messaging::MessageStore> store, std::vector<ndb::NodeId> nids,
+               std::vector<ndb::NodeId> path)
+        : m_store(std::move(store)), m_nids(std::move(nids)), m_path(std::move(path)) {}
+
+    std::int32_t count() const override { return countOf(m_nids.size()); }
+
+    std::shared_ptr<Folder> item(std::int32_t i) const override {
+        const auto nid = m_nids[position(i, m_nids.size())];
+        const std::string what = "folder " + hexText(ndb::raw(nid));
+        if (std::find(m_path.begin(), m_path.end(), nid) != m_path.end()) {
+            throw Failure(err::kCorruptData, what + " is listed inside itself");
+        }
+        if (m_path.size() >= kMaxFolderDepth) {
+            throw Failure(err::kCorruptData, what + " lies deeper than any real folder tree");
+        }
+        return guarded(what, [&] {
+            return std::make_shared<PstFolder>(
+                std::make_shared<const messaging::FolderObject>(m_store, nid), std::nullopt,
+                m_path);
+        });
+    }
+    using Folders::item;
+
+private:
+    std::shared_ptr<const messaging::MessageStore> m_store;
+    std::vector<ndb::NodeId> m_nids;
+    std::vector<ndb::NodeId> m_path; // the parent and its ancestors
+};
+
+class PstItems final : public Items {
+public:
+    explicit PstItems(std::shared_ptr<const messaging::FolderObject> folder)
+        : m_folder(std::move(folder)), m_count(m_folder->itemCount()) {}
+
+    std::int32_t count() const override { return countOf(m_count); }
+
+    std::shared_ptr<Item> item(std::int32_t i) const override {
+        const std::size_t index = position(i, m_count);
+        return guarded(
+            "item " + std::to_string(i) + " of folder \"" + m_folder->displayName() + "\"", [&] {
+                const auto& store = m_folder->store();
+                const auto nid = m_folder->itemNode(index);
+                return std::make_shared<PstItem>(std::make_shared<const messaging::MessageObject>(
+                    store, store->database()->nodeRef(nid)));
+            });
+    }
+
+private:
+    std::shared_ptr<const messaging::FolderObject> m_folder;
+    std::size_t m_count;
+};
+
+class PstRecipient final : public Recipient {
+public:
+    explicit PstRecipient(messaging::RecipientRow row) : m_row(std::move(row)) {}
+    std::string name() const override { return m_row.name; }
+    std::string address() const override { return m_row.address; }
+    std::int32_t type() const override { return m_row.type; }
+
+private:
+    messaging::RecipientRow m_row;
+};
+
+class PstRecipients final : public Recipients {
+public:
+    explicit PstRecipients(std::shared_ptr<const messaging::MessageObject> message)
+        : m_message(std::move(message)), m_count(m_message->recipientCount()) {}
+
+    std::int32_t count() const override { return countOf(m_count); }
+    std::shared_ptr<Recipient> item(std::int32_t i) const override {
+        const std::size_t index = position(i, m_count);
+        return guarded("recipient " + std::to_string(i),
+                       [&] { return std::make_shared<PstRecipient>(m_message->recipient(index)); });
+    }
+
+private:
+    std::shared_ptr<const messaging::MessageObject> m_message;
+    std::size_t m_count;
+};
+
+class PstAttachments final : public Attachments {
+public:
+    explicit PstAttachments(std::shared_ptr<const messaging::MessageObject> message)
+        : m_message(std::move(message)), m_count(m_message->attachmentCount()) {}
+
+    std::int32_t count() const override { return countOf(m_count); }
+    std::shared_ptr<Attachment> item(std::int32_t i) const override {
+        const std::size_t index = position(i, m_count);
+        return guarded("attachment " + std::to_string(i), [&] {
+            return std::make_shared<PstAttachment>(m_message, m_message->attachment(index));
+        });
+    }
+
+private:
+    std::shared_ptr<const messaging::MessageObject> m_message;
+    std::size_t m_count;
+};
+
+// The runtime error number of a file that could not be created.
+std::int32_t openFailureNumber(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return err::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return err::kPermissionDenied;
+    default:
+        return err::kPathFileAccess;
+    }
+}
+
+class OutputFile {
+public:
+    explicit OutputFile(const std::filesystem::path& path) : m_path(path) {
+        errno = 0;
+        m_file = std::fopen(path.c_str(), "wb");
+        if (m_file == nullptr) {
+            const int error = errno;
+            const auto number = openFailureNumber(error);
+            throw Failure(number,
+                          number == err::kPathNotFound       ? "Path not found"
+                          : number == err::kPermissionDenied ? "Permission denied"
+                                                             : "Path/File access error",
+                          path.string());
+        }
+    }
+    ~OutputFile() {
+        if (m_file != nullptr) {
+            std::fclose(m_file);
+        }
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(std::span<const std::uint8_t> bytes) {
+        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
+            writeFailed(errno);
+        }
+    }
+    void close() {
+        errno = 0;
+        const int rc = std::fclose(m_file);
+        m_file = nullptr;
+        if (rc != 0) {
+            writeFailed(errno);
+        }
+    }
+
+private:
+    [[noreturn]] void writeFailed(int error) {
+        if (error == ENOSPC) {
+            throw Failure(err::kDiskFull, "Disk full", m_path.string());
+        }
+        throw Failure(err::kPathFileAccess, "Path/File access error", m_path.string());
+    }
+
+    std::filesystem::path m_path;
+    std::FILE* m_file = nullptr;
+};
+
+} // namespace
+
+ItemType itemTypeOfContainerClass(std::string_view cls) {
+    struct Entry {
+        std::string_view cls;
+        ItemType type;
+    };
+    static constexpr Entry kTypes[] = {
+        {"IPF.Note", ItemType::Mail},       {"IPF.Appointment", ItemType::Appointment},
+        {"IPF.Contact", ItemType::Contact}, {"IPF.Task", ItemType::Task},
+        {"IPF.Journal", ItemType::Journal}, {"IPF.StickyNote", ItemType::Note},
+    };
+    for (const auto& e : kTypes) {
+        if (equalsNoCase(cls, e.cls) || (cls.size() > e.cls.size() && cls[e.cls.size()] == '.' &&
+                                         equalsNoCase(cls.substr(0, e.cls.size()), e.cls))) {
+            return e.type;
+        }
+    }
+    return ItemType::Mail;
+}
+
+// --- folders ----------------------------------------------------------------------------
+
+PstFolder::PstFolder(std::shared_ptr<const messaging::FolderObject> folder,
+                     std::optional<std::string> name, std::vector<ndb::NodeId> ancestors)
+    : m_folder(std::move(folder)), m_name(std::move(name)), m_ancestors(std::move(ancestors)) {}
+
+std::string PstFolder::name() const {
+    return m_name ? *m_name : m_folder->displayName();
+}
+
+ItemType PstFolder::defaultItemType() const {
+    return itemTypeOfContainerClass(m_folder->containerClass());
+}
+
+std::shared_ptr<Folders> PstFolder::folders() const {
+    return guarded("subfolders of \"" + m_folder->displayName() + "\"", [&] {
+        auto path = m_ancestors;
+        path.push_back(m_folder->nid());
+        return std::make_shared<PstFolders>(m_folder->store(), m_folder->subfolders(),
+                                            std::move(path));
+    });
+}
+
+std::shared_ptr<Items> PstFolder::items() const {
+    return guarded("items of \"" + m_folder->displayName() + "\"",
+                   [&] { return std::make_shared<PstItems>(m_folder); });
+}
+
+// --- items ------------------------------------------------------------------------------
+
+PstItem::PstItem(std::shared_ptr<const messaging::MessageObject> message)
+    : m_message(std::move(message)) {}
+
+Variant PstItem::get(std::string_view name) const {
+    return guarded("property " + std::string(name),
+                   [&] { return readItemProperty(*m_message, name); });
+}
+
+std::string PstItem::messageClass() const {
+    return guarded("message class", [&] { return m_message->messageClass(); });
+}
+
+std::shared_ptr<Attachments> PstItem::attachments() const {
+    return guarded("attachments", [&] { return std::make_shared<PstAttachments>(m_message); });
+}
+
+std::shared_ptr<Recipients> PstItem::recipients() const {
+    return guarded("recipients", [&] { return std::make_shared<PstRecipients>(m_message); });
+}
+
+// --- attachments ------------------------------------------------------------------------
+
+PstAttachment::PstAttachment(std::shared_ptr<const messaging::MessageObject> message,
+                             messaging::AttachmentObject attachment)
+    : m_message(std::move(message)), m_attachment(std::move(attachment)) {}
+
+std::string PstAttachment::fileName() const {
+    return guarded("attachment file name", [&] {
+        std::string name = m_attachment.fileName();
+        if (name.empty() && m_attachment.method() == messaging::attach_method::kEmbeddedMessage) {
+            // An attached message without a file name is shown by its title as a .msg file.
+            std::string title = m_attachment.displayName();
+            if (title.empty()) {
+                if (const auto inner = m_attachment.embeddedMessage()) {
+                    title = inner->subject();
+                }
+            }
+            name = (title.empty() ? std::string("Untitled") : title) + ".msg";
+        }
+        return name;
+    });
+}
+
+std::string PstAttachment::displayName() const {
+    return guarded("attachment display name", [&] {
+        std::string name = m_attachment.displayName();
+        return name.empty() ? fileName() : name;
+    });
+}
+
+AttachmentType PstAttachment::type() const {
+    namespace am = messaging::attach_method;
+    const auto method = guarded("attachment method", [&] { return m_attachment.method(); });
+    switch (method) {
+    case am::kByReference:
+    case am::kByRefResolve:
+    case am::kByRefOnly:
+    case am::kByWebReference:
+        return AttachmentType::ByReference;
+    case am::kEmbeddedMessage:
+        return AttachmentType::EmbeddedItem;
+    case am::kOle:
+        return AttachmentType::Ole;
+    default:
+        return AttachmentType::ByValue;
+    }
+}
+
+std::uint64_t
+PstAttachment::readData(const std::function<void(std::span<const std::uint8_t>)>& sink) const {
+    return guarded("attachment data", [&] { return m_attachment.readData(sink); });
+}
+
+void PstAttachment::saveAsFile(const std::filesystem::path& path) const {
+    const AttachmentType kind = type();
+    if (kind == AttachmentType::EmbeddedItem) {
+        throw Failure(err::kInvalidProcedureCall,
+                      "An attached Outlook item cannot be saved as a file yet.", path.string());
+    }
+    if (kind == AttachmentType::ByReference) {
+        throw Failure(err::kInvalidProcedureCall,
+                      "The attachment is a link to a file outside the data file.", path.string());
+    }
+    OutputFile out(path);
+    guarded("attachment data", [&] {
+        return m_attachment.readData([&](std::span<const std::uint8_t> b) { out.write(b); });
+    });
+    out.close();
+}
+
+std::shared_ptr<Item> PstAttachment::embeddedItem() const {
+    return guarded("embedded item", [&]() -> std::shared_ptr<Item> {
+        auto inner = m_attachment.embeddedMessage();
+        if (!inner) {
+            return nullptr;
+        }
+        return std::make_shared<PstItem>(std::move(inner));
+    });
+}
+
+} // namespace tvn::store::pst::backend

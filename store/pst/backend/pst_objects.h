@@ -1,0 +1,88 @@
+#pragma once
+
+// The object model over a data file: folders, items, attachments and recipients backed by
+// the messaging layer. Every object holds what it reads from (and so keeps the file open);
+// collections open their elements on demand, one at a time.
+//
+// Failures: a damaged folder, item, attachment or recipient throws err::kCorruptData for
+// that object only; whatever the lower layers throw that is not already a tvn::Failure is
+// turned into one, so no other exception leaves the backend.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/object_model.h"
+#include "store/pst/ltp/property_value.h"
+#include "store/pst/messaging/folder.h"
+#include "store/pst/messaging/message.h"
+
+namespace tvn::store::pst::backend {
+
+// The object-model item type of a container class (IPF.Note, IPF.Appointment, ...).
+ItemType itemTypeOfContainerClass(std::string_view containerClass);
+
+class PstFolder final : public Folder {
+public:
+    // `name` replaces the folder's own display name (the data file's top folder shows the
+    // store's name). `ancestors` are the folders above this one, outermost first: a
+    // damaged hierarchy that lists an ancestor as a subfolder would otherwise make every
+    // walk of the tree endless.
+    PstFolder(std::shared_ptr<const messaging::FolderObject> folder,
+              std::optional<std::string> name = std::nullopt,
+              std::vector<ndb::NodeId> ancestors = {});
+
+    std::string name() const override;
+    ItemType defaultItemType() const override;
+    std::shared_ptr<Folders> folders() const override;
+    std::shared_ptr<Items> items() const override;
+
+    const messaging::FolderObject& object() const { return *m_folder; }
+
+private:
+    std::shared_ptr<const messaging::FolderObject> m_folder;
+    std::optional<std::string> m_name;
+    std::vector<ndb::NodeId> m_ancestors;
+};
+
+class PstItem final : public Item {
+public:
+    explicit PstItem(std::shared_ptr<const messaging::MessageObject> message);
+
+    Variant get(std::string_view name) const override;
+    std::string messageClass() const override;
+    std::shared_ptr<Attachments> attachments() const override;
+    std::shared_ptr<Recipients> recipients() const override;
+
+    const messaging::MessageObject& object() const { return *m_message; }
+
+private:
+    std::shared_ptr<const messaging::MessageObject> m_message;
+};
+
+class PstAttachment final : public Attachment {
+public:
+    PstAttachment(std::shared_ptr<const messaging::MessageObject> message,
+                  messaging::AttachmentObject attachment);
+
+    std::string fileName() const override;
+    std::string displayName() const override;
+    AttachmentType type() const override;
+    // By value: the bytes, streamed. OLE: the stored object. An embedded message throws
+    // err::kInvalidProcedureCall (saving one as a .msg file is not available yet); a
+    // reference attachment has no content here and throws the same. A file that cannot be
+    // created throws 76 (no such folder), 70 (permission denied) or 75 (other), one that
+    // cannot be written 61 (disk full) or 75, each with the path.
+    void saveAsFile(const std::filesystem::path& path) const override;
+    std::shared_ptr<Item> embeddedItem() const override;
+
+    // The attachment's bytes to `sink` without a file (the bench's null sink, tests).
+    std::uint64_t readData(const std::function<void(std::span<const std::uint8_t>)>& sink) const;
+
+private:
+    std::shared_ptr<const messaging::MessageObject> m_message; // keeps the tables alive
+    messaging::AttachmentObject m_attachment;
+};
+
+} // namespace tvn::store::pst::backend

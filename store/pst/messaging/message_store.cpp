@@ -1,0 +1,165 @@
+#include "store/pst/messaging/message_store.h"
+
+#include <utility>
+#include <vector>
+
+#include "store/pst/byte_reader.h"
+#include "store/pst/ltp/table_context.h"
+#include "store/pst/messaging/property_reader.h"
+#include "store/pst/text/code_page_tables.h"
+
+namespace tvn::store::pst::messaging {
+
+namespace {
+
+constexpr std::uint16_t kDisplayName = 0x3001;
+constexpr std::uint16_t kIpmSubtreeEntryId = 0x35E0;
+constexpr std::uint16_t kPstPassword = 0x67FF;
+
+// The IPM subtree of the .pst files Outlook creates.
+constexpr ndb::NodeId kUsualIpmSubtree{0x8022};
+
+// An entry id in a .pst: 4 flag bytes, the store's 16-byte uid, then the NID.
+constexpr std::size_t kEntryIdNidOffset = 20;
+
+// UTF-8 to Windows-1252 bytes; a character the code page lacks becomes '?'.
+std::string toWindows1252(std::string_view utf8) {
+    const auto* table = text::detail::singleByteTable(1252);
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        char32_t cp = b;
+        std::size_t n = 1;
+        if (b >= 0xF0 && i + 3 < utf8.size()) {
+            cp = (b & 0x07U) << 18 | (utf8[i + 1] & 0x3FU) << 12 | (utf8[i + 2] & 0x3FU) << 6 |
+                 (utf8[i + 3] & 0x3FU);
+            n = 4;
+        } else if (b >= 0xE0 && i + 2 < utf8.size()) {
+            cp = (b & 0x0FU) << 12 | (utf8[i + 1] & 0x3FU) << 6 | (utf8[i + 2] & 0x3FU);
+            n = 3;
+        } else if (b >= 0xC0 && i + 1 < utf8.size()) {
+            cp = (b & 0x1FU) << 6 | (utf8[i + 1] & 0x3FU);
+            n = 2;
+        }
+        i += n;
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        char byte = '?';
+        for (std::size_t k = 0; k < table->size(); ++k) {
+            if ((*table)[k] == cp) {
+                byte = static_cast<char>(0x80 + k);
+                break;
+            }
+        }
+        out.push_back(byte);
+    }
+    return out;
+}
+
+// The subfolders of a folder with their names; a damaged child is left out.
+std::vector<std::pair<ndb::NodeId, std::string>>
+namedSubfolders(const std::shared_ptr<const ndb::NodeDatabase>& db, ndb::NodeId folder) {
+    std::vector<std::pair<ndb::NodeId, std::string>> out;
+    const auto hierarchy = db->findNode(ndb::hierarchyTableOf(folder));
+    if (!hierarchy) {
+        return out;
+    }
+    const ltp::TableContext table(db, {hierarchy->nid, hierarchy->data, hierarchy->subnodes});
+    for (std::size_t i = 0; i < table.rowCount(); ++i) {
+        try {
+            const ndb::NodeId child{table.row(i).rowId()};
+            const ltp::PropertyContext pc(db, db->nodeRef(child));
+            out.emplace_back(child, PropertyReader(pc).string(kDisplayName).value_or(""));
+        } catch (const ReadError&) {
+            // A damaged sibling does not hide the folder wanted.
+        }
+    }
+    return out;
+}
+
+bool isIpmSubtreeName(std::string_view name) {
+    return name == "IPM_SUBTREE" || name.starts_with("Top of ");
+}
+
+// The IPM subtree of a store that does not name it (offline files do not): the folder
+// called "IPM_SUBTREE" (or "Top of ...") directly under the root, or under the root's
+// mailbox folder (offline files put the mailbox and the public folders side by side under
+// the root, each with an IPM_SUBTREE of its own); else node 0x8022; else the root itself.
+ndb::NodeId findIpmSubtree(const std::shared_ptr<const ndb::NodeDatabase>& db) {
+    const auto top = namedSubfolders(db, ndb::nid::kRootFolder);
+    for (const auto& [nid, name] : top) {
+        if (isIpmSubtreeName(name)) {
+            return nid;
+        }
+    }
+    for (const auto& [nid, name] : top) {
+        if (name == "Root - Public") {
+            continue;
+        }
+        for (const auto& [child, childName] : namedSubfolders(db, nid)) {
+            if (isIpmSubtreeName(childName)) {
+                return child;
+            }
+        }
+    }
+    if (db->findNode(kUsualIpmSubtree)) {
+        return kUsualIpmSubtree;
+    }
+    return ndb::nid::kRootFolder;
+}
+
+std::uint32_t crcOf(std::string_view s) {
+    return ndb::crc32(std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()));
+}
+
+} // namespace
+
+std::shared_ptr<const MessageStore> MessageStore::open(const std::filesystem::path& path) {
+    return open(ndb::NodeDatabase::open(path));
+}
+
+std::shared_ptr<const MessageStore> MessageStore::open(std::shared_ptr<ndb::NodeDatabase> db) {
+    return std::shared_ptr<const MessageStore>(new MessageStore(std::move(db)));
+}
+
+MessageStore::MessageStore(std::shared_ptr<ndb::NodeDatabase> db) : m_db(std::move(db)) {
+    try {
+        const ltp::PropertyContext pc(m_db, m_db->nodeRef(ndb::nid::kMessageStore));
+        const PropertyReader props(pc);
+        m_displayName = props.string(kDisplayName).value_or("");
+        // Offline files carry a value here (0xFFFFFFFF) that is no password: Outlook does
+        // not protect them.
+        if (!m_db->header().offlineClient) {
+            m_passwordCrc = static_cast<std::uint32_t>(props.integer(kPstPassword).value_or(0));
+        }
+        if (const auto entryId = props.binary(kIpmSubtreeEntryId);
+            entryId && entryId->size() >= kEntryIdNidOffset + 4) {
+            m_ipmSubtree = ndb::NodeId{loadLe<std::uint32_t>(*entryId, kEntryIdNidOffset)};
+        } else {
+            m_ipmSubtree = findIpmSubtree(m_db);
+        }
+    } catch (const ReadError& e) {
+        throwCorruptStore("unreadable message store object: " + e.description());
+    }
+    // A damaged name map leaves named properties unreadable but every folder and item
+    // readable, so it does not close the file.
+    try {
+        if (m_db->findNode(ndb::nid::kNameToIdMap)) {
+            const ltp::PropertyContext pc(m_db, m_db->nodeRef(ndb::nid::kNameToIdMap));
+            m_names = NamedPropertyMap::read(pc);
+        }
+    } catch (const ReadError&) {
+        m_names = NamedPropertyMap{};
+    }
+}
+
+bool MessageStore::checkPassword(std::string_view password) const {
+    if (m_passwordCrc == 0) {
+        return true;
+    }
+    return crcOf(password) == m_passwordCrc || crcOf(toWindows1252(password)) == m_passwordCrc;
+}
+
+} // namespace tvn::store::pst::messaging
