@@ -164,7 +164,9 @@ void MainWindow::buildControls() {
     central->setObjectName(QStringLiteral("centralWidget"));
 
     m_lstSource = makeList(central, kSourceList);
+    m_lstSource->setAccessibleName(QString::fromLatin1(kSourceLabel.caption));
     m_lstDestination = makeList(central, kDestinationList);
+    m_lstDestination->setAccessibleName(QString::fromLatin1(kDestinationLabel.caption));
     m_txtListed = makeCount(central, kListedCount);
     m_txtSelected = makeCount(central, kSelectedCount);
 
@@ -424,9 +426,16 @@ void MainWindow::changeQuietly(const app::FolderList& list, Change&& change) {
 // ---- app::FolderListObserver -----------------------------------------------------------
 
 void MainWindow::entryAppended(const app::FolderList& list, int index) {
-    changeQuietly(
-        list, [&](QListWidget* widget) { widget->insertItem(index, toQString(list.text(index))); });
-    mirror(list);
+    // An appended entry is unselected and never becomes current, in the model as in the
+    // widget, so nothing else needs mirroring: listing a large data file stays linear.
+    changeQuietly(list, [&](QListWidget* widget) {
+        if (widget->count() == index) {
+            widget->addItem(toQString(list.text(index)));
+        }
+    });
+    if (widgetOf(list)->count() != list.count()) {
+        mirror(list);
+    }
 }
 
 void MainWindow::entryRemoved(const app::FolderList& list, int index) {
