@@ -8,11 +8,7 @@
 #include <fmt/format.h>
 
 #include "archive/text_files.h"
-
-#if __has_include("store/pst/pst_file.h")
 #include "store/pst/pst_file.h"
-#define TALLYVANE_HAVE_PST_READER 1
-#endif
 
 namespace tvn::app {
 
@@ -36,17 +32,9 @@ std::filesystem::path normalised(const std::filesystem::path& file) {
 } // namespace
 
 DataFileOpener pstDataFileOpener() {
-#ifdef TALLYVANE_HAVE_PST_READER
     return [](const std::filesystem::path& file, store::PasswordPrompt* prompt) {
         return store::pst::openDataFile(file, prompt);
     };
-#else
-    return [](const std::filesystem::path& file,
-              store::PasswordPrompt*) -> std::shared_ptr<store::Folder> {
-        throw Failure(err::kCorruptStore, "This build has no .pst reader",
-                      archive::pathToUtf8(file));
-    };
-#endif
 }
 
 std::string describeOpenFailure(const Failure& failure) {

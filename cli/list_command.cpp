@@ -1,7 +1,6 @@
 #include "cli/list_command.h"
 
 #include <cstdint>
-#include <fstream>
 #include <iostream>
 #include <ostream>
 #include <string>
@@ -10,52 +9,12 @@
 
 #include "app/folder_listing.h"
 #include "archive/text_files.h"
+#include "cli/password_file.h"
 #include "store/failure.h"
 
 namespace tvn::cli {
 
 namespace {
-
-// A password longer than this is not a password; the file is refused rather than read.
-constexpr std::streamsize kMaxPasswordFileBytes = 4096;
-
-// The answer the command line gives when the reader asks for a password.
-class FixedPasswordPrompt final : public store::PasswordPrompt {
-public:
-    explicit FixedPasswordPrompt(std::optional<std::string> password)
-        : m_password(std::move(password)) {}
-    std::optional<std::string> askPassword(const std::filesystem::path&) override {
-        return m_password;
-    }
-
-private:
-    std::optional<std::string> m_password;
-};
-
-// The first line of the password file, without its line end. Throws Failure.
-std::string readPasswordFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw Failure(err::kFileNotFound, "cannot open the password file",
-                      archive::pathToUtf8(path));
-    }
-    std::string text(static_cast<std::size_t>(kMaxPasswordFileBytes) + 1, '\0');
-    in.read(text.data(), kMaxPasswordFileBytes + 1);
-    if (in.bad()) {
-        throw Failure(err::kPathFileAccess, "cannot read the password file",
-                      archive::pathToUtf8(path));
-    }
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > static_cast<std::size_t>(kMaxPasswordFileBytes)) {
-        throw Failure(err::kPathFileAccess, "the password file is too long",
-                      archive::pathToUtf8(path));
-    }
-    const auto end = text.find_first_of("\r\n");
-    if (end != std::string::npos) {
-        text.resize(end);
-    }
-    return text;
-}
 
 // One line for stderr: any line break inside a description becomes a blank.
 std::string oneLine(std::string text) {
