@@ -141,7 +141,8 @@ MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& set
 }
 
 MainWindow::~MainWindow() {
-    // The model outlives nothing of the window: detach it before the widgets go.
+    // The model is destroyed next and releases what it still holds; it must not reach back
+    // into a window that is being taken down, nor into the picker and prompt it points at.
     m_model->lstSource.setObserver(nullptr);
     m_model->lstDestination.setObserver(nullptr);
     m_model->setFolderPicker(nullptr);
