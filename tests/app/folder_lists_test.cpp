@@ -1,3 +1,4 @@
+#include <functional>
 #include <ostream>
 
 #include <gtest/gtest.h>
@@ -303,6 +304,54 @@ TEST_F(FolderLists, ClearAllEmptiesBothListsAndKeepsTheDataFile) {
     expectCounts(0, 0);
     EXPECT_EQ(model->objFolder, personal);
     EXPECT_EQ(model->GetFolderObject("Tasks"), personal->subfolders()[4]);
+}
+
+// The count boxes follow the lists through a whole session of commands.
+TEST_F(FolderLists, CountsAfterEveryCommand) {
+    struct Step {
+        const char* command;
+        std::function<void()> run;
+        int listed;
+        int selected;
+    };
+    const std::vector<Step> steps = {
+        {"Get Folder List", [&] { listPersonal(); }, 5, 0},
+        {"Select Inbox",
+         [&] {
+             model->lstSource.setSelected(0, true);
+             model->lstSource.setCurrent(0);
+             model->btnSelect1_Click();
+         },
+         4, 1},
+        {"Get Folder List again", [&] { listPersonal(); }, 9, 1},
+        {"Select All",
+         [&] {
+             model->lstSource.setCurrent(0);
+             model->btnSelectAll_Click();
+         },
+         0, 5},
+        {"Remove the last",
+         [&] {
+             model->lstDestination.setSelected(4, true);
+             model->lstDestination.setCurrent(4);
+             model->lstDestination_DblClick();
+         },
+         1, 4},
+        {"Remove Selected Item (nothing selected)", [&] { model->mnuToolsmn_RemoveOne_Click(); }, 6,
+         4},
+        {"Remove All", [&] { model->btnRemoveAll_Click(); }, 5, 0},
+        {"Clear All", [&] { model->mnuClearAll_Click(); }, 0, 0},
+        {"Select All after Clear All", [&] { model->mnuToolsmn_SelectAll_Click(); }, 0, 0},
+    };
+    for (const Step& step : steps) {
+        step.run();
+        EXPECT_EQ(view.listed, countText(step.listed)) << step.command;
+        EXPECT_EQ(view.selected, countText(step.selected)) << step.command;
+        EXPECT_EQ(model->lstSource.count(), step.listed) << step.command;
+        EXPECT_EQ(model->lstDestination.count(), step.selected) << step.command;
+    }
+    EXPECT_TRUE(log->lines.empty());
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 } // namespace
