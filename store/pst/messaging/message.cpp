@@ -79,25 +79,25 @@ std::string stripSubjectMarker(std::string subject) {
 
 AttachmentObject::AttachmentObject(std::shared_ptr<const MessageStore> store,
                                    const ndb::NodeRef& node, std::uint32_t codePage)
-    : m_store(std::move(store)), m_pc(m_store->database(), node), m_reader(m_pc, codePage) {}
+    : m_store(std::move(store)), m_pc(m_store->database(), node), m_codePage(codePage) {}
 
 std::int32_t AttachmentObject::method() const {
-    return static_cast<std::int32_t>(m_reader.integer(tag::kAttachMethod).value_or(0));
+    return static_cast<std::int32_t>(properties().integer(tag::kAttachMethod).value_or(0));
 }
 
 std::string AttachmentObject::fileName() const {
-    if (auto name = m_reader.string(tag::kAttachLongFilename); name && !name->empty()) {
+    if (auto name = properties().string(tag::kAttachLongFilename); name && !name->empty()) {
         return *name;
     }
-    return m_reader.string(tag::kAttachFilename).value_or("");
+    return properties().string(tag::kAttachFilename).value_or("");
 }
 
 std::string AttachmentObject::displayName() const {
-    return m_reader.string(tag::kDisplayName).value_or("");
+    return properties().string(tag::kDisplayName).value_or("");
 }
 
 bool AttachmentObject::isEmbeddedMessage() const {
-    const auto v = m_reader.find(tag::kAttachDataBinary);
+    const auto v = properties().find(tag::kAttachDataBinary);
     return v && v->type == pt::kObject && method() == attach_method::kEmbeddedMessage;
 }
 
@@ -105,13 +105,13 @@ std::shared_ptr<const MessageObject> AttachmentObject::embeddedMessage() const {
     if (!isEmbeddedMessage()) {
         return nullptr;
     }
-    const auto v = m_reader.find(tag::kAttachDataBinary);
+    const auto v = properties().find(tag::kAttachDataBinary);
     return std::make_shared<const MessageObject>(m_store, m_pc.objectNode(*v));
 }
 
 std::uint64_t
 AttachmentObject::readData(const std::function<void(std::span<const std::uint8_t>)>& sink) const {
-    const auto v = m_reader.find(tag::kAttachDataBinary);
+    const auto v = properties().find(tag::kAttachDataBinary);
     if (!v) {
         return 0;
     }
@@ -132,7 +132,7 @@ AttachmentObject::readData(const std::function<void(std::span<const std::uint8_t
         stream.forEachBlock(sink);
         return stream.size();
     }
-    const auto bytes = m_reader.bytes(*v);
+    const auto bytes = properties().bytes(*v);
     if (!bytes.empty()) {
         sink(bytes);
     }
@@ -142,8 +142,8 @@ AttachmentObject::readData(const std::function<void(std::span<const std::uint8_t
 // --- messages ---------------------------------------------------------------------------
 
 MessageObject::MessageObject(std::shared_ptr<const MessageStore> store, const ndb::NodeRef& node)
-    : m_store(std::move(store)), m_pc(m_store->database(), node), m_reader(m_pc) {
-    m_reader.setCodePage(chooseCodePage(m_reader));
+    : m_store(std::move(store)), m_pc(m_store->database(), node) {
+    m_codePage = chooseCodePage(PropertyReader(m_pc));
 }
 
 std::optional<std::uint16_t> MessageObject::namedId(const Guid& set, std::uint32_t lid) const {
@@ -155,30 +155,30 @@ std::optional<std::uint16_t> MessageObject::namedId(const Guid& set, std::string
 }
 
 std::string MessageObject::messageClass() const {
-    return m_reader.string(tag::kMessageClass).value_or("");
+    return properties().string(tag::kMessageClass).value_or("");
 }
 
 std::string MessageObject::subject() const {
-    return stripSubjectMarker(m_reader.string(tag::kSubject).value_or(""));
+    return stripSubjectMarker(properties().string(tag::kSubject).value_or(""));
 }
 
 std::string MessageObject::body() const {
-    if (auto plain = m_reader.string(tag::kBody)) {
+    if (auto plain = properties().string(tag::kBody)) {
         return std::move(*plain);
     }
     // Without a plain-text body, the native format decides which of the others was the
     // original; HTML first otherwise, since RTF bodies generated from HTML only wrap it.
-    const bool rtfFirst = m_reader.integer(tag::kNativeBody).value_or(0) == kNativeRtf;
+    const bool rtfFirst = properties().integer(tag::kNativeBody).value_or(0) == kNativeRtf;
     if (rtfFirst) {
-        if (auto text = rtfBody(m_reader)) {
+        if (auto text = rtfBody(properties())) {
             return std::move(*text);
         }
     }
-    if (auto text = htmlBody(m_reader)) {
+    if (auto text = htmlBody(properties())) {
         return std::move(*text);
     }
     if (!rtfFirst) {
-        if (auto text = rtfBody(m_reader)) {
+        if (auto text = rtfBody(properties())) {
             return std::move(*text);
         }
     }

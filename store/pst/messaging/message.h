@@ -73,7 +73,8 @@ public:
     AttachmentObject(std::shared_ptr<const MessageStore> store, const ndb::NodeRef& node,
                      std::uint32_t codePage);
 
-    const PropertyReader& properties() const { return m_reader; }
+    // A reader of the attachment's properties; it lives no longer than this object.
+    PropertyReader properties() const { return PropertyReader(m_pc, m_codePage); }
     std::int32_t method() const;
     // PidTagAttachLongFilename, else PidTagAttachFilename ("" when neither).
     std::string fileName() const;
@@ -93,7 +94,7 @@ public:
 private:
     std::shared_ptr<const MessageStore> m_store;
     ltp::PropertyContext m_pc;
-    PropertyReader m_reader;
+    std::uint32_t m_codePage;
 };
 
 class MessageObject {
@@ -104,8 +105,9 @@ public:
 
     const std::shared_ptr<const MessageStore>& store() const { return m_store; }
     const ndb::NodeRef& node() const { return m_pc.node(); }
-    const PropertyReader& properties() const { return m_reader; }
-    std::uint32_t codePage() const { return m_reader.codePage(); }
+    // A reader of the message's properties; it lives no longer than this object.
+    PropertyReader properties() const { return PropertyReader(m_pc, m_codePage); }
+    std::uint32_t codePage() const { return m_codePage; }
 
     // The file's id of a named property, or nothing when the file has none.
     std::optional<std::uint16_t> namedId(const Guid& set, std::uint32_t lid) const;
@@ -133,7 +135,7 @@ private:
 
     std::shared_ptr<const MessageStore> m_store;
     ltp::PropertyContext m_pc;
-    PropertyReader m_reader;
+    std::uint32_t m_codePage = text::kDefaultCodePage;
     mutable bool m_recipientsOpened = false;
     mutable std::unique_ptr<ltp::TableContext> m_recipients;
     mutable bool m_attachmentsOpened = false;
