@@ -310,17 +310,21 @@ public:
     // shared subtree would otherwise multiply the work).
     static bool walk(const NodeDatabase& db, const BlockRef& ref, std::uint8_t type,
                      std::optional<std::size_t> level, std::unordered_set<std::uint64_t>& seen,
-                     const std::function<bool(std::span<const std::uint8_t>)>& leaf) {
+                     const std::function<bool(std::span<const std::uint8_t>)>& leaf,
+                     const std::function<bool(const PageInfo&)>* onPage = nullptr) {
         if (!seen.insert(ref.offset).second) {
             throwCorrupt("B-tree page referenced twice", ref.offset);
         }
         const Page page = readPage(db, ref, type, level);
+        if (onPage != nullptr && !(*onPage)(PageInfo{ref, type == kPageTypeNBT, page.level})) {
+            return false;
+        }
         for (std::size_t i = 0; i < page.count; ++i) {
             if (page.level == 0) {
                 if (!leaf(page.entry(i))) {
                     return false;
                 }
-            } else if (!walk(db, childRef(db, page, i), type, page.level - 1, seen, leaf)) {
+            } else if (!walk(db, childRef(db, page, i), type, page.level - 1, seen, leaf, onPage)) {
                 return false;
             }
         }
@@ -591,6 +595,18 @@ std::shared_ptr<NodeDatabase> NodeDatabase::openMemory(std::vector<std::uint8_t>
 }
 
 void NodeDatabase::readHeader() {
+    // Whatever is wrong with the header or the roots, the file cannot be used at all.
+    try {
+        readHeaderFields();
+    } catch (const ReadError& e) {
+        if (e.number() == tvn::err::kCorruptStore) {
+            throw;
+        }
+        throwCorruptStore(e.description(), e.offset());
+    }
+}
+
+void NodeDatabase::readHeaderFields() {
     ByteReader r(m_file, 0, "header");
     if (m_file.size() < 4 || std::memcmp(m_file.data(), "!BDN", 4) != 0) {
         throwCorruptStore("no \"!BDN\" signature", 0);
@@ -683,6 +699,18 @@ void NodeDatabase::forEachBlock(const std::function<bool(const BlockEntry&)>& vi
     std::unordered_set<std::uint64_t> seen;
     Impl::walk(*this, m_header.blockBTreeRoot, kPageTypeBBT, std::nullopt, seen,
                [&](std::span<const std::uint8_t> e) { return visit(Impl::blockEntry(*this, e)); });
+}
+
+void NodeDatabase::forEachPage(const std::function<bool(const PageInfo&)>& visit) const {
+    const std::function<bool(std::span<const std::uint8_t>)> noLeaves =
+        [](std::span<const std::uint8_t>) { return true; };
+    std::unordered_set<std::uint64_t> seen;
+    if (!Impl::walk(*this, m_header.nodeBTreeRoot, kPageTypeNBT, std::nullopt, seen, noLeaves,
+                    &visit)) {
+        return;
+    }
+    seen.clear();
+    Impl::walk(*this, m_header.blockBTreeRoot, kPageTypeBBT, std::nullopt, seen, noLeaves, &visit);
 }
 
 BlockBytes NodeDatabase::readBlock(BlockId bid) const {

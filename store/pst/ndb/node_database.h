@@ -32,7 +32,9 @@
 namespace tvn::store::pst::ndb {
 
 // Caps on untrusted structure, named so that the limits are visible in one place.
-inline constexpr std::size_t kMaxBTreeDepth = 16;   // B-tree page levels (real files: 2-5)
+// B-tree page levels above the leaves. Real files use 1-4; eight levels of even the
+// smallest pages would index far more entries than any file can hold.
+inline constexpr std::size_t kMaxBTreeDepth = 8;
 inline constexpr std::size_t kMaxDataTreeDepth = 4; // XBLOCK levels above data blocks (real: 2)
 inline constexpr std::size_t kMaxSubnodeDepth = 4;  // SIBLOCK levels above SLBLOCKs (real: 1)
 inline constexpr std::size_t kMaxInflatedSize = 1U << 20U; // one inflated 4K-format block
@@ -113,6 +115,15 @@ public:
     // Every block in key order. Stops early when `visit` returns false.
     void forEachBlock(const std::function<bool(const BlockEntry&)>& visit) const;
 
+    // Every page of both B-trees (node tree first), parents before children. For tools that
+    // check or repair structures. Stops early when `visit` returns false.
+    struct PageInfo {
+        BlockRef ref;
+        bool nodeTree = false; // node B-tree page, else block B-tree page
+        std::size_t level = 0; // cLevel: 0 for leaves
+    };
+    void forEachPage(const std::function<bool(const PageInfo&)>& visit) const;
+
     // One data block, trailer checked (bid, size, CRC), decrypted and inflated. Internal
     // blocks are returned as stored (they are never encoded).
     BlockBytes readBlock(BlockId bid) const;
@@ -142,6 +153,7 @@ private:
     struct Storage;
     NodeDatabase(std::unique_ptr<Storage> storage);
     void readHeader();
+    void readHeaderFields();
 
     std::unique_ptr<Storage> m_storage;
     std::span<const std::uint8_t> m_file;
