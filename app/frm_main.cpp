@@ -235,13 +235,11 @@ void FrmMain::btnSelectAll_Click() {
         });
         return true;
     });
-    if (!lstSource.empty()) {
-        for (int i = lstSource.count() - 1; i >= 0; --i) {
-            if (lstSource.current() == -1) {
-                break;
-            }
-            trap.step([&] { lstSource.removeAt(i); });
-        }
+    // Every entry leaves the source, whether or not the user ever clicked in the list: a list
+    // without a current entry that kept its entries would leave every folder listed twice
+    // after "Move ALL Folders".
+    for (int i = lstSource.count() - 1; i >= 0; --i) {
+        trap.step([&] { lstSource.removeAt(i); });
     }
     trap.step([&] { txtListed_Change(); });
     trap.step([&] { txtSelected_Change(); });

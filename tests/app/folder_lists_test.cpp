@@ -213,14 +213,15 @@ TEST_F(FolderLists, SelectAllTakesEveryListableFolderOfTheDataFileAndEmptiesTheS
     EXPECT_TRUE(log->lines.empty());
 }
 
-// The source is emptied by a loop that stops once it has no current entry; a list the user
-// never clicked has none, so it keeps its entries.
-TEST_F(FolderLists, SelectAllKeepsASourceWithNoCurrentEntry) {
+// A source list the user never clicked has no current entry; Select All still moves every
+// folder, so the source must not keep them all as well.
+TEST_F(FolderLists, SelectAllEmptiesASourceWithNoCurrentEntry) {
     listPersonal();
+    ASSERT_EQ(model->lstSource.current(), -1);
     model->btnSelectAll_Click();
     EXPECT_EQ(destination(), kPersonalListed);
-    EXPECT_EQ(source(), kPersonalListed);
-    expectCounts(5, 5);
+    EXPECT_TRUE(source().empty());
+    expectCounts(0, 5);
 }
 
 TEST_F(FolderLists, SelectAllWithoutAListedDataFileOnlyEmptiesTheDestination) {

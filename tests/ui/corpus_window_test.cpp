@@ -106,11 +106,11 @@ TEST_F(CorpusWindowTest, EnronIsListedAndAllOfItMovedToTheArchiveList) {
     const std::vector<std::string> listed{"Deleted Items", "lokay-m"};
     EXPECT_EQ(shownTexts("lstSource"), listed);
 
-    // Select All fills the archive list from the data file. It empties the source list only
-    // from its current entry on, and nothing was clicked, so the source list stays.
+    // Select All fills the archive list from the data file and empties the source list,
+    // although nothing was clicked in it.
     m_window->findChild<QPushButton*>(QStringLiteral("btnSelectAll"))->click();
     EXPECT_EQ(shownTexts("lstDestination"), listed);
-    EXPECT_EQ(shownTexts("lstSource"), listed);
+    EXPECT_TRUE(shownTexts("lstSource").empty());
     QApplication::processEvents();
     EXPECT_TRUE(
         m_window->grab().save(fromPath(testing::screenshotPath("main_window_enron")), "PNG"));
