@@ -1,8 +1,12 @@
 // The .pst reader's messaging layer and object-model mapping, on values made in the test:
 // subject markers, item and folder classes, dates, the named-property map and strings.
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -71,6 +75,23 @@ TEST(ItemClass, MessageClassesMapToOutlookClassNumbers) {
     for (const auto& c : cases) {
         EXPECT_EQ(backend::objectClassOf(c.messageClass), c.number) << c.messageClass;
     }
+}
+
+TEST(ItemProperties, EveryObjectModelNameIsMappedOnce) {
+    std::ifstream source(std::filesystem::path(TALLYVANE_SOURCE_DIR) / "store/property_names.cpp");
+    ASSERT_TRUE(source) << "store/property_names.cpp not found";
+    const std::string text((std::istreambuf_iterator<char>(source)), {});
+    std::vector<std::string_view> known;
+    static const std::regex entry(R"re(Known\{"([A-Za-z0-9]+)")re");
+    std::vector<std::string> storage;
+    for (std::sregex_iterator it(text.begin(), text.end(), entry), end; it != end; ++it) {
+        storage.push_back((*it)[1]);
+    }
+    ASSERT_GT(storage.size(), 100u);
+    known.assign(storage.begin(), storage.end());
+    std::sort(known.begin(), known.end());
+    const auto mapped = backend::mappedPropertyNames();
+    EXPECT_EQ(mapped, known);
 }
 
 TEST(FolderType, ContainerClassesMapToItemTypes) {

@@ -351,6 +351,34 @@ std::string firstLine(const std::string& text) {
 
 } // namespace
 
+// Names read by code of their own in readItemProperty rather than through kMappings.
+constexpr std::array<std::string_view, 14> kDerivedNames = {
+    "BCC",
+    "Body",
+    "CC",
+    "Class",
+    "Duration",
+    "IsRecurring",
+    "LastNameAndFirstName",
+    "OptionalAttendees",
+    "RequiredAttendees",
+    "Resources",
+    "StatusOnCompletionRecipients",
+    "StatusUpdateRecipients",
+    "Subject",
+    "To",
+};
+
+std::vector<std::string_view> mappedPropertyNames() {
+    std::vector<std::string_view> names;
+    for (const auto& m : kMappings) {
+        names.push_back(m.name);
+    }
+    names.insert(names.end(), kDerivedNames.begin(), kDerivedNames.end());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::int32_t objectClassOf(std::string_view cls) {
     struct Exact {
         std::string_view cls;

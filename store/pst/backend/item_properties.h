@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "store/pst/messaging/message.h"
 #include "store/variant.h"
@@ -17,6 +18,10 @@ namespace tvn::store::pst::backend {
 // store::absentValue(name); an unknown name throws err::kNotFound; damaged data throws
 // ReadError (err::kCorruptData).
 Variant readItemProperty(const messaging::MessageObject& message, std::string_view name);
+
+// Every object-model property name this backend maps (the names store/property_names.cpp
+// knows; a test checks the two lists agree), in name order.
+std::vector<std::string_view> mappedPropertyNames();
 
 // Outlook's OlObjectClass number of a message class (43 olMail for unknown classes).
 std::int32_t objectClassOf(std::string_view messageClass);
