@@ -227,8 +227,11 @@ std::optional<std::uint64_t> parseFileTime(std::string_view t) {
             ++end;
         }
     }
-    if (end != t.size() || y < 1601 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 ||
-        mi < 0 || mi > 59 || s < 0 || s > 59) {
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (end != t.size() || y < 1601 || mo < 1 || mo > 12 || d < 1 ||
+        d > kDays[mo - 1] - (mo == 2 && !leap ? 1 : 0) || h < 0 || h > 23 || mi < 0 || mi > 59 ||
+        s < 0 || s > 59) {
         return std::nullopt;
     }
     return fileTime(y, mo, d, h, mi, s);

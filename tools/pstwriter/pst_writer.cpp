@@ -5,6 +5,7 @@
 
 #include "store/failure.h"
 #include "tools/pstwriter/bytes.h"
+#include "tools/pstwriter/fields.h"
 #include "tools/pstwriter/ltp_writer.h"
 
 namespace tvn::tools {
@@ -192,6 +193,15 @@ PstWriter::PstWriter(const std::filesystem::path& path, StoreOptions options)
     m_subtree = newFolder(kRootFolder, m_options.subtreeName, "", m_nextFolderIndex++);
     m_searchRoot = newFolder(kRootFolder, "Search Root", "", m_nextFolderIndex++);
     m_deletedItems = newFolder(m_subtree, m_options.deletedItemsName, "", m_nextFolderIndex++);
+    // The named properties of the object-model fields get their ids up front, so that every
+    // file has a populated name-to-id map as Outlook's files do (readers refuse an empty
+    // one) and the ids do not depend on which items come first.
+    for (const auto& f : allFields()) {
+        if (f.set != nullptr) {
+            namedId(NamedKey{*f.set, !f.stringName.empty(), f.stringName.empty() ? f.id : 0,
+                             std::string(f.stringName)});
+        }
+    }
 }
 
 PstWriter::~PstWriter() = default;
