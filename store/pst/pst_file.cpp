@@ -55,12 +55,10 @@ std::shared_ptr<Folder> openDataFile(const std::filesystem::path& path, Password
         throw Failure(err::kCorruptStore, std::string("the top folder cannot be read: ") + e.what(),
                       path.string());
     }
-    // The top folder carries the store's name, as Outlook shows it; a store without one
-    // (offline files) shows the folder's own name, and failing that the file's.
+    // The top folder carries the store's name, as Outlook shows it. A store without one
+    // (offline files) is shown by its file's name: the folder's own name there is an
+    // internal one ("IPM_SUBTREE").
     std::string name = store->displayName();
-    if (name.empty()) {
-        name = top->displayName();
-    }
     if (name.empty()) {
         name = path.stem().string();
     }

@@ -14,7 +14,8 @@
 
 namespace tvn::store::pst {
 
-// Opens a data file and returns its top folder. Throws tvn::Failure:
+// Opens a data file and returns its top folder, named by the store's display name (by the
+// file's name without extension when the store has none). Throws tvn::Failure:
 //   err::kFileNotFound    the file does not exist
 //   err::kPathFileAccess  it cannot be opened
 //   err::kCorruptStore    it is not an Outlook data file, or its header or top structures

@@ -265,7 +265,8 @@ TEST(TreeJson, NestedFoldersAndOtherFormats) {
     EXPECT_EQ(doc["format"].str(), "unicode-4k");
     EXPECT_EQ(doc["encryption"].str(), "none");
     EXPECT_EQ(doc["store"].str(), "") << "the store's name exactly as stored";
-    EXPECT_EQ(doc["folders"][0]["path"][0].str(), "IPM_SUBTREE");
+    EXPECT_EQ(doc["folders"][0]["path"][0].str(), "outlookcom-2013")
+        << "a store without a name shows its file's";
     EXPECT_EQ(doc["folders"].arr().size(), 37u);
 
     const Outcome ansi = tree(dir / "sample2-ansi.pst", true);
