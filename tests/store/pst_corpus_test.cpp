@@ -93,6 +93,8 @@ struct ManifestItem {
     std::optional<std::int64_t> bodyChars;
     std::vector<ManifestAttachment> attachments; // by value only
     int embedded = 0;
+    // Named and contact properties: object-model name to expected text.
+    std::map<std::string, std::string> values;
 };
 
 struct ManifestFile {
@@ -216,6 +218,31 @@ std::map<std::string, ManifestFile> parseManifest(const fs::path& file) {
             std::smatch m;
             if (std::regex_search(line, m, chars)) {
                 item->bodyChars = std::stoll(m[1]);
+            }
+        } else if (item != nullptr && line.rfind("  - Appointment:", 0) == 0) {
+            static const std::regex appointment(
+                R"re(start (\S+ \S+) UTC, end (\S+ \S+) UTC, location "([^"]*)", recurring (\w+), all-day (\w+))re");
+            std::smatch m;
+            if (std::regex_search(line, m, appointment)) {
+                item->values["Start"] = m[1];
+                item->values["End"] = m[2];
+                item->values["Location"] = m[3];
+                item->values["IsRecurring"] = m[4] == "True" ? "true" : "false";
+                item->values["AllDayEvent"] = m[5] == "True" ? "true" : "false";
+            }
+        } else if (item != nullptr && line.rfind("  - Contact:", 0) == 0) {
+            static const std::regex name(R"re(display name "([^"]*)")re");
+            static const std::regex mail(R"re(e-mail 1 "([^"]*)")re");
+            static const std::regex company(R"re(company "([^"]*)")re");
+            std::smatch m;
+            if (std::regex_search(line, m, name)) {
+                item->values["FullName"] = m[1];
+            }
+            if (std::regex_search(line, m, mail)) {
+                item->values["Email1Address"] = m[1];
+            }
+            if (std::regex_search(line, m, company)) {
+                item->values["CompanyName"] = m[1];
             }
         } else if (item != nullptr && line.rfind("  - Attachments (", 0) == 0) {
             inAttachments = true;
@@ -354,6 +381,28 @@ const std::vector<std::string> kCorpusFiles = {
     "aspose-password.pst",
 };
 
+// Guards the parser above: a fact it stops finding would silently stop being checked.
+TEST(CorpusManifest, FactsAreFoundForEveryFile) {
+    REQUIRE_CORPUS(dir);
+    const auto& all = manifest(dir);
+    for (const auto& file : kCorpusFiles) {
+        ASSERT_TRUE(all.contains(file)) << file;
+        EXPECT_FALSE(all.at(file).folders.empty()) << file;
+        EXPECT_FALSE(all.at(file).format.empty()) << file;
+    }
+    const auto& calendar = all.at("dist-list.pst").items.at(0);
+    EXPECT_EQ(calendar.values.at("Start"), "2016-08-02 15:00:00");
+    EXPECT_EQ(calendar.values.at("IsRecurring"), "true");
+    EXPECT_EQ(calendar.embedded, 2);
+    const auto& sample = all.at("sample1.pst").items.at(0);
+    EXPECT_EQ(sample.subject, "Here is a sample message");
+    EXPECT_EQ(sample.submit, "2010-03-15 17:12:05");
+    EXPECT_EQ(sample.bodyChars, 79);
+    ASSERT_EQ(sample.attachments.size(), 1u);
+    EXPECT_EQ(sample.attachments[0].bytes, 93142);
+    EXPECT_EQ(all.at("enron.pst").items.at(0).attachments.size(), 11u);
+}
+
 class CorpusFile : public ::testing::TestWithParam<std::string> {};
 
 std::string testName(const ::testing::TestParamInfo<std::string>& info) {
@@ -456,6 +505,16 @@ TEST_P(CorpusFile, SampleItemsMatchTheManifest) {
             }
             if (want.bodyChars && codePoints(item->get("Body").text()) != *want.bodyChars) {
                 mismatch << "body of " << codePoints(item->get("Body").text()) << " chars; ";
+            }
+            for (const auto& [name, text] : want.values) {
+                const Variant v = item->get(name);
+                const std::string got = v.kind() == Variant::Kind::Date ? dateText(v.date())
+                                        : v.kind() == Variant::Kind::Boolean
+                                            ? (v.boolean() ? "true" : "false")
+                                            : v.text();
+                if (got != text) {
+                    mismatch << name << " '" << got << "'; ";
+                }
             }
             const auto atts = item->attachments();
             std::vector<ManifestAttachment> byValue;
