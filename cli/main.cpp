@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     try {
         program.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return program.exit(e);
+        // --help is a success; any usage error exits 2 like an unreadable file.
+        return program.exit(e) == 0 ? 0 : 2;
     }
     return exitCode;
 }
