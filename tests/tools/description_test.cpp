@@ -132,8 +132,11 @@ TEST(Recurrence, BlobCarriesFrequencyPatternAndEnd) {
             return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
         };
         auto u32 = [&](std::size_t at) {
-            return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
-                                              static_cast<std::uint32_t>(b[at + 3]) << 24);
+            std::uint32_t v = 0;
+            for (std::size_t i = 0; i < 4; ++i) {
+                v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
+            }
+            return v;
         };
         EXPECT_EQ(u16(0), 0x3004);
         EXPECT_EQ(u16(4), row.frequency);
