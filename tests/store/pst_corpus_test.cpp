@@ -673,26 +673,6 @@ TEST(CorpusPassword, ProtectedFileOpensOnlyWithItsPassword) {
     EXPECT_THROW(openDataFile(dir / "passworded.pst", &guess), Failure);
 }
 
-TEST(CorpusOpen, UnreadableFilesGiveTheirNumbers) {
-    REQUIRE_CORPUS(dir);
-    const auto numberOf = [](const fs::path& p) {
-        try {
-            openDataFile(p, nullptr);
-        } catch (const Failure& f) {
-            return f.number();
-        }
-        return 0;
-    };
-    EXPECT_EQ(numberOf(dir / "no-such-file.pst"), err::kFileNotFound);
-    EXPECT_EQ(numberOf(dir / "MANIFEST.md"), err::kCorruptStore);
-    const auto empty = fs::temp_directory_path() / "tallyvane-empty.pst";
-    std::ofstream(empty).close();
-    EXPECT_EQ(numberOf(empty), err::kCorruptStore);
-    fs::remove(empty);
-}
-
-// --- attachments -------------------------------------------------------------------------
-
 class TempDir {
 public:
     TempDir() {
@@ -709,6 +689,27 @@ public:
 private:
     fs::path m_path;
 };
+
+TEST(CorpusOpen, UnreadableFilesGiveTheirNumbers) {
+    REQUIRE_CORPUS(dir);
+    const auto numberOf = [](const fs::path& p) {
+        try {
+            openDataFile(p, nullptr);
+        } catch (const Failure& f) {
+            return f.number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(numberOf(dir / "no-such-file.pst"), err::kFileNotFound);
+    EXPECT_EQ(numberOf(dir / "MANIFEST.md"), err::kCorruptStore);
+    TempDir tmp;
+    const auto empty = tmp.path() / "empty.pst";
+    std::ofstream(empty).close();
+    EXPECT_EQ(numberOf(empty), err::kCorruptStore);
+    EXPECT_NE(numberOf(tmp.path()), 0) << "a folder is no data file";
+}
+
+// --- attachments -------------------------------------------------------------------------
 
 std::string fileBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
