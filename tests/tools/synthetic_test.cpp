@@ -1,0 +1,71 @@
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include "store/failure.h"
+#include "store/pst/pst_file.h"
+#include "tests/tools/test_files.h"
+#include "tools/pstwriter/synthetic.h"
+
+namespace tvn::tools::test {
+namespace {
+
+std::vector<char> contents(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::int64_t countItems(const tvn::store::Folder& f) {
+    std::int64_t n = f.items()->count();
+    const auto sub = f.folders();
+    for (std::int32_t i = 1; i <= sub->count(); ++i) {
+        n += countItems(*sub->item(i));
+    }
+    return n;
+}
+
+TEST(SyntheticFile, SameSeedSameBytesOtherSeedOtherBytes) {
+    TempDir tmp;
+    writeSynthetic(tmp / "a.pst", 60, 5);
+    writeSynthetic(tmp / "b.pst", 60, 5);
+    writeSynthetic(tmp / "c.pst", 60, 6);
+    EXPECT_TRUE(contents(tmp / "a.pst") == contents(tmp / "b.pst"));
+    EXPECT_FALSE(contents(tmp / "a.pst") == contents(tmp / "c.pst"));
+}
+
+TEST(SyntheticFile, OurReaderFindsEveryItem) {
+    TempDir tmp;
+    const SyntheticStats s = writeSynthetic(tmp / "s.pst", 150, 11);
+    EXPECT_EQ(s.mails, 150u);
+    EXPECT_GT(s.otherItems, 0u);
+    const auto top = tvn::store::pst::openDataFile(tmp / "s.pst", nullptr);
+    EXPECT_EQ(countItems(*top), static_cast<std::int64_t>(s.mails + s.otherItems));
+}
+
+TEST(PstWriterUse, RefusesItemsWhereNoneCanGo) {
+    TempDir tmp;
+    PstWriter w(tmp / "m.pst", StoreOptions{});
+    const Message m("IPM.Note");
+    EXPECT_THROW(w.addMessage(PstWriter::kRootFolder, m), Failure);
+    EXPECT_THROW(w.addMessage(0x12345, m), Failure);
+    EXPECT_THROW(w.addFolder(0x12345, "x"), Failure);
+    const auto f = w.addFolder(w.ipmSubtree(), "F", "IPF.Note");
+    w.addMessage(f, m);
+    w.finishFolderContents(f);
+    EXPECT_THROW(w.addMessage(f, m), Failure); // its contents table is written already
+    w.finish();
+    EXPECT_THROW(w.addFolder(w.ipmSubtree(), "late"), Failure);
+}
+
+TEST(PstWriterUse, UnwritablePathFails) {
+    try {
+        PstWriter w("/nonexistent-dir/x.pst", StoreOptions{});
+        FAIL() << "wrote into a missing folder";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.number(), err::kPathFileAccess);
+    }
+}
+
+} // namespace
+} // namespace tvn::tools::test
