@@ -74,13 +74,13 @@ void expectTextFields(const Message& m, const Item& item) {
     }
 }
 
-void compareFolder(const FolderSpec& spec, const Folder& folder, const TempDir& tmp) {
-    SCOPED_TRACE("folder " + spec.name);
-    EXPECT_EQ(folder.name(), spec.name);
+void compareFolder(const FolderDescription& want, const Folder& folder, const TempDir& tmp) {
+    SCOPED_TRACE("folder " + want.name);
+    EXPECT_EQ(folder.name(), want.name);
     const auto items = folder.items();
-    ASSERT_EQ(items->count(), static_cast<std::int32_t>(spec.items.size()));
-    for (std::size_t i = 0; i < spec.items.size(); ++i) {
-        const Message& m = spec.items[i];
+    ASSERT_EQ(items->count(), static_cast<std::int32_t>(want.items.size()));
+    for (std::size_t i = 0; i < want.items.size(); ++i) {
+        const Message& m = want.items[i];
         const auto item = items->item(static_cast<std::int32_t>(i + 1));
         ASSERT_TRUE(item);
         EXPECT_EQ(item->messageClass(), classOf(m));
@@ -102,9 +102,9 @@ void compareFolder(const FolderSpec& spec, const Folder& folder, const TempDir& 
         EXPECT_EQ(item->recipients()->count(), static_cast<std::int32_t>(m.recipients.size()));
     }
     const auto sub = folder.folders();
-    ASSERT_EQ(sub->count(), static_cast<std::int32_t>(spec.folders.size()));
-    for (std::size_t k = 0; k < spec.folders.size(); ++k) {
-        compareFolder(spec.folders[k], *sub->item(static_cast<std::int32_t>(k + 1)), tmp);
+    ASSERT_EQ(sub->count(), static_cast<std::int32_t>(want.folders.size()));
+    for (std::size_t k = 0; k < want.folders.size(); ++k) {
+        compareFolder(want.folders[k], *sub->item(static_cast<std::int32_t>(k + 1)), tmp);
     }
 }
 

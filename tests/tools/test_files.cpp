@@ -84,7 +84,7 @@ Description everyKind(FileFormat format, CryptMethod crypt, bool large) {
         projects.add(mail("Project mail", "Project text.", 5));
     }
     // Deep nesting.
-    FolderSpec* deep = &projects;
+    FolderDescription* deep = &projects;
     for (int level = 1; level <= 6; ++level) {
         deep = &deep->folder("Level " + std::to_string(level), "IPF.Note");
     }
@@ -160,7 +160,7 @@ Description everyKind(FileFormat format, CryptMethod crypt, bool large) {
 }
 
 namespace {
-void collect(const std::vector<FolderSpec>& folders, const std::string& prefix,
+void collect(const std::vector<FolderDescription>& folders, const std::string& prefix,
              std::map<std::string, const std::vector<Message>*>& out) {
     for (const auto& f : folders) {
         const std::string path = prefix.empty() ? f.name : prefix + "/" + f.name;

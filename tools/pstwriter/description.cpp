@@ -9,13 +9,13 @@
 
 namespace tvn::tools {
 
-FolderSpec& FolderSpec::folder(std::string folderName, std::string cls) {
-    folders.push_back(FolderSpec{std::move(folderName), std::move(cls), {}, {}});
+FolderDescription& FolderDescription::folder(std::string folderName, std::string cls) {
+    folders.push_back(FolderDescription{std::move(folderName), std::move(cls), {}, {}});
     return folders.back();
 }
 
-FolderSpec& Description::folder(std::string name, std::string cls) {
-    folders.push_back(FolderSpec{std::move(name), std::move(cls), {}, {}});
+FolderDescription& Description::folder(std::string name, std::string cls) {
+    folders.push_back(FolderDescription{std::move(name), std::move(cls), {}, {}});
     return folders.back();
 }
 
@@ -48,8 +48,9 @@ void setRecurrence(Message& m, const Recurrence& r) {
 
 namespace {
 
-void writeFolders(PstWriter& w, PstWriter::FolderId parent, const std::vector<FolderSpec>& list,
-                  const std::string& wastebasket, bool top) {
+void writeFolders(PstWriter& w, PstWriter::FolderId parent,
+                  const std::vector<FolderDescription>& list, const std::string& wastebasket,
+                  bool top) {
     for (const auto& f : list) {
         const PstWriter::FolderId id = top && f.name == wastebasket
                                            ? w.deletedItems()
@@ -209,19 +210,19 @@ private:
         }
     }
 
-    std::vector<FolderSpec> folders(const Value& v, const std::string& where) {
+    std::vector<FolderDescription> folders(const Value& v, const std::string& where) {
         expectKind(v, Kind::Array, where);
-        std::vector<FolderSpec> out;
+        std::vector<FolderDescription> out;
         for (std::size_t i = 0; i < v.array.size(); ++i) {
             out.push_back(folder(v.array[i], where + "[" + std::to_string(i) + "]"));
         }
         return out;
     }
 
-    FolderSpec folder(const Value& v, const std::string& where) {
+    FolderDescription folder(const Value& v, const std::string& where) {
         expectKind(v, Kind::Object, where);
         checkKeys(v, {"name", "class", "items", "folders"}, where);
-        FolderSpec f;
+        FolderDescription f;
         const Value* name = v.find("name");
         if (name == nullptr) {
             fail(where, "a folder needs a \"name\"");

@@ -16,14 +16,14 @@
 
 namespace tvn::tools {
 
-struct FolderSpec {
+struct FolderDescription {
     std::string name;
     std::string containerClass; // empty: none
     std::vector<Message> items;
-    std::vector<FolderSpec> folders;
+    std::vector<FolderDescription> folders;
 
-    FolderSpec& folder(std::string folderName, std::string cls = {});
-    FolderSpec& add(Message m) {
+    FolderDescription& folder(std::string folderName, std::string cls = {});
+    FolderDescription& add(Message m) {
         items.push_back(std::move(m));
         return *this;
     }
@@ -33,9 +33,9 @@ struct Description {
     StoreOptions store;
     // Folders below the IPM subtree. One named like store.deletedItemsName becomes the
     // wastebasket itself (its items and subfolders go there) instead of a second folder.
-    std::vector<FolderSpec> folders;
+    std::vector<FolderDescription> folders;
 
-    FolderSpec& folder(std::string name, std::string cls = {});
+    FolderDescription& folder(std::string name, std::string cls = {});
 };
 
 // Writes the file. Throws tvn::Failure when it cannot be written.

@@ -146,13 +146,8 @@ StoredValue storeValue(const PropValue& v, FileFormat format) {
     return s;
 }
 
-std::uint32_t SubnodeSink::nextIndex(std::uint32_t type) {
-    (void)type;
-    return m_next++;
-}
-
 std::uint32_t SubnodeSink::addValue(NdbWriter& ndb, std::span<const std::uint8_t> data) {
-    const std::uint32_t nid = makeNid(nid_type::kLtp, nextIndex(nid_type::kLtp));
+    const std::uint32_t nid = makeNid(nid_type::kLtp, nextIndex());
     m_entries.push_back({nid, ndb.writeData(data), 0});
     return nid;
 }
@@ -437,7 +432,7 @@ std::uint64_t writeTableContext(NdbWriter& ndb, const std::vector<std::uint32_t>
                                     matrix.begin() +
                                         static_cast<std::ptrdiff_t>((r + n) * rowSize));
             }
-            const std::uint32_t nid = makeNid(nid_type::kLtp, sink.nextIndex(nid_type::kLtp));
+            const std::uint32_t nid = makeNid(nid_type::kLtp, sink.nextIndex());
             sink.add({nid, ndb.writeBlocks(blocks), 0});
             hnidRows = nid;
         }

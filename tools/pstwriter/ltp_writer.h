@@ -30,7 +30,8 @@ public:
     // A subnode holding `data` in a data tree; returns its NID.
     std::uint32_t addValue(NdbWriter& ndb, std::span<const std::uint8_t> data);
     void add(SubnodeEntry entry) { m_entries.push_back(entry); }
-    std::uint32_t nextIndex(std::uint32_t type);
+    // A fresh nidIndex for a subnode of this node (value, table, attachment or message).
+    std::uint32_t nextIndex() { return m_next++; }
     std::uint64_t write(NdbWriter& ndb) { return ndb.writeSubnodes(std::move(m_entries)); }
 
 private:

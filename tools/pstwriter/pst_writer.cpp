@@ -259,10 +259,8 @@ std::vector<std::uint8_t> PstWriter::entryId(std::uint32_t nid) const {
     return e;
 }
 
-PstWriter::NodeRefs PstWriter::writeMessageNode(const Message& message, bool embedded,
-                                                std::uint32_t* flagsOut,
+PstWriter::NodeRefs PstWriter::writeMessageNode(const Message& message, std::uint32_t* flagsOut,
                                                 std::vector<std::uint8_t>* rowOut) {
-    (void)embedded;
     const FileFormat format = m_options.format;
     SubnodeSink sink;
     std::vector<StoredProperty> props = storeProps(message.props);
@@ -350,13 +348,12 @@ PstWriter::NodeRefs PstWriter::writeMessageNode(const Message& message, bool emb
         for (const auto& a : message.attachments) {
             SubnodeSink attSink;
             std::vector<StoredProperty> ap = storeProps(a.props);
-            const std::uint32_t attNid = makeNid(nid_type::kAttachment, sink.nextIndex(0));
+            const std::uint32_t attNid = makeNid(nid_type::kAttachment, sink.nextIndex());
             std::uint64_t attSize = 0;
             if (a.embedded) {
                 std::uint32_t innerFlags = 0;
-                const NodeRefs inner = writeMessageNode(*a.embedded, true, &innerFlags, nullptr);
-                const std::uint32_t embNid =
-                    makeNid(nid_type::kNormalMessage, attSink.nextIndex(0));
+                const NodeRefs inner = writeMessageNode(*a.embedded, &innerFlags, nullptr);
+                const std::uint32_t embNid = makeNid(nid_type::kNormalMessage, attSink.nextIndex());
                 attSink.add({embNid, inner.bidData, inner.bidSub});
                 StoredValue obj{prop_type::kObject, {}};
                 append32(obj.bytes, embNid);
@@ -443,7 +440,7 @@ std::uint32_t PstWriter::addMessage(FolderId folderId, const Message& message) {
     const std::uint32_t nid = makeNid(nid_type::kNormalMessage, m_nextMessageIndex++);
     std::uint32_t flags = 0;
     std::vector<std::uint8_t> row;
-    const NodeRefs refs = writeMessageNode(message, false, &flags, &row);
+    const NodeRefs refs = writeMessageNode(message, &flags, &row);
     m_ndb.addNode(nid, refs.bidData, refs.bidSub, folderId);
     Folder& f = it->second;
     f.rows.push_back(std::move(row));

@@ -22,8 +22,6 @@
 
 namespace tvn::tools {
 
-class SubnodeSink;
-
 struct StoreOptions {
     std::string displayName = "Personal Folders";
     std::optional<std::string> password; // stored as its CRC-32 in PidTagPstPassword
@@ -87,7 +85,9 @@ private:
         std::uint64_t size = 0;
     };
 
-    NodeRefs writeMessageNode(const Message& message, bool embedded, std::uint32_t* flagsOut,
+    // Writes an item's property context and subnodes (recipients, attachments, embedded
+    // items, large values); reports its message flags and its packed contents-table row.
+    NodeRefs writeMessageNode(const Message& message, std::uint32_t* flagsOut,
                               std::vector<std::uint8_t>* rowOut);
     std::vector<struct StoredProperty> storeProps(const std::vector<Property>& props);
     std::uint16_t namedId(const NamedKey& key);
@@ -103,7 +103,6 @@ private:
     NdbWriter m_ndb;
     StoreOptions m_options;
     std::map<FolderId, Folder> m_folders;
-    std::vector<FolderId> m_rootChildren;
     FolderId m_subtree = 0;
     FolderId m_searchRoot = 0;
     FolderId m_deletedItems = 0;

@@ -155,12 +155,12 @@ SyntheticStats writeSynthetic(const std::filesystem::path& path, std::uint64_t m
     PstWriter w(path, options);
 
     // Mail folders, nested; weights say what share of the mail each receives.
-    struct Spec {
+    struct MailFolder {
         const char* name;
         int parent; // index into this table, -1 for the top
         unsigned weight;
     };
-    const Spec mailFolders[] = {
+    const MailFolder mailFolders[] = {
         {"Inbox", -1, 30},  {"Projects", 0, 0},    {"Alpha", 1, 12},       {"Beta", 1, 8},
         {"Clients", 0, 10}, {"Newsletters", 0, 8}, {"Sent Items", -1, 15}, {"Archive", -1, 0},
         {"2023", 7, 9},     {"2024", 7, 8},
