@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 #include "store/pst/text/code_page.h"
 
@@ -180,18 +182,33 @@ private:
 
     void reference() {
         // m_in[m_pos] == '&'
-        std::size_t p = m_pos + 1;
+        const auto cp = parseReference(m_in, m_pos);
+        if (!cp) {
+            ++m_pos;
+            character("&");
+            return;
+        }
+        std::string utf8;
+        appendUtf8(utf8, *cp);
+        character(utf8);
+    }
+
+    // The character reference at s[pos] ('&'), advancing pos past it; nothing (pos
+    // unchanged) when the text there is not one. A no-break space comes out as a space:
+    // content that does not collapse, but plain text shows it as a space.
+    static std::optional<char32_t> parseReference(std::string_view s, std::size_t& pos) {
+        std::size_t p = pos + 1;
         char32_t cp = 0;
-        if (p < m_in.size() && m_in[p] == '#') {
+        if (p < s.size() && s[p] == '#') {
             ++p;
-            const bool hexForm = p < m_in.size() && (m_in[p] == 'x' || m_in[p] == 'X');
+            const bool hexForm = p < s.size() && (s[p] == 'x' || s[p] == 'X');
             if (hexForm) {
                 ++p;
             }
             std::uint32_t v = 0;
             const std::size_t start = p;
-            while (p < m_in.size()) {
-                const char c = m_in[p];
+            while (p < s.size()) {
+                const char c = s[p];
                 int d = -1;
                 if (c >= '0' && c <= '9') {
                     d = c - '0';
@@ -206,36 +223,93 @@ private:
                 ++p;
             }
             if (p == start) {
-                literalAmpersand();
-                return;
+                return std::nullopt;
             }
             cp = numericReference(v);
         } else {
             const std::size_t start = p;
-            while (p < m_in.size() && isAsciiAlnum(m_in[p]) && p - start < 10) {
+            while (p < s.size() && isAsciiAlnum(s[p]) && p - start < 10) {
                 ++p;
             }
-            cp = namedReference(m_in.substr(start, p - start));
+            cp = namedReference(s.substr(start, p - start));
             if (cp == 0) {
-                literalAmpersand();
-                return;
+                return std::nullopt;
             }
         }
-        if (p < m_in.size() && m_in[p] == ';') {
+        if (p < s.size() && s[p] == ';') {
             ++p;
         }
-        m_pos = p;
-        if (cp == 0xA0) {
-            cp = ' '; // a no-break space is content, but plain text shows it as a space
-        }
-        std::string utf8;
-        appendUtf8(utf8, cp);
-        character(utf8);
+        pos = p;
+        return cp == 0xA0 ? ' ' : cp;
     }
 
-    void literalAmpersand() {
-        ++m_pos;
-        character("&");
+    // The value of attribute `name` in the attribute text of a tag, references decoded;
+    // nothing when the tag does not have it.
+    static std::optional<std::string> attribute(std::string_view attrs, std::string_view name) {
+        std::size_t p = 0;
+        while (p < attrs.size()) {
+            while (p < attrs.size() && (isSpace(attrs[p]) || attrs[p] == '/')) {
+                ++p;
+            }
+            const std::size_t nameStart = p;
+            while (p < attrs.size() && !isSpace(attrs[p]) && attrs[p] != '=' && attrs[p] != '>') {
+                ++p;
+            }
+            const std::string_view attrName = attrs.substr(nameStart, p - nameStart);
+            while (p < attrs.size() && isSpace(attrs[p])) {
+                ++p;
+            }
+            std::string_view value;
+            if (p < attrs.size() && attrs[p] == '=') {
+                ++p;
+                while (p < attrs.size() && isSpace(attrs[p])) {
+                    ++p;
+                }
+                if (p < attrs.size() && (attrs[p] == '"' || attrs[p] == '\'')) {
+                    const char quote = attrs[p++];
+                    const std::size_t end = std::min(attrs.find(quote, p), attrs.size());
+                    value = attrs.substr(p, end - p);
+                    p = end + 1;
+                } else {
+                    const std::size_t valueStart = p;
+                    while (p < attrs.size() && !isSpace(attrs[p]) && attrs[p] != '>') {
+                        ++p;
+                    }
+                    value = attrs.substr(valueStart, p - valueStart);
+                }
+            }
+            if (attrName.size() == name.size() &&
+                std::equal(attrName.begin(), attrName.end(), name.begin(),
+                           [](char a, char b) { return lower(a) == b; })) {
+                std::string out;
+                for (std::size_t i = 0; i < value.size();) {
+                    if (value[i] == '&') {
+                        if (const auto cp = parseReference(value, i)) {
+                            appendUtf8(out, *cp);
+                            continue;
+                        }
+                    }
+                    out.push_back(value[i++]);
+                }
+                return out;
+            }
+            if (p == nameStart) {
+                ++p; // a stray character: step over it
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Text that stands for an element (an image's alternative text, a link's target): shown
+    // as content, its white space collapsed like the document's.
+    void text(std::string_view s) {
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if (isSpace(s[i])) {
+                m_pendingSpace = true;
+            } else {
+                character(s.substr(i, 1));
+            }
+        }
     }
 
     static char32_t namedReference(std::string_view name) {
@@ -288,6 +362,7 @@ private:
             ++p;
         }
         // Attributes run to the first '>' outside quotes.
+        const std::size_t attrStart = p;
         char quote = 0;
         bool complete = false;
         while (p < m_in.size() && !complete) {
@@ -304,11 +379,11 @@ private:
         }
         m_pos = p;
         if (complete) { // a tag cut off by the end of the input is dropped, as browsers do
-            tag(name, closing);
+            tag(name, closing, m_in.substr(attrStart, p - 1 - attrStart));
         }
     }
 
-    void tag(const std::string& name, bool closing) {
+    void tag(const std::string& name, bool closing, std::string_view attrs) {
         if (!closing && contains(kHiddenElements, name)) {
             // Raw text up to the matching end tag, compared without regard to case.
             const std::string end = "</" + name;
@@ -346,6 +421,23 @@ private:
             newLine();
             return;
         }
+        if (name == "img" && !closing && !m_hidden) {
+            // Plain text shows what the picture stands for, as mail programs do.
+            if (const auto alt = attribute(attrs, "alt")) {
+                text(*alt);
+            }
+            return;
+        }
+        if (name == "a") {
+            linkTag(closing, attrs);
+            return;
+        }
+        if (name == "hr") {
+            blockBreak();
+            character("________________________________");
+            blockBreak();
+            return;
+        }
         if (name == "pre") {
             blockBreak();
             m_pre = closing ? std::max(0, m_pre - 1) : m_pre + 1;
@@ -369,9 +461,41 @@ private:
         }
     }
 
+    // A link's text is followed by its target in angle brackets, as Outlook writes links in
+    // plain text ("Contact us<mailto:a@b.c>"), unless the text already is the target.
+    // Page-internal and script targets are left out.
+    void linkTag(bool closing, std::string_view attrs) {
+        if (!closing) {
+            m_href = attribute(attrs, "href").value_or("");
+            m_linkStart = m_out.size();
+            return;
+        }
+        if (m_href.empty() || m_hidden || m_href[0] == '#' || m_href.rfind("javascript:", 0) == 0) {
+            m_href.clear();
+            return;
+        }
+        std::string_view linkText;
+        if (m_linkStart <= m_out.size()) {
+            linkText = std::string_view(m_out).substr(m_linkStart);
+        }
+        while (!linkText.empty() && isSpace(linkText.front())) {
+            linkText.remove_prefix(1);
+        }
+        const std::string href = std::exchange(m_href, {});
+        if (linkText == href) {
+            return;
+        }
+        m_pendingSpace = false;
+        character("<");
+        character(href);
+        character(">");
+    }
+
     std::string_view m_in;
     std::size_t m_pos = 0;
     std::string m_out;
+    std::string m_href;          // the target of the link being read
+    std::size_t m_linkStart = 0; // where its text starts in m_out
     bool m_atLineStart = true;
     bool m_pendingSpace = false;
     bool m_hidden = false;

@@ -5,7 +5,9 @@
 // sheets are dropped; character references are decoded; runs of white space collapse to
 // one space as a browser collapses them (except inside <pre>); block elements (paragraphs,
 // divisions, headings, list items, table rows) start a new line and <br> breaks one.
-// Table cells on one row are separated by a tab. Lines end in CRLF and lose trailing
+// Table cells on one row are separated by a tab. As Outlook's own plain text does, an
+// image shows its alternative text, a link is followed by its target in angle brackets,
+// and a horizontal rule is a line of underscores. Lines end in CRLF and lose trailing
 // blanks.
 
 #include <string>
