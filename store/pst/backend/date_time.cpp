@@ -23,8 +23,12 @@ DateTime convert(std::int64_t fileTime, bool local) {
     }
     const auto seconds = static_cast<std::time_t>(fileTime / kTicksPerSecond - kUnixEpochSeconds);
     std::tm t{};
+#ifdef _WIN32
+    const bool ok = (local ? localtime_s(&t, &seconds) : gmtime_s(&t, &seconds)) == 0;
+#else
     const bool ok =
         local ? localtime_r(&seconds, &t) != nullptr : gmtime_r(&seconds, &t) != nullptr;
+#endif
     return ok ? fromTm(t) : DateTime::none();
 }
 

@@ -177,7 +177,11 @@ class OutputFile {
 public:
     explicit OutputFile(const std::filesystem::path& path) : m_path(path) {
         errno = 0;
+#ifdef _WIN32
+        m_file = _wfopen(path.c_str(), L"wb");
+#else
         m_file = std::fopen(path.c_str(), "wb");
+#endif
         if (m_file == nullptr) {
             const int error = errno;
             const auto number = openFailureNumber(error);
