@@ -147,11 +147,19 @@ MessageObject::MessageObject(std::shared_ptr<const MessageStore> store, const nd
 }
 
 std::optional<std::uint16_t> MessageObject::namedId(const Guid& set, std::uint32_t lid) const {
+    checkNames();
     return m_store->names().find(set, lid);
 }
 
 std::optional<std::uint16_t> MessageObject::namedId(const Guid& set, std::string_view name) const {
+    checkNames();
     return m_store->names().find(set, name);
+}
+
+void MessageObject::checkNames() const {
+    if (!m_store->namesDamage().empty()) {
+        throwCorrupt("the named-property map is damaged: " + m_store->namesDamage());
+    }
 }
 
 std::string MessageObject::messageClass() const {

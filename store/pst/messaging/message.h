@@ -109,7 +109,8 @@ public:
     PropertyReader properties() const { return PropertyReader(m_pc, m_codePage); }
     std::uint32_t codePage() const { return m_codePage; }
 
-    // The file's id of a named property, or nothing when the file has none.
+    // The file's id of a named property, or nothing when the file has none. Throws
+    // err::kCorruptData when the file's named-property map could not be read.
     std::optional<std::uint16_t> namedId(const Guid& set, std::uint32_t lid) const;
     std::optional<std::uint16_t> namedId(const Guid& set, std::string_view name) const;
 
@@ -128,6 +129,7 @@ public:
     AttachmentObject attachment(std::size_t index) const;
 
 private:
+    void checkNames() const;
     const ltp::TableContext* recipientTable() const;
     const ltp::TableContext* attachmentTable() const;
     const ltp::TableContext* subtable(ndb::NodeId nid, bool& opened,

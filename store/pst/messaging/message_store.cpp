@@ -150,8 +150,9 @@ MessageStore::MessageStore(std::shared_ptr<ndb::NodeDatabase> db) : m_db(std::mo
             const ltp::PropertyContext pc(m_db, m_db->nodeRef(ndb::nid::kNameToIdMap));
             m_names = NamedPropertyMap::read(pc);
         }
-    } catch (const ReadError&) {
+    } catch (const ReadError& e) {
         m_names = NamedPropertyMap{};
+        m_namesDamage = e.description();
     }
 }
 

@@ -45,6 +45,9 @@ public:
     ndb::NodeId ipmSubtree() const { return m_ipmSubtree; }
 
     const NamedPropertyMap& names() const { return m_names; }
+    // Why the named-property map could not be read; empty when it was. A damaged map
+    // closes no folder or item, but every read of a named property then reports it.
+    const std::string& namesDamage() const { return m_namesDamage; }
 
 private:
     explicit MessageStore(std::shared_ptr<ndb::NodeDatabase> db);
@@ -54,6 +57,7 @@ private:
     std::uint32_t m_passwordCrc = 0;
     ndb::NodeId m_ipmSubtree{};
     NamedPropertyMap m_names;
+    std::string m_namesDamage;
 };
 
 } // namespace tvn::store::pst::messaging
