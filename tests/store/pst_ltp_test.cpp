@@ -177,9 +177,11 @@ TEST_P(PstLtpCorpus, FolderTreeCountsMatchTheManifest) {
     if (const auto* subtree = store.find(kIpmSubtreeEntryId)) {
         const auto entryId = store.read(*subtree);
         ASSERT_EQ(entryId.size(), 24U);
-        top =
-            NodeId{static_cast<std::uint32_t>(entryId[20] | entryId[21] << 8U | entryId[22] << 16U |
-                                              static_cast<std::uint32_t>(entryId[23]) << 24U)};
+        std::uint32_t value = 0;
+        for (std::size_t i = 24; i-- > 20;) {
+            value = (value << 8U) | entryId[i];
+        }
+        top = NodeId{value}; // the NID is the last four bytes of the entry id
     }
     Counts counts;
     countFolder(top, counts, 0);
