@@ -308,6 +308,30 @@ TEST(HtmlText, ReducesMarkupAsABrowserShowsIt) {
     }
 }
 
+TEST(HtmlText, DeclaredCharsetsAreFound) {
+    struct Case {
+        const char* head;
+        std::uint32_t codePage;
+    };
+    const Case cases[] = {
+        {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">", 65001},
+        {"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=us-ascii\">", 20127},
+        {"<meta charset='Windows-1251'>", 1251},
+        {"<meta charset=\"gb2312\">", 936},
+        {"<meta charset=ks_c_5601-1987>", 949},
+        {"<meta charset=\"x-unknown\"><p>charset=iso-8859-1</p>", 28591},
+        {"<p>no declaration</p>", 0},
+        {"<meta charset=windows-9999>", 0},
+    };
+    for (const auto& c : cases) {
+        const std::string_view head = c.head;
+        EXPECT_EQ(declaredCodePage(
+                      std::span(reinterpret_cast<const std::uint8_t*>(head.data()), head.size())),
+                  c.codePage)
+            << c.head;
+    }
+}
+
 TEST(HtmlText, OutputStaysWithinASmallMultipleOfTheInput) {
     std::string html;
     for (int i = 0; i < 10000; ++i) {

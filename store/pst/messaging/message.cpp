@@ -37,13 +37,19 @@ std::optional<std::string> htmlBody(const PropertyReader& props) {
     if (v->type != pt::kBinary) {
         return std::nullopt;
     }
+    // The bytes are in PidTagInternetCodepage; failing that, in what the HTML declares;
+    // failing that, in the message's code page.
+    const auto bytes = props.bytes(*v);
     std::uint32_t cp = props.codePage();
     if (const auto internet = props.integer(tag::kInternetCodepage);
         internet && *internet > 0 && *internet <= 0xFFFF &&
         text::isKnownCodePage(static_cast<std::uint32_t>(*internet))) {
         cp = static_cast<std::uint32_t>(*internet);
+    } else if (const auto declared = text::declaredCodePage(bytes);
+               declared != 0 && text::isKnownCodePage(declared)) {
+        cp = declared;
     }
-    return text::htmlToText(text::decodeCodePage(props.bytes(*v), cp));
+    return text::htmlToText(text::decodeCodePage(bytes, cp));
 }
 
 std::optional<std::string> rtfBody(const PropertyReader& props) {

@@ -290,6 +290,52 @@ std::string decodeCodePage(std::string_view bytes, std::uint32_t codePage) {
         std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), codePage);
 }
 
+std::uint32_t codePageOfCharsetName(std::string_view name) {
+    std::string n;
+    for (const char c : name) {
+        n.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    struct Entry {
+        std::string_view name;
+        std::uint32_t codePage;
+    };
+    static constexpr Entry kNames[] = {
+        {"utf-8", 65001},        {"utf8", 65001},
+        {"us-ascii", 20127},     {"ascii", 20127},
+        {"iso-8859-1", 28591},   {"latin1", 28591},
+        {"iso-8859-2", 28592},   {"iso-8859-5", 28595},
+        {"iso-8859-7", 28597},   {"iso-8859-8", 28598},
+        {"iso-8859-9", 28599},   {"iso-8859-15", 28605},
+        {"gb2312", 936},         {"gbk", 936},
+        {"gb18030", 54936},      {"big5", 950},
+        {"shift_jis", 932},      {"shift-jis", 932},
+        {"sjis", 932},           {"euc-jp", 51932},
+        {"iso-2022-jp", 50220},  {"euc-kr", 949},
+        {"ks_c_5601-1987", 949}, {"koi8-r", 20866},
+        {"koi8-u", 21866},       {"tis-620", 874},
+        {"windows-874", 874},
+    };
+    for (const auto& e : kNames) {
+        if (n == e.name) {
+            return e.codePage;
+        }
+    }
+    // windows-1250 ... windows-1258, cp125x
+    for (const std::string_view prefix : {"windows-", "cp"}) {
+        if (n.size() == prefix.size() + 4 && n.compare(0, prefix.size(), prefix) == 0) {
+            std::uint32_t cp = 0;
+            for (std::size_t i = prefix.size(); i < n.size(); ++i) {
+                if (n[i] < '0' || n[i] > '9') {
+                    return 0;
+                }
+                cp = cp * 10 + static_cast<std::uint32_t>(n[i] - '0');
+            }
+            return cp >= 1250 && cp <= 1258 ? cp : 0;
+        }
+    }
+    return 0;
+}
+
 std::uint32_t codePageOfCharset(int charset) {
     switch (charset) {
     case 0:

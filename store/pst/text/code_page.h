@@ -35,6 +35,10 @@ bool isKnownCodePage(std::uint32_t codePage);
 std::string decodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t codePage);
 std::string decodeCodePage(std::string_view bytes, std::uint32_t codePage);
 
+// The Windows code page of a MIME charset name ("utf-8", "windows-1252", "iso-8859-1",
+// "gb2312", "shift_jis", ...; case is ignored), or 0 for a name not known here.
+std::uint32_t codePageOfCharsetName(std::string_view name);
+
 // The Windows code page of an RTF \fcharset number, or 0 when the charset names none
 // (symbol fonts, the default charset).
 std::uint32_t codePageOfCharset(int charset);

@@ -510,4 +510,35 @@ std::string htmlToText(std::string_view html) {
     return HtmlReader(html).run();
 }
 
+std::uint32_t declaredCodePage(std::span<const std::uint8_t> html) {
+    const std::size_t n = std::min<std::size_t>(html.size(), 4096);
+    std::string head(reinterpret_cast<const char*>(html.data()), n);
+    for (char& c : head) {
+        c = lower(c);
+    }
+    for (std::size_t at = head.find("charset"); at != std::string::npos;
+         at = head.find("charset", at + 7)) {
+        std::size_t p = at + 7;
+        while (p < head.size() && isSpace(head[p])) {
+            ++p;
+        }
+        if (p >= head.size() || head[p] != '=') {
+            continue;
+        }
+        ++p;
+        while (p < head.size() && (isSpace(head[p]) || head[p] == '"' || head[p] == '\'')) {
+            ++p;
+        }
+        const std::size_t start = p;
+        while (p < head.size() && (isAsciiAlnum(head[p]) || head[p] == '-' || head[p] == '_')) {
+            ++p;
+        }
+        const auto name = std::string_view(head).substr(start, p - start);
+        if (const auto cp = codePageOfCharsetName(name); cp != 0) {
+            return cp;
+        }
+    }
+    return 0;
+}
+
 } // namespace tvn::store::pst::text

@@ -10,6 +10,8 @@
 // and a horizontal rule is a line of underscores. Lines end in CRLF and lose trailing
 // blanks.
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,5 +20,10 @@ namespace tvn::store::pst::text {
 // html is UTF-8 (decode the body's bytes with its code page first). The result is at most
 // a small multiple of the input's length, whatever the input.
 std::string htmlToText(std::string_view html);
+
+// The code page the HTML bytes declare for themselves (<meta charset=...> or the
+// Content-Type of <meta http-equiv>), looked for in the first 4 KiB; 0 when they declare
+// none that is known.
+std::uint32_t declaredCodePage(std::span<const std::uint8_t> html);
 
 } // namespace tvn::store::pst::text
