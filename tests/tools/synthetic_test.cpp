@@ -43,6 +43,30 @@ TEST(SyntheticFile, OurReaderFindsEveryItem) {
     EXPECT_EQ(countItems(*top), static_cast<std::int64_t>(s.mails + s.otherItems));
 }
 
+// A folder whose contents table spans dozens of heap pages (including the pages that carry a
+// fill-level bitmap) and whose row index is a BTH of more than one level.
+TEST(LargeFolder, ContentsTableListsEveryItemWithItsClass) {
+    TempDir tmp;
+    Description d;
+    auto& f = d.folder("Many", "IPF.Note");
+    for (int i = 0; i < 2500; ++i) {
+        Message m(i % 5 == 0 ? "IPM.Post" : "IPM.Note");
+        m.subject("Item number " + std::to_string(i) + " with a subject of some length").body("b");
+        m.addRecipient("Someone " + std::to_string(i), "someone@example.com");
+        f.add(std::move(m));
+    }
+    writeDescription(d, tmp / "many.pst");
+    const auto top = tvn::store::pst::openDataFile(tmp / "many.pst", nullptr);
+    const auto many = top->folders()->item(2);
+    ASSERT_EQ(many->name(), "Many");
+    EXPECT_EQ(many->items()->count(), 2500);
+    const auto counts = tvn::store::pst::messageClassCounts(*many);
+    EXPECT_EQ(counts.at("IPM.Note"), 2000);
+    EXPECT_EQ(counts.at("IPM.Post"), 500);
+    EXPECT_EQ(many->items()->item(2001)->get("Subject").text(),
+              "Item number 2000 with a subject of some length");
+}
+
 TEST(PstWriterUse, RefusesItemsWhereNoneCanGo) {
     TempDir tmp;
     PstWriter w(tmp / "m.pst", StoreOptions{});
