@@ -1,3 +1,8 @@
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "store/failure.h"
@@ -185,6 +190,41 @@ TEST(FileTimes, ParseAndCompute) {
     EXPECT_FALSE(parseFileTime("2024-3-4"));
     EXPECT_FALSE(parseFileTime("2024-03-04T10"));
     EXPECT_FALSE(parseFileTime("1600-01-01"));
+}
+
+} // namespace
+} // namespace tvn::tools
+
+namespace tvn::tools {
+namespace {
+
+// Damaged descriptions never crash the reader: every cut and many single-byte changes of
+// the bundled sample either parse or fail with the description error.
+TEST(Description, DamagedSampleParsesOrFailsCleanly) {
+    const auto json = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
+                      "samples" / "sample.json";
+    std::ifstream in(json, std::ios::binary);
+    if (!in) {
+        GTEST_SKIP() << "samples/sample.json not found next to the tests";
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_NO_THROW(parseDescription(text));
+    auto tryParse = [](const std::string& t) {
+        try {
+            parseDescription(t);
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.number(), err::kInvalidProcedureCall);
+        }
+    };
+    for (std::size_t n = 0; n < text.size(); n += 7) {
+        tryParse(text.substr(0, n));
+    }
+    const char replacements[] = {'"', '{', ']', ',', '0', 'x', '\\', '\0', '\xC3'};
+    for (std::size_t at = 0; at < text.size(); at += 11) {
+        std::string t = text;
+        t[at] = replacements[at % sizeof(replacements)];
+        tryParse(t);
+    }
 }
 
 } // namespace
