@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <random>
@@ -115,6 +116,31 @@ void walkFolder(const Folder& folder, Totals& t) {
     } catch (const tvn::Failure&) {
         ++t.failures;
     }
+}
+
+// The resident set split into anonymous memory (what the program allocated) and file
+// pages (the mapped data file, which the kernel drops under pressure), where the system
+// tells; empty elsewhere.
+std::string residentSplit() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    std::string anon;
+    std::string file;
+    while (std::getline(status, line)) {
+        if (line.rfind("RssAnon:", 0) == 0) {
+            anon = line.substr(8);
+        } else if (line.rfind("RssFile:", 0) == 0) {
+            file = line.substr(8);
+        }
+    }
+    if (anon.empty()) {
+        return {};
+    }
+    const auto trim = [](std::string s) {
+        s.erase(0, s.find_first_not_of(" \t"));
+        return s;
+    };
+    return fmt::format("now: anonymous {}, file pages {}", trim(anon), trim(file));
 }
 
 double seconds(Clock::duration d) {
@@ -229,8 +255,11 @@ int main(int argc, char** argv) {
     fmt::print("items/s         {:.0f}\n", static_cast<double>(t.items) / mean);
     fmt::print("file MB/s       {:.1f}\n", mb / mean);
     fmt::print("attachment MB/s {:.1f}\n", static_cast<double>(t.attachmentBytes) / 1e6 / mean);
-    fmt::print("peak memory     {:.1f} MB (ru_maxrss)\n",
+    fmt::print("peak memory     {:.1f} MB (ru_maxrss, mapped file pages included)\n",
                static_cast<double>(peakKilobytes()) / 1024);
+    if (const auto split = residentSplit(); !split.empty()) {
+        fmt::print("resident        {}\n", split);
+    }
 
     if (tools) {
         const auto pff = timeTool("pffexport", "-m items -f text -t {out} " + quoted(file), repeat);
