@@ -20,6 +20,11 @@ ms::Guid readerGuid(const Guid& g) {
     return out;
 }
 
+// Value sizes at the edges of a heap allocation (3580), of one data block (8176 in Unicode
+// files, 8180 in ANSI files) and of a heap page.
+constexpr std::size_t kSizes[] = {0,    1,    3579, 3580, 3581,  8175,
+                                  8176, 8177, 8180, 8181, 16352, 16353};
+
 class PropertyTypes : public ::testing::TestWithParam<FileFormat> {};
 
 TEST_P(PropertyTypes, ReadBackAsWritten) {
@@ -44,6 +49,10 @@ TEST_P(PropertyTypes, ReadBackAsWritten) {
         m.set(0x660B, PropValue::unicode(""));
         m.set(Property::string(guids::kPsPublicStrings, "X-Test", PropValue::unicode("named")));
         m.set(Property::lid(guids::kCommon, 0x8503, PropValue::boolean(true)));
+        for (std::size_t i = 0; i < std::size(kSizes); ++i) {
+            m.set(static_cast<std::uint16_t>(0x6700 + i),
+                  PropValue::binary(generatedBytes(kSizes[i], i)));
+        }
         const auto f = w.addFolder(w.ipmSubtree(), "F", "IPF.Note");
         nid = w.addMessage(f, m);
         w.finish();
@@ -74,6 +83,12 @@ TEST_P(PropertyTypes, ReadBackAsWritten) {
     ASSERT_TRUE(reminder.has_value());
     EXPECT_EQ(r.boolean(*reminder).value_or(false), true);
     EXPECT_FALSE(store->names().find(readerGuid(guids::kCommon), 0x7777).has_value());
+    for (std::size_t i = 0; i < std::size(kSizes); ++i) {
+        EXPECT_EQ(
+            r.binary(static_cast<std::uint16_t>(0x6700 + i)).value_or(std::vector<std::uint8_t>{1}),
+            generatedBytes(kSizes[i], i))
+            << kSizes[i] << " bytes";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PropertyTypes,
