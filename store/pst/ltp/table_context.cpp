@@ -75,6 +75,17 @@ TableContext::TableContext(std::shared_ptr<const ndb::NodeDatabase> db, const nd
         m_columns.push_back(c);
     }
 
+    if (const auto rowId = findColumn(kRowIdColumn)) {
+        if (m_columns[*rowId].size < 4) {
+            throwCorrupt("TC row-id column of " + std::to_string(m_columns[*rowId].size) +
+                         " bytes in " + nodeText(node));
+        }
+        m_rowIdOffset = m_columns[*rowId].offset;
+    } else if (m_rowSize < 4) {
+        throwCorrupt("TC rows of " + std::to_string(m_rowSize) + " bytes have no row id in " +
+                     nodeText(node));
+    }
+
     if (hnidRows == 0) {
         m_rowCount = 0;
     } else if (hnidIsHeapId(hnidRows)) {
@@ -124,9 +135,7 @@ TableRow TableContext::row(std::size_t index) const {
         row.m_bytes = ByteReader(row.m_holder.bytes(), kNoOffset, "TC row matrix block")
                           .slice(off, m_rowSize);
     }
-    const auto rowIdColumn = findColumn(kRowIdColumn);
-    const std::size_t idOffset = rowIdColumn ? m_columns[*rowIdColumn].offset : 0;
-    row.m_rowId = ByteReader(row.m_bytes, kNoOffset, "TC row").readAt<std::uint32_t>(idOffset);
+    row.m_rowId = loadLe<std::uint32_t>(row.m_bytes, m_rowIdOffset); // range checked at open
     return row;
 }
 

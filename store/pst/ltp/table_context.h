@@ -99,6 +99,7 @@ private:
     std::vector<ColumnDesc> m_columns;
     std::size_t m_rowSize = 0;      // TCI_bm: bytes per row
     std::size_t m_bitmapOffset = 0; // TCI_1b: start of the cell-existence bitmap
+    std::size_t m_rowIdOffset = 0;  // ibData of the dwRowID column (0 when it has none)
     std::size_t m_rowCount = 0;
     HeapId m_rowIndex{};
     // Row matrix: in the heap (m_matrixInHeap) or in a subnode stream of blocks.
