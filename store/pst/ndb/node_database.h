@@ -10,9 +10,10 @@
 // B-tree; reading a node costs its own blocks.
 //
 // Errors: every function throws ReadError (see read_error.h). open*() throws
-// err::kFileNotFound, err::kPathFileAccess or err::kCorruptStore; all other functions throw
-// err::kCorruptData for damage. Untrusted counts are capped, cycles and repeated blocks are
-// errors, and no claimed size larger than the file (or block) justifies is allocated.
+// err::kFileNotFound, err::kPermissionDenied, err::kPathFileAccess or err::kCorruptStore; all
+// other functions throw err::kCorruptData for damage. Untrusted counts are capped, cycles and
+// repeated blocks are errors, and no claimed size larger than the file (or block) justifies
+// is allocated. The mapping assumes nobody truncates the file while it is open.
 //
 // Threads: a NodeDatabase is not safe for concurrent use (its cache is shared state); use one
 // per thread.

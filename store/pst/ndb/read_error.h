@@ -8,7 +8,9 @@
 // re-number it (for example damage found while opening the root folder is reported as a
 // corrupt store rather than a corrupt item). Numbers used here:
 //   err::kFileNotFound   the path does not exist (open only)
-//   err::kPathFileAccess the file exists but cannot be opened or mapped (open only)
+//   err::kPermissionDenied the file may not be read (open only)
+//   err::kPathFileAccess the path is not a regular file, or it cannot be opened or mapped
+//                        for another reason (open only)
 //   err::kCorruptStore   not an Outlook data file, or its header/root B-trees are unusable
 //                        (open only)
 //   err::kCorruptData    everything found damaged after a successful open
