@@ -186,11 +186,19 @@ std::optional<Variant::Kind> propertyKind(std::string_view name) {
     return it->kind;
 }
 
+std::vector<std::string_view> knownPropertyNames() {
+    std::vector<std::string_view> names;
+    names.reserve(kKnown.size());
+    for (const auto& known : kKnown) {
+        names.push_back(known.name);
+    }
+    return names;
+}
+
 Variant absentValue(std::string_view name) {
     const auto kind = propertyKind(name);
     if (!kind) {
-        throw Failure(err::kNotFound,
-                      "The property \"" + std::string(name) + "\" is unknown.");
+        throw Failure(err::kNotFound, "The property \"" + std::string(name) + "\" is unknown.");
     }
     if (name == "Importance") {
         return Variant(1);

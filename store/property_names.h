@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "store/variant.h"
 
@@ -13,6 +14,9 @@ namespace tvn::store {
 
 // The kind of a known property; nothing for a name the object model does not have.
 std::optional<Variant::Kind> propertyKind(std::string_view name);
+
+// Every known name, in ascending order.
+std::vector<std::string_view> knownPropertyNames();
 
 // What reading the property gives when the item does not have it: empty text, 0, false,
 // 0.0 or the "no date" value (Importance, which Outlook always writes, reads as normal: 1).
