@@ -14,6 +14,7 @@
 
 #include "store/failure.h"
 #include "store/object_model.h"
+#include "store/property_names.h"
 #include "store/pst/ndb/node_database.h"
 #include "store/pst/pst_file.h"
 #include "tests/store/pst_reader_support.h"
@@ -21,35 +22,6 @@
 namespace {
 
 using namespace tvn::store;
-
-// Object-model names read from every item: text, numbers, flags and dates of each item kind.
-constexpr std::string_view kNames[] = {
-    "Subject",
-    "Body",
-    "SenderName",
-    "SentOn",
-    "ReceivedTime",
-    "To",
-    "CC",
-    "BCC",
-    "CreationTime",
-    "LastModificationTime",
-    "Importance",
-    "Size",
-    "Start",
-    "End",
-    "Location",
-    "AllDayEvent",
-    "IsRecurring",
-    "FullName",
-    "FileAs",
-    "CompanyName",
-    "Email1Address",
-    "BusinessAddress",
-    "DueDate",
-    "Status",
-    "Categories",
-};
 
 // A fixed scratch file per process: the object-model entry point opens data files by path.
 const std::filesystem::path& scratchPath() {
@@ -66,7 +38,8 @@ const std::filesystem::path& scratchPath() {
 
 void walkItem(const Item& item, int depth) {
     (void)item.messageClass();
-    for (const auto name : kNames) {
+    static const auto names = knownPropertyNames();
+    for (const auto name : names) {
         try {
             (void)item.get(name);
         } catch (const tvn::Failure&) {
