@@ -30,15 +30,17 @@ std::string toWindows1252(std::string_view utf8) {
         const auto b = static_cast<unsigned char>(utf8[i]);
         char32_t cp = b;
         std::size_t n = 1;
+        const auto next = [&](std::size_t k) -> char32_t {
+            return static_cast<unsigned char>(utf8[i + k]) & 0x3FU;
+        };
         if (b >= 0xF0 && i + 3 < utf8.size()) {
-            cp = (b & 0x07U) << 18 | (utf8[i + 1] & 0x3FU) << 12 | (utf8[i + 2] & 0x3FU) << 6 |
-                 (utf8[i + 3] & 0x3FU);
+            cp = (b & 0x07U) << 18 | next(1) << 12 | next(2) << 6 | next(3);
             n = 4;
         } else if (b >= 0xE0 && i + 2 < utf8.size()) {
-            cp = (b & 0x0FU) << 12 | (utf8[i + 1] & 0x3FU) << 6 | (utf8[i + 2] & 0x3FU);
+            cp = (b & 0x0FU) << 12 | next(1) << 6 | next(2);
             n = 3;
         } else if (b >= 0xC0 && i + 1 < utf8.size()) {
-            cp = (b & 0x1FU) << 6 | (utf8[i + 1] & 0x3FU);
+            cp = (b & 0x1FU) << 6 | next(1);
             n = 2;
         }
         i += n;
