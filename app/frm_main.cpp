@@ -64,6 +64,23 @@ void walkFolders(archive::ErrorTrap& trap, const std::shared_ptr<store::Folder>&
     }
 }
 
+// The open data file's top folder that was picked. Data files often share a display name
+// ("Personal Folders"); looking the pick up by name alone would list, and later archive, the
+// first file of that name instead of the one the user chose. A pick that is no top folder
+// itself resolves by name, as before.
+std::shared_ptr<store::Folder> topFolderNamed(store::Session& session,
+                                              const std::shared_ptr<store::Folder>& picked,
+                                              const std::string& name) {
+    const auto tops = session.getNamespace("MAPI")->folders();
+    const std::int32_t count = tops->count();
+    for (std::int32_t i = 1; i <= count; ++i) {
+        if (auto top = tops->item(i); top == picked) {
+            return top;
+        }
+    }
+    return tops->item(name);
+}
+
 } // namespace
 
 std::string applicationCaption() {
@@ -411,7 +428,7 @@ void FrmMain::GetFolderInfo(std::shared_ptr<store::Folders>& /*folders*/) {
     trap.step([&] { picked = need(gnspNameSpace).name(); });
     if (!picked.empty()) {
         found = true;
-        trap.step([&] { objFolder = need(golApp).getNamespace("MAPI")->folders()->item(picked); });
+        trap.step([&] { objFolder = topFolderNamed(need(golApp), gnspNameSpace, picked); });
     }
     if (found) {
         walkFolders(trap, objFolder, objItem, [&](const std::shared_ptr<store::Folder>& folder) {

@@ -69,6 +69,21 @@ TEST_F(GetFolderList, CancelAfterAnEarlierListingKeepsTheListedDataFile) {
     EXPECT_EQ(model->gnspNameSpace, nullptr);
 }
 
+// Two data files with the same display name: the one picked is listed, and it is the one
+// later runs and Select All read.
+TEST_F(GetFolderList, PickedDataFileIsListedWhenAnotherSharesItsName) {
+    auto second = MemoryFolder::make("Personal Folders");
+    second->addFolder("Archive 2009", ItemType::Mail);
+    files["/data/second.pst"] = second;
+    model->application();
+    model->dataFiles().open(*model->golApp, "/data/second.pst");
+    picker.answer = second;
+    model->btnGetPST_Click();
+    EXPECT_EQ(source(), Texts{"Archive 2009"});
+    EXPECT_EQ(model->objFolder, second);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(GetFolderList, FolderInsideADataFileIsRefusedAndListsNothing) {
     picker.answer = inbox;
     model->btnGetPST_Click();
