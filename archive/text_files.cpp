@@ -21,6 +21,9 @@
 
 #include <fmt/format.h>
 
+#include "store/text/code_page.h"
+#include "store/text/utf.h"
+
 namespace tvn::archive {
 
 namespace fs = std::filesystem;
@@ -36,115 +39,11 @@ TextEncoding defaultTextEncoding() {
 // ---------------------------------------------------------------------------------------
 // Encoding
 
-namespace {
-
-// Code points of the Windows-1252 bytes 0x80..0x9F; 0 marks the five bytes the code page
-// leaves undefined, which round-trip as the C1 control of the same value.
-constexpr std::array<char32_t, 32> kCp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// The Windows-1252 byte of a code point, or '?' when the code page has none.
-char toCp1252(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-        return static_cast<char>(static_cast<unsigned char>(c));
-    }
-    for (std::size_t i = 0; i < kCp1252High.size(); ++i) {
-        const char32_t mapped = kCp1252High[i];
-        if (mapped == c || (mapped == 0 && c == 0x80 + i)) {
-            return static_cast<char>(static_cast<unsigned char>(0x80 + i));
-        }
-    }
-    return '?';
-}
-
-bool isContinuation(unsigned char b) {
-    return (b & 0xC0) == 0x80;
-}
-
-// Length of the well-formed UTF-8 sequence at the start of s and its code point; 0 when the
-// first byte does not begin one (overlong forms, surrogates and values above U+10FFFF are
-// malformed).
-std::size_t decodeOne(std::string_view s, char32_t& out) {
-    const auto b0 = static_cast<unsigned char>(s[0]);
-    std::size_t length = 0;
-    char32_t c = 0;
-    char32_t minimum = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        c = b0 & 0x1Fu;
-        minimum = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        c = b0 & 0x0Fu;
-        minimum = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        c = b0 & 0x07u;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (!isContinuation(b)) {
-            return 0;
-        }
-        c = (c << 6) | (b & 0x3Fu);
-    }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        return 0;
-    }
-    out = c;
-    return length;
-}
-
-// The end of the run of ASCII bytes that starts at i, tested eight bytes at a time.
-std::size_t asciiRunEnd(std::string_view s, std::size_t i) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-    while (s.size() - i >= sizeof(std::uint64_t)) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, s.data() + i, sizeof word);
-        if ((word & kHighBits) != 0) {
-            break;
-        }
-        i += sizeof word;
-    }
-    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) {
-        ++i;
-    }
-    return i;
-}
-
-} // namespace
-
 void appendEncoded(std::string& out, std::string_view utf8, TextEncoding encoding) {
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        // Plain ASCII runs are copied whole: the common case of every item file.
-        std::size_t run = asciiRunEnd(utf8, i);
-        out.append(utf8.substr(i, run - i));
-        i = run;
-        if (i == utf8.size()) {
-            break;
-        }
-        char32_t c = 0;
-        const std::size_t length = decodeOne(utf8.substr(i), c);
-        if (length == 0) {
-            out.push_back('?');
-            ++i;
-            continue;
-        }
-        if (encoding == TextEncoding::Utf8) {
-            out.append(utf8.substr(i, length));
-        } else {
-            out.push_back(toCp1252(c));
-        }
-        i += length;
+    if (encoding == TextEncoding::Utf8) {
+        store::text::appendValidUtf8(out, utf8, "?");
+    } else {
+        store::text::appendWindows1252(out, utf8);
     }
 }
 

@@ -27,10 +27,10 @@
 #include "store/pst/messaging/folder.h"
 #include "store/pst/messaging/message_store.h"
 #include "store/pst/pst_file.h"
-#include "store/pst/text/code_page.h"
 #include "store/pst/text/html_text.h"
 #include "store/pst/text/lzfu.h"
 #include "store/pst/text/rtf_text.h"
+#include "store/text/code_page.h"
 
 namespace tvn::store::pst {
 namespace {
@@ -837,8 +837,8 @@ TEST(CorpusBodies, DerivedTextMatchesTheStoredPlainText) {
                 const auto html = props.binary(messaging::tag::kHtml);
                 if (html && std::string(file) == "aspose-password.pst") {
                     const auto cp = props.integer(messaging::tag::kInternetCodepage).value_or(1252);
-                    EXPECT_EQ(words(text::htmlToText(
-                                  text::decodeCodePage(*html, static_cast<std::uint32_t>(cp)))),
+                    EXPECT_EQ(words(text::htmlToText(store::text::decodeCodePage(
+                                  *html, static_cast<std::uint32_t>(cp)))),
                               words(*plain))
                         << m.subject();
                     ++htmlChecked;

@@ -8,12 +8,18 @@
 #include <gtest/gtest.h>
 
 #include "store/pst/ndb/crypt.h"
-#include "store/pst/text/code_page.h"
 #include "store/pst/text/html_text.h"
 #include "store/pst/text/lzfu.h"
 #include "store/pst/text/rtf_text.h"
+#include "store/text/code_page.h"
+#include "store/text/utf.h"
 
 namespace tvn::store::pst::text {
+
+using store::text::decodeCodePage;
+using store::text::isKnownCodePage;
+using store::text::kUtf8CodePage;
+using store::text::utf16leToUtf8;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "store/failure.h"
+#include "store/text/code_page.h"
+#include "store/text/utf.h"
 #include "tools/pstwriter/bytes.h"
 #include "tools/pstwriter/description.h"
 #include "tools/pstwriter/fields.h"
@@ -175,11 +177,12 @@ TEST(Recurrence, SettingItMarksTheAppointmentRecurring) {
 }
 
 TEST(TextEncoding, Utf16AndWindows1252) {
-    EXPECT_EQ(utf16le("A\xC3\xA9"), (std::vector<std::uint8_t>{'A', 0, 0xE9, 0}));
-    EXPECT_EQ(utf16le("\xF0\x9F\x98\x80"), (std::vector<std::uint8_t>{0x3D, 0xD8, 0x00, 0xDE}));
-    EXPECT_EQ(utf16le("\xFF"), (std::vector<std::uint8_t>{0xFD, 0xFF})); // replacement
-    EXPECT_EQ(windows1252("\xE2\x82\xAC\xC3\xA9\xE6\x97\xA5"),
-              (std::vector<std::uint8_t>{0x80, 0xE9, '?'}));
+    using store::text::utf8ToUtf16le;
+    EXPECT_EQ(utf8ToUtf16le("A\xC3\xA9"), (std::vector<std::uint8_t>{'A', 0, 0xE9, 0}));
+    EXPECT_EQ(utf8ToUtf16le("\xF0\x9F\x98\x80"),
+              (std::vector<std::uint8_t>{0x3D, 0xD8, 0x00, 0xDE}));
+    EXPECT_EQ(utf8ToUtf16le("\xFF"), (std::vector<std::uint8_t>{0xFD, 0xFF})); // replacement
+    EXPECT_EQ(store::text::toWindows1252("\xE2\x82\xAC\xC3\xA9\xE6\x97\xA5"), "\x80\xE9?");
 }
 
 TEST(FileTimes, ParseAndCompute) {

@@ -1,11 +1,9 @@
 #pragma once
 
-// Little-endian stores and the text encodings the writer needs. Every store writes into a
-// buffer the caller sized; nothing here allocates except the string conversions.
+// Little-endian stores. Every store writes into a buffer the caller sized. The text
+// encodings are the reader's (store/text).
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace tvn::tools {
@@ -39,16 +37,5 @@ inline void append64(std::vector<std::uint8_t>& out, std::uint64_t v) {
         out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     }
 }
-
-// UTF-8 to UTF-16LE bytes (no terminator). Invalid sequences become U+FFFD, so any input
-// gives a well-formed value.
-std::vector<std::uint8_t> utf16le(std::string_view utf8);
-
-// UTF-8 to Windows-1252 bytes (no terminator), for the 8-bit strings of ANSI files.
-// Characters the code page lacks become '?'.
-std::vector<std::uint8_t> windows1252(std::string_view utf8);
-
-// Decodes one UTF-8 sequence at `i` (advancing it); U+FFFD for a malformed one.
-char32_t nextCodePoint(std::string_view utf8, std::size_t& i);
 
 } // namespace tvn::tools

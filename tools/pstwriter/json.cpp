@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "tools/pstwriter/bytes.h"
+#include "store/text/utf.h"
 
 namespace tvn::tools::json {
 
@@ -230,24 +230,6 @@ private:
         return v;
     }
 
-    static void appendUtf8(std::string& out, char32_t cp) {
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-
     std::string string() {
         expect('"');
         std::string out;
@@ -264,13 +246,13 @@ private:
                 fail("control character in a string");
             }
             if (c != '\\') {
-                const std::size_t before = m_pos;
-                if (nextCodePoint(m_text, m_pos) == 0xFFFD &&
-                    m_text.substr(before, 3) != "\xEF\xBF\xBD") {
-                    m_pos = before;
+                char32_t cp = 0;
+                const std::size_t length = store::text::decodeUtf8(m_text.substr(m_pos), cp);
+                if (length == 0) {
                     fail("invalid UTF-8");
                 }
-                out.append(m_text.substr(before, m_pos - before));
+                out.append(m_text.substr(m_pos, length));
+                m_pos += length;
                 continue;
             }
             ++m_pos;
@@ -314,7 +296,7 @@ private:
                 } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
                     fail("unpaired surrogate");
                 }
-                appendUtf8(out, cp);
+                store::text::appendUtf8(out, cp);
                 break;
             }
             default:

@@ -5,6 +5,8 @@
 #include <numeric>
 
 #include "store/failure.h"
+#include "store/text/code_page.h"
+#include "store/text/utf.h"
 #include "tools/pstwriter/bytes.h"
 
 namespace tvn::tools {
@@ -15,7 +17,11 @@ constexpr std::uint32_t kTagLtpRowId = 0x67F20003;
 constexpr std::uint32_t kTagLtpRowVer = 0x67F30003;
 
 std::vector<std::uint8_t> encodeString(const std::string& s, bool unicode) {
-    return unicode ? utf16le(s) : windows1252(s);
+    if (unicode) {
+        return store::text::utf8ToUtf16le(s);
+    }
+    const std::string ansi = store::text::toWindows1252(s);
+    return std::vector<std::uint8_t>(ansi.begin(), ansi.end());
 }
 
 // Counted layout of variable-length multi-valued properties: ulCount, rgulDataOffsets,

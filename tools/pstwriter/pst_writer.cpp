@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "store/failure.h"
+#include "store/text/code_page.h"
+#include "store/text/utf.h"
 #include "tools/pstwriter/bytes.h"
 #include "tools/pstwriter/fields.h"
 #include "tools/pstwriter/ltp_writer.h"
@@ -176,14 +178,15 @@ std::uint32_t storedAsLong(const StoredValue* v, std::uint32_t fallback) {
 } // namespace
 
 std::uint32_t passwordChecksum(std::string_view password) {
-    return ndb::crc32(windows1252(password));
+    const std::string ansi = store::text::toWindows1252(password);
+    return ndb::crc32(std::span(reinterpret_cast<const std::uint8_t*>(ansi.data()), ansi.size()));
 }
 
 PstWriter::PstWriter(const std::filesystem::path& path, StoreOptions options)
     : m_ndb(path, options.format, options.crypt), m_options(std::move(options)) {
     // A provider UID for the store's entry ids, derived from the name so output is
     // reproducible.
-    const auto name = utf16le(m_options.displayName);
+    const auto name = store::text::utf8ToUtf16le(m_options.displayName);
     std::uint32_t seed = ndb::crc32(name, 0x5441564E);
     for (std::size_t i = 0; i < 16; i += 4) {
         seed = ndb::crc32(std::span<const std::uint8_t>(m_storeUid.data(), i), seed + 0x9E3779B9u);
@@ -576,7 +579,7 @@ void PstWriter::writeNameMap() {
         std::uint32_t propertyId = k.lid;
         std::uint32_t hash = k.lid;
         if (k.isString) {
-            const auto name = utf16le(k.name);
+            const auto name = store::text::utf8ToUtf16le(k.name);
             propertyId = static_cast<std::uint32_t>(stringStream.size());
             append32(stringStream, static_cast<std::uint32_t>(name.size()));
             stringStream.insert(stringStream.end(), name.begin(), name.end());

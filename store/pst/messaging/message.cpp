@@ -17,12 +17,12 @@ std::uint32_t chooseCodePage(const PropertyReader& props) {
     for (const std::uint16_t id : {tag::kMessageCodepage, tag::kInternetCodepage}) {
         if (const auto cp = props.integer(id); cp && *cp > 0 && *cp <= 0xFFFF) {
             const auto value = static_cast<std::uint32_t>(*cp);
-            if (text::isKnownCodePage(value)) {
+            if (store::text::isKnownCodePage(value)) {
                 return value;
             }
         }
     }
-    return text::kDefaultCodePage;
+    return store::text::kDefaultCodePage;
 }
 
 std::optional<std::string> htmlBody(const PropertyReader& props) {
@@ -43,13 +43,13 @@ std::optional<std::string> htmlBody(const PropertyReader& props) {
     std::uint32_t cp = props.codePage();
     if (const auto internet = props.integer(tag::kInternetCodepage);
         internet && *internet > 0 && *internet <= 0xFFFF &&
-        text::isKnownCodePage(static_cast<std::uint32_t>(*internet))) {
+        store::text::isKnownCodePage(static_cast<std::uint32_t>(*internet))) {
         cp = static_cast<std::uint32_t>(*internet);
     } else if (const auto declared = text::declaredCodePage(bytes);
-               declared != 0 && text::isKnownCodePage(declared)) {
+               declared != 0 && store::text::isKnownCodePage(declared)) {
         cp = declared;
     }
-    return text::htmlToText(text::decodeCodePage(bytes, cp));
+    return text::htmlToText(store::text::decodeCodePage(bytes, cp));
 }
 
 std::optional<std::string> rtfBody(const PropertyReader& props) {

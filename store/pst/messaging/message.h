@@ -137,7 +137,7 @@ private:
 
     std::shared_ptr<const MessageStore> m_store;
     ltp::PropertyContext m_pc;
-    std::uint32_t m_codePage = text::kDefaultCodePage;
+    std::uint32_t m_codePage = store::text::kDefaultCodePage;
     mutable bool m_recipientsOpened = false;
     mutable std::unique_ptr<ltp::TableContext> m_recipients;
     mutable bool m_attachmentsOpened = false;

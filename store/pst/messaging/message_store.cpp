@@ -6,7 +6,7 @@
 #include "store/pst/byte_reader.h"
 #include "store/pst/ltp/table_context.h"
 #include "store/pst/messaging/property_reader.h"
-#include "store/pst/text/code_page_tables.h"
+#include "store/text/code_page.h"
 
 namespace tvn::store::pst::messaging {
 
@@ -21,44 +21,6 @@ constexpr ndb::NodeId kUsualIpmSubtree{0x8022};
 
 // An entry id in a .pst: 4 flag bytes, the store's 16-byte uid, then the NID.
 constexpr std::size_t kEntryIdNidOffset = 20;
-
-// UTF-8 to Windows-1252 bytes; a character the code page lacks becomes '?'.
-std::string toWindows1252(std::string_view utf8) {
-    const auto* table = text::detail::singleByteTable(1252);
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        char32_t cp = b;
-        std::size_t n = 1;
-        const auto next = [&](std::size_t k) -> char32_t {
-            return static_cast<unsigned char>(utf8[i + k]) & 0x3FU;
-        };
-        if (b >= 0xF0 && i + 3 < utf8.size()) {
-            cp = (b & 0x07U) << 18 | next(1) << 12 | next(2) << 6 | next(3);
-            n = 4;
-        } else if (b >= 0xE0 && i + 2 < utf8.size()) {
-            cp = (b & 0x0FU) << 12 | next(1) << 6 | next(2);
-            n = 3;
-        } else if (b >= 0xC0 && i + 1 < utf8.size()) {
-            cp = (b & 0x1FU) << 6 | next(1);
-            n = 2;
-        }
-        i += n;
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-            continue;
-        }
-        char byte = '?';
-        for (std::size_t k = 0; k < table->size(); ++k) {
-            if ((*table)[k] == cp) {
-                byte = static_cast<char>(0x80 + k);
-                break;
-            }
-        }
-        out.push_back(byte);
-    }
-    return out;
-}
 
 // The subfolders of a folder with their names; a damaged child is left out.
 std::vector<std::pair<ndb::NodeId, std::string>>
@@ -162,7 +124,8 @@ bool MessageStore::checkPassword(std::string_view password) const {
     if (m_passwordCrc == 0) {
         return true;
     }
-    return crcOf(password) == m_passwordCrc || crcOf(toWindows1252(password)) == m_passwordCrc;
+    return crcOf(password) == m_passwordCrc ||
+           crcOf(store::text::toWindows1252(password)) == m_passwordCrc;
 }
 
 } // namespace tvn::store::pst::messaging

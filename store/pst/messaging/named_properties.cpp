@@ -2,7 +2,7 @@
 
 #include "store/pst/byte_reader.h"
 #include "store/pst/messaging/property_reader.h"
-#include "store/pst/text/code_page.h"
+#include "store/text/utf.h"
 
 namespace tvn::store::pst::messaging {
 
@@ -71,7 +71,7 @@ NamedPropertyMap NamedPropertyMap::read(const ltp::PropertyContext& pc) {
         if (length > strings.size() - at - 4) {
             continue;
         }
-        map.add(set, text::utf16leToUtf8(std::span(strings).subspan(at + 4, length)), id);
+        map.add(set, store::text::utf16leToUtf8(std::span(strings).subspan(at + 4, length)), id);
     }
     return map;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "store/text/utf.h"
+
 namespace tvn::store::pst::messaging {
 
 namespace {
@@ -29,13 +31,13 @@ std::string PropertyReader::decodeString(std::uint16_t type, std::span<const std
         while (n >= 2 && bytes[n - 1] == 0 && bytes[n - 2] == 0) {
             n -= 2;
         }
-        return text::utf16leToUtf8(bytes.first(n));
+        return store::text::utf16leToUtf8(bytes.first(n));
     }
     std::size_t n = bytes.size();
     while (n > 0 && bytes[n - 1] == 0) {
         --n;
     }
-    return text::decodeCodePage(bytes.first(n), codePage);
+    return store::text::decodeCodePage(bytes.first(n), codePage);
 }
 
 std::optional<ltp::PropertyValue> PropertyReader::find(std::uint16_t id) const {

@@ -18,17 +18,17 @@
 
 #include "store/pst/ltp/property_context.h"
 #include "store/pst/ltp/table_context.h"
-#include "store/pst/text/code_page.h"
+#include "store/text/code_page.h"
 
 namespace tvn::store::pst::messaging {
 
 class PropertyReader {
 public:
     explicit PropertyReader(const ltp::PropertyContext& pc,
-                            std::uint32_t codePage = text::kDefaultCodePage)
+                            std::uint32_t codePage = store::text::kDefaultCodePage)
         : m_pc(&pc), m_codePage(codePage) {}
     PropertyReader(const ltp::TableContext& table, const ltp::TableRow& row,
-                   std::uint32_t codePage = text::kDefaultCodePage)
+                   std::uint32_t codePage = store::text::kDefaultCodePage)
         : m_table(&table), m_row(&row), m_codePage(codePage) {}
 
     // The code page of PT_STRING8 values.

@@ -6,9 +6,14 @@
 #include <optional>
 #include <utility>
 
-#include "store/pst/text/code_page.h"
+#include "store/text/code_page.h"
+#include "store/text/utf.h"
 
 namespace tvn::store::pst::text {
+
+using store::text::appendUtf8;
+using store::text::codePageOfCharsetName;
+using store::text::decodeCodePage;
 
 namespace {
 

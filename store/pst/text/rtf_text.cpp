@@ -7,10 +7,16 @@
 #include <utility>
 #include <vector>
 
-#include "store/pst/text/code_page.h"
 #include "store/pst/text/html_text.h"
+#include "store/text/code_page.h"
+#include "store/text/utf.h"
 
 namespace tvn::store::pst::text {
+
+using store::text::appendUtf8;
+using store::text::codePageOfCharset;
+using store::text::decodeCodePage;
+using store::text::kDefaultCodePage;
 
 namespace {
 

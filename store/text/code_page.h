@@ -1,28 +1,21 @@
 #pragma once
 
-// Text decoding for the strings of an Outlook data file: UTF-16LE (PT_UNICODE) and 8-bit
-// strings in a Windows code page (PT_STRING8, and the bytes of HTML and RTF bodies), all
-// turned into UTF-8. Decoding never fails: a byte or code unit that does not decode becomes
-// U+FFFD, so a damaged string still reads as most of its text.
+// 8-bit text in Windows code pages: decoding it into UTF-8 (the PT_STRING8 strings of an
+// Outlook data file, the bytes of HTML and RTF bodies) and encoding UTF-8 as Windows-1252
+// (ANSI data files, password checksums, item files written in 1252). Decoding never fails:
+// a byte that does not decode becomes U+FFFD, so a damaged string still reads as most of
+// its text. UTF-8 and UTF-16 themselves are in utf.h.
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
-namespace tvn::store::pst::text {
+namespace tvn::store::text {
 
 // The code page Windows uses for 8-bit text when nothing says otherwise (Western European).
 inline constexpr std::uint32_t kDefaultCodePage = 1252;
 inline constexpr std::uint32_t kUtf8CodePage = 65001;
-
-// Appends the UTF-8 form of a code point; a surrogate or a value above U+10FFFF appends
-// U+FFFD.
-void appendUtf8(std::string& out, char32_t codePoint);
-
-// UTF-16LE bytes to UTF-8. A lone surrogate becomes U+FFFD, and so does an odd last byte.
-// Nothing is trimmed: a terminating NUL, if stored, comes out as "\0".
-std::string utf16leToUtf8(std::span<const std::uint8_t> bytes);
 
 // Whether bytes in this code page can be decoded as such (otherwise decodeCodePage falls
 // back to Windows-1252).
@@ -35,6 +28,13 @@ bool isKnownCodePage(std::uint32_t codePage);
 std::string decodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t codePage);
 std::string decodeCodePage(std::string_view bytes, std::uint32_t codePage);
 
+// Appends UTF-8 text as Windows-1252 bytes. One "?" stands for each character the code page
+// cannot hold and for each byte of malformed UTF-8. The five bytes the code page leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) are written for the C1 controls of the same value,
+// the inverse of how decodeCodePage reads them.
+void appendWindows1252(std::string& out, std::string_view utf8);
+std::string toWindows1252(std::string_view utf8);
+
 // The Windows code page of a MIME charset name ("utf-8", "windows-1252", "iso-8859-1",
 // "gb2312", "shift_jis", ...; case is ignored), or 0 for a name not known here.
 std::uint32_t codePageOfCharsetName(std::string_view name);
@@ -43,4 +43,4 @@ std::uint32_t codePageOfCharsetName(std::string_view name);
 // (symbol fonts, the default charset).
 std::uint32_t codePageOfCharset(int charset);
 
-} // namespace tvn::store::pst::text
+} // namespace tvn::store::text

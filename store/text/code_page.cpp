@@ -1,70 +1,20 @@
-#include "store/pst/text/code_page.h"
+#include "store/text/code_page.h"
 
+#include <array>
 #include <cerrno>
 #include <map>
 
-#include "store/pst/text/code_page_tables.h"
+#include "store/text/code_page_tables.h"
+#include "store/text/utf.h"
 
 #if __has_include(<iconv.h>)
 #include <iconv.h>
 #define TALLYVANE_HAVE_ICONV 1
 #endif
 
-namespace tvn::store::pst::text {
+namespace tvn::store::text {
 
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Appends the longest valid UTF-8 prefix of bytes, replacing each byte that cannot start
-// or continue a well-formed sequence (overlong forms, surrogates, values past U+10FFFF
-// included) with U+FFFD.
-void appendValidUtf8(std::string& out, std::span<const std::uint8_t> bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const std::uint8_t b = bytes[i];
-        if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-            ++i;
-            continue;
-        }
-        std::size_t need = 0;
-        char32_t cp = 0;
-        char32_t min = 0;
-        if ((b & 0xE0) == 0xC0) {
-            need = 1, cp = b & 0x1Fu, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            need = 2, cp = b & 0x0Fu, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            need = 3, cp = b & 0x07u, min = 0x10000;
-        } else {
-            appendUtf8(out, kReplacement);
-            ++i;
-            continue;
-        }
-        if (need > bytes.size() - i - 1) {
-            appendUtf8(out, kReplacement);
-            ++i;
-            continue;
-        }
-        bool ok = true;
-        for (std::size_t k = 1; k <= need; ++k) {
-            const std::uint8_t c = bytes[i + k];
-            if ((c & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (c & 0x3Fu);
-        }
-        if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            appendUtf8(out, kReplacement);
-            ++i;
-            continue;
-        }
-        out.append(reinterpret_cast<const char*>(bytes.data() + i), need + 1);
-        i += need + 1;
-    }
-}
 
 #ifdef TALLYVANE_HAVE_ICONV
 // The C library's name of a code page that has no table here; nullptr when it has none.
@@ -176,7 +126,7 @@ void appendIconv(std::string& out, std::span<const std::uint8_t> bytes, iconv_t 
         }
         // An invalid or cut-off sequence: one replacement character, then go on after the
         // offending byte.
-        appendUtf8(out, kReplacement);
+        appendUtf8(out, kReplacementCharacter);
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         ++in;
         --inLeft;
@@ -195,49 +145,6 @@ bool isDirectCodePage(std::uint32_t codePage) {
 
 } // namespace
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        cp = kReplacement;
-    }
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-std::string utf16leToUtf8(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    out.reserve(bytes.size() / 2 + bytes.size() / 8);
-    const std::size_t units = bytes.size() / 2;
-    for (std::size_t i = 0; i < units; ++i) {
-        const char32_t u = static_cast<char32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-            const char32_t v = static_cast<char32_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
-            if (v >= 0xDC00 && v <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        appendUtf8(out, u); // a lone surrogate becomes U+FFFD here
-    }
-    if (bytes.size() % 2 != 0) {
-        appendUtf8(out, kReplacement);
-    }
-    return out;
-}
-
 bool isKnownCodePage(std::uint32_t codePage) {
     if (isDirectCodePage(codePage)) {
         return true;
@@ -253,7 +160,9 @@ std::string decodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t co
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     if (codePage == kUtf8CodePage) {
-        appendValidUtf8(out, bytes);
+        appendValidUtf8(out,
+                        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                        kReplacementUtf8);
         return out;
     }
     if (codePage == 20127 || codePage == 28591) {
@@ -288,6 +197,54 @@ std::string decodeCodePage(std::span<const std::uint8_t> bytes, std::uint32_t co
 std::string decodeCodePage(std::string_view bytes, std::uint32_t codePage) {
     return decodeCodePage(
         std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), codePage);
+}
+
+namespace {
+
+// The Windows-1252 byte of a code point outside ASCII, or '?' when the code page has none.
+char windows1252Byte(char32_t c, const std::array<char16_t, 128>& table) {
+    if (c >= 0xA0 && c <= 0xFF) {
+        return static_cast<char>(static_cast<unsigned char>(c));
+    }
+    // Only bytes 0x80-0x9F hold characters other than their own code point.
+    for (std::size_t i = 0; i < 0x20; ++i) {
+        if (table[i] == c) {
+            return static_cast<char>(static_cast<unsigned char>(0x80 + i));
+        }
+    }
+    return '?';
+}
+
+} // namespace
+
+void appendWindows1252(std::string& out, std::string_view utf8) {
+    const auto& table = *detail::singleByteTable(1252);
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        // Plain ASCII runs are copied whole: the common case of all text.
+        const std::size_t run = asciiRunEnd(utf8, i);
+        out.append(utf8.substr(i, run - i));
+        i = run;
+        if (i == utf8.size()) {
+            break;
+        }
+        char32_t c = 0;
+        const std::size_t length = decodeUtf8(utf8.substr(i), c);
+        if (length == 0) {
+            out.push_back('?');
+            ++i;
+            continue;
+        }
+        out.push_back(windows1252Byte(c, table));
+        i += length;
+    }
+}
+
+std::string toWindows1252(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    appendWindows1252(out, utf8);
+    return out;
 }
 
 std::uint32_t codePageOfCharsetName(std::string_view name) {
@@ -375,4 +332,4 @@ std::uint32_t codePageOfCharset(int charset) {
     }
 }
 
-} // namespace tvn::store::pst::text
+} // namespace tvn::store::text

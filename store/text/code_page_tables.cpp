@@ -3,9 +3,9 @@
 // leaves undefined maps to U+FFFD, except 0x80-0x9F, which Windows passes through as the C1
 // control of the same value.
 
-#include "store/pst/text/code_page_tables.h"
+#include "store/text/code_page_tables.h"
 
-namespace tvn::store::pst::text::detail {
+namespace tvn::store::text::detail {
 
 namespace {
 
@@ -178,4 +178,4 @@ const std::array<char16_t, 128>* singleByteTable(std::uint32_t codePage) {
     }
 }
 
-} // namespace tvn::store::pst::text::detail
+} // namespace tvn::store::text::detail
