@@ -1,20 +1,22 @@
 // `tallyvane-cli tree`: the folder tree of the corpus files as text and as JSON, and the
 // exit status and message when a file cannot be read.
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
-#include <variant>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "cli/tree_command.h"
+#include "tools/pstwriter/json.h"
 
 namespace tvn::cli {
 namespace {
@@ -36,149 +38,41 @@ std::optional<fs::path> corpusDir() {
     }                                                                                              \
     const fs::path& dir = *dir##Opt
 
-// A JSON value, parsed strictly enough to reject malformed output.
-struct Json {
-    using Object = std::map<std::string, Json>;
-    using Array = std::vector<Json>;
-    std::variant<std::nullptr_t, double, std::string, Array, Object> value;
-
-    const Json& operator[](const std::string& key) const { return std::get<Object>(value).at(key); }
-    const Json& operator[](std::size_t i) const { return std::get<Array>(value).at(i); }
-    const std::string& str() const { return std::get<std::string>(value); }
-    double num() const { return std::get<double>(value); }
-    const Array& arr() const { return std::get<Array>(value); }
-    const Object& obj() const { return std::get<Object>(value); }
-};
-
-class JsonParser {
+// Typed access to parsed output. A missing member or index, or a value of another kind,
+// throws, which fails the test. The viewed value must outlive the view.
+class Json {
 public:
-    explicit JsonParser(std::string_view text) : m_s(text) {}
+    explicit Json(const tools::json::Value& value) : m_value(&value) {}
 
-    Json parseDocument() {
-        Json v = parse();
-        ws();
-        if (m_i != m_s.size()) {
-            throw std::runtime_error("trailing text at " + std::to_string(m_i));
+    Json operator[](std::string_view key) const {
+        const tools::json::Value* member = of(Kind::Object).find(key);
+        if (member == nullptr) {
+            throw std::out_of_range("no member " + std::string(key));
         }
-        return v;
+        return Json(*member);
     }
+    Json operator[](std::size_t i) const { return Json(of(Kind::Array).array.at(i)); }
+    const std::string& str() const { return of(Kind::String).string; }
+    double num() const {
+        if (m_value->kind == Kind::Integer) {
+            return static_cast<double>(m_value->integer);
+        }
+        return of(Kind::Real).real;
+    }
+    const std::vector<tools::json::Value>& arr() const { return of(Kind::Array).array; }
+    const auto& obj() const { return of(Kind::Object).object; }
 
 private:
-    void ws() {
-        while (m_i < m_s.size() && std::isspace(static_cast<unsigned char>(m_s[m_i]))) {
-            ++m_i;
+    using Kind = tools::json::Value::Kind;
+
+    const tools::json::Value& of(Kind kind) const {
+        if (m_value->kind != kind) {
+            throw std::runtime_error("unexpected kind of JSON value");
         }
-    }
-    char peek() {
-        ws();
-        if (m_i >= m_s.size()) {
-            throw std::runtime_error("unexpected end");
-        }
-        return m_s[m_i];
-    }
-    void expect(char c) {
-        if (peek() != c) {
-            throw std::runtime_error(std::string("expected ") + c + " at " + std::to_string(m_i));
-        }
-        ++m_i;
-    }
-    Json parse() {
-        const char c = peek();
-        if (c == '{') {
-            ++m_i;
-            Json::Object o;
-            if (peek() == '}') {
-                ++m_i;
-                return {o};
-            }
-            while (true) {
-                std::string key = string();
-                expect(':');
-                if (!o.emplace(key, parse()).second) {
-                    throw std::runtime_error("duplicate key " + key);
-                }
-                if (peek() == ',') {
-                    ++m_i;
-                    continue;
-                }
-                expect('}');
-                return {o};
-            }
-        }
-        if (c == '[') {
-            ++m_i;
-            Json::Array a;
-            if (peek() == ']') {
-                ++m_i;
-                return {a};
-            }
-            while (true) {
-                a.push_back(parse());
-                if (peek() == ',') {
-                    ++m_i;
-                    continue;
-                }
-                expect(']');
-                return {a};
-            }
-        }
-        if (c == '"') {
-            return {string()};
-        }
-        std::size_t used = 0;
-        const double d = std::stod(std::string(m_s.substr(m_i)), &used);
-        m_i += used;
-        return {d};
-    }
-    std::string string() {
-        expect('"');
-        std::string out;
-        while (m_i < m_s.size() && m_s[m_i] != '"') {
-            const auto c = static_cast<unsigned char>(m_s[m_i++]);
-            if (c < 0x20) {
-                throw std::runtime_error("raw control character in a string");
-            }
-            if (c != '\\') {
-                out.push_back(static_cast<char>(c));
-                continue;
-            }
-            const char e = m_s.at(m_i++);
-            switch (e) {
-            case 'n':
-                out.push_back('\n');
-                break;
-            case 't':
-                out.push_back('\t');
-                break;
-            case 'r':
-                out.push_back('\r');
-                break;
-            case 'b':
-                out.push_back('\b');
-                break;
-            case 'f':
-                out.push_back('\f');
-                break;
-            case 'u':
-                out.push_back(
-                    static_cast<char>(std::stoi(std::string(m_s.substr(m_i, 4)), nullptr, 16)));
-                m_i += 4;
-                break;
-            case '"':
-            case '\\':
-            case '/':
-                out.push_back(e);
-                break;
-            default:
-                throw std::runtime_error("bad escape");
-            }
-        }
-        expect('"');
-        return out;
+        return *m_value;
     }
 
-    std::string_view m_s;
-    std::size_t m_i = 0;
+    const tools::json::Value* m_value;
 };
 
 struct Outcome {
@@ -223,21 +117,23 @@ TEST(TreeJson, DescribesTheFileAndEveryFolderDepthFirst) {
     const Outcome r = tree(dir / "dist-list.pst", true);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    const Json doc = JsonParser(r.out).parseDocument();
+    const auto root = tools::json::parse(r.out);
+    const Json doc(root);
     EXPECT_EQ(doc.obj().size(), 4u);
     EXPECT_EQ(doc["store"].str(), "Personal Folders");
     EXPECT_EQ(doc["format"].str(), "unicode");
     EXPECT_EQ(doc["encryption"].str(), "compressible");
-    const auto& folders = doc["folders"].arr();
-    ASSERT_EQ(folders.size(), 13u);
-    for (const auto& f : folders) {
+    ASSERT_EQ(doc["folders"].arr().size(), 13u);
+    for (const auto& folder : doc["folders"].arr()) {
+        const Json f(folder);
         EXPECT_EQ(f.obj().size(), 5u);
         EXPECT_EQ(f["path"][0].str(), "Personal Folders") << "paths start at the top folder";
     }
+    const Json folders = doc["folders"];
     EXPECT_EQ(folders[0]["path"].arr().size(), 1u);
     EXPECT_EQ(folders[0]["subfolders"].num(), 12);
     EXPECT_EQ(folders[0]["class"].str(), "");
-    const auto& contacts = folders[6];
+    const Json contacts = folders[6];
     EXPECT_EQ(contacts["path"][1].str(), "Contacts");
     EXPECT_EQ(contacts["class"].str(), "IPF.Contact");
     EXPECT_EQ(contacts["items"].num(), 2);
@@ -250,10 +146,10 @@ TEST(TreeJson, NestedFoldersAndOtherFormats) {
     REQUIRE_CORPUS(dir);
     const Outcome enron = tree(dir / "enron.pst", true);
     ASSERT_EQ(enron.status, 0) << enron.err;
-    const Json enronDoc = JsonParser(enron.out).parseDocument();
-    const auto& folders = enronDoc["folders"].arr();
-    ASSERT_EQ(folders.size(), 8u);
-    const auto& personal = folders[7];
+    const auto enronRoot = tools::json::parse(enron.out);
+    const Json folders = Json(enronRoot)["folders"];
+    ASSERT_EQ(folders.arr().size(), 8u);
+    const Json personal = folders[7];
     ASSERT_EQ(personal["path"].arr().size(), 4u);
     EXPECT_EQ(personal["path"][3].str(), "Personal");
     EXPECT_EQ(personal["path"][2].str(), "MLOKAY (Non-Privileged)");
@@ -261,7 +157,8 @@ TEST(TreeJson, NestedFoldersAndOtherFormats) {
 
     const Outcome ost = tree(dir / "outlookcom-2013.ost", true);
     ASSERT_EQ(ost.status, 0) << ost.err;
-    const Json doc = JsonParser(ost.out).parseDocument();
+    const auto ostRoot = tools::json::parse(ost.out);
+    const Json doc(ostRoot);
     EXPECT_EQ(doc["format"].str(), "unicode-4k");
     EXPECT_EQ(doc["encryption"].str(), "none");
     EXPECT_EQ(doc["store"].str(), "") << "the store's name exactly as stored";
@@ -270,14 +167,16 @@ TEST(TreeJson, NestedFoldersAndOtherFormats) {
     EXPECT_EQ(doc["folders"].arr().size(), 37u);
 
     const Outcome ansi = tree(dir / "sample2-ansi.pst", true);
-    EXPECT_EQ(JsonParser(ansi.out).parseDocument()["format"].str(), "ansi");
+    const auto ansiRoot = tools::json::parse(ansi.out);
+    EXPECT_EQ(Json(ansiRoot)["format"].str(), "ansi");
 }
 
 TEST(TreeJson, NamesBeyondAsciiPassThroughAsUtf8) {
     REQUIRE_CORPUS(dir);
     const Outcome r = tree(dir / "msg-in-msg.pst", true);
     ASSERT_EQ(r.status, 0) << r.err;
-    const Json doc = JsonParser(r.out).parseDocument();
+    const auto root = tools::json::parse(r.out);
+    const Json doc(root);
     EXPECT_EQ(doc["folders"][1]["path"][1].str(),
               "\u524A\u9664\u6E08\u307F\u30A2\u30A4\u30C6\u30E0");
     EXPECT_EQ(doc["folders"][0]["message_classes"]["IPM.Note"].num(), 1);
@@ -324,7 +223,8 @@ TEST(TreeErrors, UnreadableFilesExitTwoWithOneLine) {
     }
     const Outcome opened = tree(dir / "aspose-password.pst", true, right.path());
     EXPECT_EQ(opened.status, 0) << opened.err;
-    EXPECT_EQ(JsonParser(opened.out).parseDocument()["folders"].arr().size(), 3u);
+    const auto openedRoot = tools::json::parse(opened.out);
+    EXPECT_EQ(Json(openedRoot)["folders"].arr().size(), 3u);
 }
 
 } // namespace
