@@ -8,6 +8,7 @@
 #include "cli/list_command.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"
+#include "tests/support/corpus.h"
 
 namespace tvn::cli {
 namespace {
@@ -195,11 +196,11 @@ TEST_F(ListWithReader, FilesThatAreNotDataFilesExitTwo) {
 class ListCorpus : public ListWithReader {
 protected:
     void SetUp() override {
-        const char* corpus = std::getenv("TALLYVANE_CORPUS");
-        if (corpus == nullptr || !std::filesystem::is_directory(corpus)) {
+        const auto corpus = test_support::corpusDir();
+        if (!corpus) {
             GTEST_SKIP() << "TALLYVANE_CORPUS does not name the corpus folder";
         }
-        m_corpus = corpus;
+        m_corpus = *corpus;
     }
     std::filesystem::path file(const char* name) const { return m_corpus / name; }
     Result list(const char* name, const char* password = nullptr) {

@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
+
+#include "tests/support/corpus.h"
 
 namespace tvn::archive::testing {
 
@@ -43,8 +44,7 @@ private:
 
 // The bytes of a file; empty when it cannot be read.
 inline std::string readBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return test_support::readFileText(path);
 }
 
 inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {

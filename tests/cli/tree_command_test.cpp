@@ -16,27 +16,13 @@
 #include <gtest/gtest.h>
 
 #include "cli/tree_command.h"
+#include "tests/support/corpus.h"
 #include "tools/pstwriter/json.h"
 
 namespace tvn::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::optional<fs::path> corpusDir() {
-    const char* dir = std::getenv("TALLYVANE_CORPUS");
-    if (dir == nullptr || !fs::exists(fs::path(dir) / "MANIFEST.md")) {
-        return std::nullopt;
-    }
-    return fs::path(dir);
-}
-
-#define REQUIRE_CORPUS(dir)                                                                        \
-    const auto dir##Opt = corpusDir();                                                             \
-    if (!dir##Opt) {                                                                               \
-        GTEST_SKIP() << "corpus not found: set TALLYVANE_CORPUS to the folder of MANIFEST.md";     \
-    }                                                                                              \
-    const fs::path& dir = *dir##Opt
 
 // Typed access to parsed output. A missing member or index, or a value of another kind,
 // throws, which fails the test. The viewed value must outlive the view.
@@ -113,7 +99,7 @@ private:
 };
 
 TEST(TreeJson, DescribesTheFileAndEveryFolderDepthFirst) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const Outcome r = tree(dir / "dist-list.pst", true);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -143,7 +129,7 @@ TEST(TreeJson, DescribesTheFileAndEveryFolderDepthFirst) {
 }
 
 TEST(TreeJson, NestedFoldersAndOtherFormats) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const Outcome enron = tree(dir / "enron.pst", true);
     ASSERT_EQ(enron.status, 0) << enron.err;
     const auto enronRoot = tools::json::parse(enron.out);
@@ -172,7 +158,7 @@ TEST(TreeJson, NestedFoldersAndOtherFormats) {
 }
 
 TEST(TreeJson, NamesBeyondAsciiPassThroughAsUtf8) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const Outcome r = tree(dir / "msg-in-msg.pst", true);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto root = tools::json::parse(r.out);
@@ -183,7 +169,7 @@ TEST(TreeJson, NamesBeyondAsciiPassThroughAsUtf8) {
 }
 
 TEST(TreeText, OneIndentedLineAFolder) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const Outcome r = tree(dir / "enron.pst", false);
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::string> lines;
@@ -197,7 +183,7 @@ TEST(TreeText, OneIndentedLineAFolder) {
 }
 
 TEST(TreeErrors, UnreadableFilesExitTwoWithOneLine) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const TempFile right("Password1\r\nsecond line\r\n");
     const TempFile wrong("password1\n");
     struct Case {

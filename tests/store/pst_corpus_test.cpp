@@ -31,26 +31,12 @@
 #include "store/pst/text/lzfu.h"
 #include "store/pst/text/rtf_text.h"
 #include "store/text/code_page.h"
+#include "tests/support/corpus.h"
 
 namespace tvn::store::pst {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::optional<fs::path> corpusDir() {
-    const char* dir = std::getenv("TALLYVANE_CORPUS");
-    if (dir == nullptr || !fs::exists(fs::path(dir) / "MANIFEST.md")) {
-        return std::nullopt;
-    }
-    return fs::path(dir);
-}
-
-#define REQUIRE_CORPUS(dir)                                                                        \
-    const auto dir##Opt = corpusDir();                                                             \
-    if (!dir##Opt) {                                                                               \
-        GTEST_SKIP() << "corpus not found: set TALLYVANE_CORPUS to the folder of MANIFEST.md";     \
-    }                                                                                              \
-    const fs::path& dir = *dir##Opt
 
 // Pins the zone so that local times read as UTC.
 class UtcZone : public ::testing::Environment {
@@ -388,7 +374,7 @@ const std::vector<std::string> kCorpusFiles = {
 
 // Guards the parser above: a fact it stops finding would silently stop being checked.
 TEST(CorpusManifest, FactsAreFoundForEveryFile) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const auto& all = manifest(dir);
     for (const auto& file : kCorpusFiles) {
         ASSERT_TRUE(all.contains(file)) << file;
@@ -423,7 +409,7 @@ std::string testName(const ::testing::TestParamInfo<std::string>& info) {
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusFile, ::testing::ValuesIn(kCorpusFiles), testName);
 
 TEST_P(CorpusFile, FolderTreeCountsAndClassesMatchTheManifest) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const auto& file = GetParam();
     const auto it = manifest(dir).find(file);
     ASSERT_NE(it, manifest(dir).end()) << "MANIFEST.md has no section for " << file;
@@ -456,7 +442,7 @@ TEST_P(CorpusFile, FolderTreeCountsAndClassesMatchTheManifest) {
 }
 
 TEST_P(CorpusFile, SampleItemsMatchTheManifest) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const auto& file = GetParam();
     const ManifestFile& facts = manifest(dir).at(file);
     if (file == "passworded.pst") {
@@ -566,7 +552,7 @@ TEST_P(CorpusFile, SampleItemsMatchTheManifest) {
 // Every item of every readable file: every object-model property reads without failing,
 // and each collection element opens.
 TEST_P(CorpusFile, EveryPropertyOfEveryItemReads) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const auto& file = GetParam();
     if (file == "passworded.pst") {
         GTEST_SKIP() << "the password of " << file << " is unknown";
@@ -605,7 +591,7 @@ TEST_P(CorpusFile, EveryPropertyOfEveryItemReads) {
 // --- the same content in both string formats ---------------------------------------------
 
 TEST(CorpusFormats, AnsiAndUnicodeFilesReadAlike) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const std::pair<const char*, const char*> pairs[] = {
         {"sample1.pst", "sample2-ansi.pst"},
         {"test-unicode.pst", "test-ansi.pst"},
@@ -641,7 +627,7 @@ TEST(CorpusFormats, AnsiAndUnicodeFilesReadAlike) {
 // --- passwords and open failures ---------------------------------------------------------
 
 TEST(CorpusPassword, ProtectedFileOpensOnlyWithItsPassword) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const auto file = dir / "aspose-password.pst";
     const auto refused = [&](PasswordPrompt* prompt) {
         try {
@@ -687,7 +673,7 @@ private:
 };
 
 TEST(CorpusOpen, UnreadableFilesGiveTheirNumbers) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const auto numberOf = [](const fs::path& p) {
         try {
             openDataFile(p, nullptr);
@@ -713,7 +699,7 @@ std::string fileBytes(const fs::path& p) {
 }
 
 TEST(CorpusAttachments, SaveAsFileWritesTheBytesOrFailsWithAFileNumber) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     TempDir tmp;
     const auto item =
         openCorpusFile(dir, "sample1.pst")->folders()->item("Sample1")->items()->item(1);
@@ -742,7 +728,7 @@ TEST(CorpusAttachments, SaveAsFileWritesTheBytesOrFailsWithAFileNumber) {
 }
 
 TEST(CorpusAttachments, EmbeddedMessagesReadAsItems) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     TempDir tmp;
     const auto outer =
         openCorpusFile(dir, "submessage.pst")->folders()->item("submessage")->items()->item(1);
@@ -768,7 +754,7 @@ TEST(CorpusAttachments, EmbeddedMessagesReadAsItems) {
 }
 
 TEST(CorpusBodies, BodiesComeFromHtmlOrRtfWhenThereIsNoPlainText) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const auto top = openCorpusFile(dir, "outlookcom-2013.ost");
     // HTML only: Word's paragraphs become lines, the link its text and target.
     const auto inbox = top->folders()->item("Inbox")->items();
@@ -815,7 +801,7 @@ std::string words(const std::string& text) {
 // must say the same. Every RTF body of the corpus is checked, and the HTML bodies of the
 // file whose plain text Outlook derived from HTML.
 TEST(CorpusBodies, DerivedTextMatchesTheStoredPlainText) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     int rtfChecked = 0;
     int htmlChecked = 0;
     for (const char* file :
@@ -859,7 +845,7 @@ TEST(CorpusBodies, DerivedTextMatchesTheStoredPlainText) {
 }
 
 TEST(CorpusItems, ItemsOpenInAnyOrderAndOutOfRangeIsSubscriptError) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     const auto personal = openCorpusFile(dir, "enron.pst")
                               ->folders()
                               ->item("lokay-m")
@@ -928,7 +914,7 @@ std::map<std::string, std::string> pffHeaders(const fs::path& file) {
 }
 
 TEST(CorpusOracle, ItemsMatchPffexportsExport) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     if (std::system("command -v pffexport > /dev/null 2>&1") != 0) {
         GTEST_SKIP() << "pffexport is not installed";
     }
@@ -1079,7 +1065,7 @@ int walkAll(const fs::path& file) {
 }
 
 TEST(CorpusDamage, CutAndCorruptedCopiesFailOnlyWithFailures) {
-    REQUIRE_CORPUS(dir);
+    TALLYVANE_REQUIRE_CORPUS(dir);
     TempDir tmp;
     const std::string original = fileBytes(dir / "submessage.pst");
     ASSERT_GT(original.size(), 100000u);

@@ -15,15 +15,16 @@
 #include "store/pst/ndb/crypt.h"
 #include "store/pst/ndb/node_database.h"
 #include "tests/store/pst_reader_support.h"
+#include "tests/support/corpus.h"
 
 namespace {
 
 using namespace tvn::store::pst;
 using namespace tvn::store::pst::ndb;
-using tvn::store::pst::test_support::corpusFile;
-using tvn::store::pst::test_support::readFileBytes;
 using tvn::store::pst::test_support::walkStrict;
 using tvn::store::pst::test_support::walkTolerant;
+using tvn::test_support::corpusFile;
+using tvn::test_support::readFileBytes;
 
 void putLe(std::vector<std::uint8_t>& bytes, std::size_t off, std::uint64_t value,
            std::size_t size) {

@@ -15,6 +15,7 @@
 #include "store/pst/ltp/table_context.h"
 #include "store/pst/ndb/node_database.h"
 #include "tests/store/pst_reader_support.h"
+#include "tests/support/corpus.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ using tvn::store::pst::ndb::NodeDatabase;
 using tvn::store::pst::ndb::NodeId;
 using tvn::store::pst::ndb::NodeRef;
 namespace nid = tvn::store::pst::ndb::nid;
-using tvn::store::pst::test_support::corpusFile;
+using tvn::test_support::corpusFile;
 
 // Property ids used below.
 constexpr std::uint16_t kDisplayName = 0x3001;

@@ -16,13 +16,14 @@
 #include "store/pst/ndb/crypt.h"
 #include "store/pst/ndb/node_database.h"
 #include "tests/store/pst_reader_support.h"
+#include "tests/support/corpus.h"
 
 namespace {
 
 using namespace tvn::store::pst;
 using namespace tvn::store::pst::ndb;
-using tvn::store::pst::test_support::corpusDir;
-using tvn::store::pst::test_support::corpusFile;
+using tvn::test_support::corpusDir;
+using tvn::test_support::corpusFile;
 
 std::span<const std::uint8_t> bytesOf(const std::string& s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
@@ -262,7 +263,7 @@ TEST_P(PstCorpusFile, EveryNodeAndSubnodeIsReadable) {
 }
 
 TEST_P(PstCorpusFile, OpeningFromMemoryReadsTheSame) {
-    auto memory = NodeDatabase::openMemory(test_support::readFileBytes(*m_path));
+    auto memory = NodeDatabase::openMemory(::tvn::test_support::readFileBytes(*m_path));
     EXPECT_EQ(memory->header().format, m_db->header().format);
     const auto a = test_support::walkStrict(m_db);
     const auto b = test_support::walkStrict(memory);

@@ -1,15 +1,10 @@
 #pragma once
 
-// Shared by the reader-core tests and the fuzz target: where the corpus is, and walks that
-// read everything the node database and LTP layers offer.
+// Shared by the reader-core tests and the fuzz target: walks that read everything the node
+// database and LTP layers offer. Where the corpus is: tests/support/corpus.h.
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,24 +14,6 @@
 
 namespace tvn::store::pst::test_support {
 
-// The corpus folder from TALLYVANE_CORPUS, when it exists.
-inline std::optional<std::filesystem::path> corpusDir() {
-    const char* dir = std::getenv("TALLYVANE_CORPUS");
-    if (dir == nullptr || !std::filesystem::is_directory(dir)) {
-        return std::nullopt;
-    }
-    return std::filesystem::path(dir);
-}
-
-// A corpus file's path, or nothing when the corpus or the file is absent.
-inline std::optional<std::filesystem::path> corpusFile(const std::string& name) {
-    const auto dir = corpusDir();
-    if (!dir || !std::filesystem::is_regular_file(*dir / name)) {
-        return std::nullopt;
-    }
-    return *dir / name;
-}
-
 // A corpus file name as a test name ("sample2-ansi.pst" -> "sample2_ansi_pst").
 inline std::string testName(std::string name) {
     for (auto& ch : name) {
@@ -45,11 +22,6 @@ inline std::string testName(std::string name) {
         }
     }
     return name;
-}
-
-inline std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Heap-based nodes by type: the ones whose data is a PC or a TC.

@@ -11,22 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/corpus.h"
 #include "tests/tools/test_files.h"
 
 namespace tvn::tools::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<std::uint8_t> bytesOf(const fs::path& p) {
-    const std::string s = slurp(p);
-    return std::vector<std::uint8_t>(s.begin(), s.end());
-}
+using test_support::readFileBytes;
+using test_support::readFileText;
 
 struct ExportedItem {
     std::string subject;
@@ -59,7 +52,7 @@ void walkPff(const fs::path& dir, const std::string& path, Export& out) {
         ExportedItem item;
         for (const auto& f : fs::directory_iterator(e.path())) {
             if (f.is_regular_file() && f.path().extension() == ".txt") {
-                const std::string t = slurp(f.path());
+                const std::string t = readFileText(f.path());
                 item.text += t;
                 std::smatch m;
                 static const std::regex kSubject("(^|\n)Subject:\t+([^\n]*)");
@@ -73,7 +66,7 @@ void walkPff(const fs::path& dir, const std::string& path, Export& out) {
             for (const auto& f : fs::directory_iterator(att)) {
                 if (f.is_regular_file()) {
                     const std::string n = f.path().filename().string();
-                    item.attachments[n.substr(n.find('_') + 1)] = bytesOf(f.path());
+                    item.attachments[n.substr(n.find('_') + 1)] = readFileBytes(f.path());
                 }
             }
         }
@@ -107,14 +100,15 @@ void walkReadpst(const fs::path& dir, const std::string& path, Export& out) {
         const auto dash = name.find('-');
         if (dash == std::string::npos) {
             ExportedItem& item = items[name];
-            item.text = slurp(e.path());
+            item.text = readFileText(e.path());
             std::smatch m;
             static const std::regex kSubject("(^|\n)(Subject: |SUMMARY:)([^\r\n]*)");
             if (std::regex_search(item.text, m, kSubject)) {
                 item.subject = m[3];
             }
         } else {
-            items[name.substr(0, dash)].attachments[name.substr(dash + 1)] = bytesOf(e.path());
+            items[name.substr(0, dash)].attachments[name.substr(dash + 1)] =
+                readFileBytes(e.path());
         }
     }
     for (auto& [n, item] : items) {
@@ -303,7 +297,7 @@ TEST(ReadByIndependentReaders, PffinfoReportsPasswordChecksumAndEncryption) {
     writeDescription(d, tmp / "p.pst");
     ASSERT_TRUE(run("pffinfo '" + (tmp / "p.pst").string() + "' > '" + (tmp / "info.txt").string() +
                     "' 2>&1"));
-    const std::string info = slurp(tmp / "info.txt");
+    const std::string info = readFileText(tmp / "info.txt");
     // The checksum Outlook stores for "Password1" (seen in a file Outlook wrote).
     EXPECT_NE(info.find("0x11a89da7"), std::string::npos) << info;
     EXPECT_NE(info.find("Encryption type:\thigh"), std::string::npos) << info;

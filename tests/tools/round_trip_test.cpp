@@ -8,6 +8,7 @@
 
 #include "store/failure.h"
 #include "store/pst/pst_file.h"
+#include "tests/support/corpus.h"
 #include "tests/tools/test_files.h"
 #include "tools/pstwriter/fields.h"
 
@@ -44,8 +45,7 @@ std::shared_ptr<Folder> child(const Folder& parent, const std::string& name) {
 std::vector<std::uint8_t> saved(const tvn::store::Attachment& a, const TempDir& tmp) {
     const auto p = tmp / "attachment.out";
     a.saveAsFile(p);
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return test_support::readFileBytes(p);
 }
 
 // String-valued fields the description set, compared with what the reader returns.

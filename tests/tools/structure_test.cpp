@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "store/pst/ndb/crypt.h"
+#include "tests/support/corpus.h"
 #include "tests/tools/test_files.h"
 
 namespace tvn::tools::test {
@@ -144,18 +145,13 @@ public:
     std::size_t nodes = 0;
 };
 
-std::vector<std::uint8_t> readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 class WrittenFileStructure : public ::testing::TestWithParam<std::pair<FileFormat, CryptMethod>> {};
 
 TEST_P(WrittenFileStructure, HeaderMapsTreesAndBlocksAreConsistent) {
     TempDir tmp;
     const auto [format, crypt] = GetParam();
     writeDescription(everyKind(format, crypt), tmp / "f.pst");
-    FileChecker c(readFile(tmp / "f.pst"));
+    FileChecker c(test_support::readFileBytes(tmp / "f.pst"));
     c.checkHeader();
     c.checkMaps();
     c.checkTrees();
@@ -188,7 +184,7 @@ TEST(WrittenFileStructure, LargeFileKeepsMapsAndTreesValid) {
         }
         w.finish();
     }
-    FileChecker c(readFile(tmp / "big.pst"));
+    FileChecker c(test_support::readFileBytes(tmp / "big.pst"));
     c.checkHeader();
     c.checkMaps();
     c.checkTrees();

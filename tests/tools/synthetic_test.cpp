@@ -5,16 +5,12 @@
 
 #include "store/failure.h"
 #include "store/pst/pst_file.h"
+#include "tests/support/corpus.h"
 #include "tests/tools/test_files.h"
 #include "tools/pstwriter/synthetic.h"
 
 namespace tvn::tools::test {
 namespace {
-
-std::vector<char> contents(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
 
 std::int64_t countItems(const tvn::store::Folder& f) {
     std::int64_t n = f.items()->count();
@@ -30,8 +26,10 @@ TEST(SyntheticFile, SameSeedSameBytesOtherSeedOtherBytes) {
     writeSynthetic(tmp / "a.pst", 60, 5);
     writeSynthetic(tmp / "b.pst", 60, 5);
     writeSynthetic(tmp / "c.pst", 60, 6);
-    EXPECT_TRUE(contents(tmp / "a.pst") == contents(tmp / "b.pst"));
-    EXPECT_FALSE(contents(tmp / "a.pst") == contents(tmp / "c.pst"));
+    EXPECT_TRUE(test_support::readFileText(tmp / "a.pst") ==
+                test_support::readFileText(tmp / "b.pst"));
+    EXPECT_FALSE(test_support::readFileText(tmp / "a.pst") ==
+                 test_support::readFileText(tmp / "c.pst"));
 }
 
 TEST(SyntheticFile, OurReaderFindsEveryItem) {

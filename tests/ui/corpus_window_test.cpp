@@ -22,6 +22,7 @@
 #include "app/frm_main.h"
 #include "archive/settings_store.h"
 #include "store/failure.h"
+#include "tests/support/corpus.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/data_file_picker.h"
 #include "ui/main_window.h"
@@ -35,11 +36,11 @@ using testing::RecordingBoxes;
 class CorpusWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* corpus = std::getenv("TALLYVANE_CORPUS");
-        if (corpus == nullptr || !std::filesystem::is_directory(corpus)) {
+        const auto corpus = test_support::corpusDir();
+        if (!corpus) {
             GTEST_SKIP() << "no corpus folder (TALLYVANE_CORPUS)";
         }
-        m_corpus = corpus;
+        m_corpus = *corpus;
         ASSERT_TRUE(m_root.isValid());
         app::FrmMainOptions options;
         options.root = toPath(m_root.path()) / "Tallyvane";
