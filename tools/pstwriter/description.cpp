@@ -317,18 +317,18 @@ private:
             std::uint16_t type;
         };
         static constexpr Entry kTypes[] = {
-            {"short", prop_type::kShort},
-            {"int16", prop_type::kShort},
-            {"long", prop_type::kLong},
-            {"int32", prop_type::kLong},
+            {"short", prop_type::kInt16},
+            {"int16", prop_type::kInt16},
+            {"long", prop_type::kInt32},
+            {"int32", prop_type::kInt32},
             {"float", prop_type::kFloat},
             {"double", prop_type::kDouble},
             {"currency", prop_type::kCurrency},
             {"apptime", prop_type::kAppTime},
             {"error", prop_type::kError},
             {"boolean", prop_type::kBoolean},
-            {"longlong", prop_type::kLongLong},
-            {"int64", prop_type::kLongLong},
+            {"longlong", prop_type::kInt64},
+            {"int64", prop_type::kInt64},
             {"string8", prop_type::kString8},
             {"unicode", prop_type::kUnicode},
             {"string", prop_type::kUnicode},
@@ -365,9 +365,9 @@ private:
             }
         };
         switch (type) {
-        case prop_type::kShort:
-        case prop_type::kLong:
-        case prop_type::kLongLong:
+        case prop_type::kInt16:
+        case prop_type::kInt32:
+        case prop_type::kInt64:
         case prop_type::kCurrency:
         case prop_type::kError:
             out.integer = integer(v, where);

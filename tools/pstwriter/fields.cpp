@@ -24,14 +24,14 @@ const FieldInfo kFields[] = {
     {"MessageClass", nullptr, 0x001A, kUnicode, {}},
     {"CreationTime", nullptr, 0x3007, kSysTime, {}},
     {"LastModificationTime", nullptr, 0x3008, kSysTime, {}},
-    {"Importance", nullptr, 0x0017, kLong, {}},
-    {"Sensitivity", nullptr, 0x0036, kLong, {}},
+    {"Importance", nullptr, 0x0017, kInt32, {}},
+    {"Sensitivity", nullptr, 0x0036, kInt32, {}},
     {"Categories", kPublic, 0, kMvUnicode, "Keywords"},
     {"Companies", kCommon, 0x8539, kMvUnicode, {}},
     {"Mileage", kCommon, 0x8534, kUnicode, {}},
     {"BillingInformation", kCommon, 0x8535, kUnicode, {}},
     {"ReminderSet", kCommon, 0x8503, kBoolean, {}},
-    {"ReminderMinutesBeforeStart", kCommon, 0x8501, kLong, {}},
+    {"ReminderMinutesBeforeStart", kCommon, 0x8501, kInt32, {}},
     {"ReminderTime", kCommon, 0x8502, kSysTime, {}},
     {"ContactNames", kCommon, 0x853A, kMvUnicode, {}},
     // Mail.
@@ -46,12 +46,12 @@ const FieldInfo kFields[] = {
     // Appointment.
     {"Start", kAppt, 0x820D, kSysTime, {}},
     {"End", kAppt, 0x820E, kSysTime, {}},
-    {"Duration", kAppt, 0x8213, kLong, {}},
+    {"Duration", kAppt, 0x8213, kInt32, {}},
     {"Location", kAppt, 0x8208, kUnicode, {}},
-    {"BusyStatus", kAppt, 0x8205, kLong, {}},
+    {"BusyStatus", kAppt, 0x8205, kInt32, {}},
     {"AllDayEvent", kAppt, 0x8215, kBoolean, {}},
     {"IsRecurring", kAppt, 0x8223, kBoolean, {}},
-    {"RecurrenceType", kAppt, 0x8231, kLong, {}},
+    {"RecurrenceType", kAppt, 0x8231, kInt32, {}},
     {"RecurrencePattern", kAppt, 0x8232, kUnicode, {}},
     {"AppointmentRecur", kAppt, 0x8216, kBinary, {}},
     {"Organizer", nullptr, 0x0042, kUnicode, {}},
@@ -66,31 +66,31 @@ const FieldInfo kFields[] = {
     {"PercentComplete", kTask, 0x8102, kDouble, {}},
     {"DateCompleted", kTask, 0x810F, kSysTime, {}},
     {"Complete", kTask, 0x811C, kBoolean, {}},
-    {"Status", kTask, 0x8101, kLong, {}},
-    {"DelegationState", kTask, 0x812A, kLong, {}},
+    {"Status", kTask, 0x8101, kInt32, {}},
+    {"DelegationState", kTask, 0x812A, kInt32, {}},
     {"Delegator", kTask, 0x8121, kUnicode, {}},
-    {"Ownership", kTask, 0x8129, kLong, {}},
+    {"Ownership", kTask, 0x8129, kInt32, {}},
     {"Owner", kTask, 0x811F, kUnicode, {}},
-    {"ResponseState", kCommon, 0x8518, kLong, {}},
+    {"ResponseState", kCommon, 0x8518, kInt32, {}},
     {"Role", kTask, 0x8127, kUnicode, {}},
     {"StatusOnCompletion", kTask, 0x8119, kBoolean, {}},
     {"TeamTask", kTask, 0x8103, kBoolean, {}},
-    {"TotalWork", kTask, 0x8111, kLong, {}},
-    {"ActualWork", kTask, 0x8110, kLong, {}},
+    {"TotalWork", kTask, 0x8111, kInt32, {}},
+    {"ActualWork", kTask, 0x8110, kInt32, {}},
     {"TaskIsRecurring", kTask, 0x8126, kBoolean, {}},
     {"CommonStart", kCommon, 0x8516, kSysTime, {}},
     {"CommonEnd", kCommon, 0x8517, kSysTime, {}},
     // Note.
-    {"Color", kNote, 0x8B00, kLong, {}},
-    {"Width", kNote, 0x8B02, kLong, {}},
-    {"Height", kNote, 0x8B03, kLong, {}},
-    {"Left", kNote, 0x8B04, kLong, {}},
-    {"Top", kNote, 0x8B05, kLong, {}},
+    {"Color", kNote, 0x8B00, kInt32, {}},
+    {"Width", kNote, 0x8B02, kInt32, {}},
+    {"Height", kNote, 0x8B03, kInt32, {}},
+    {"Left", kNote, 0x8B04, kInt32, {}},
+    {"Top", kNote, 0x8B05, kInt32, {}},
     // Journal.
     {"JournalType", kLog, 0x8700, kUnicode, {}},
     {"JournalStart", kLog, 0x8706, kSysTime, {}},
     {"JournalEnd", kLog, 0x8708, kSysTime, {}},
-    {"JournalDuration", kLog, 0x8707, kLong, {}},
+    {"JournalDuration", kLog, 0x8707, kInt32, {}},
     // Contact.
     {"FullName", nullptr, 0x3001, kUnicode, {}},
     {"Title", nullptr, 0x3A45, kUnicode, {}},
@@ -152,7 +152,7 @@ const FieldInfo kFields[] = {
     {"Email3Address", kAddr, 0x80A3, kUnicode, {}},
     {"Email3AddressType", kAddr, 0x80A2, kUnicode, {}},
     {"Email3DisplayName", kAddr, 0x80A0, kUnicode, {}},
-    {"Gender", nullptr, 0x3A4D, kShort, {}},
+    {"Gender", nullptr, 0x3A4D, kInt16, {}},
     {"GovernmentIDNumber", nullptr, 0x3A07, kUnicode, {}},
     {"Hobby", nullptr, 0x3A43, kUnicode, {}},
     {"Initials", nullptr, 0x3A0A, kUnicode, {}},
@@ -172,7 +172,7 @@ const FieldInfo kFields[] = {
     {"BusinessHomePage", nullptr, 0x3A51, kUnicode, {}},
     {"PersonalHomePage", nullptr, 0x3A50, kUnicode, {}},
     {"FileAs", kAddr, 0x8005, kUnicode, {}},
-    {"PostalAddressId", kAddr, 0x8022, kLong, {}},
+    {"PostalAddressId", kAddr, 0x8022, kInt32, {}},
     {"MailingAddressStreet", nullptr, 0x3A29, kUnicode, {}},
     {"MailingAddressCity", nullptr, 0x3A27, kUnicode, {}},
     {"MailingAddressState", nullptr, 0x3A28, kUnicode, {}},
@@ -202,19 +202,19 @@ std::optional<PropValue> coerceToType(const PropValue& v, std::uint16_t type) {
     PropValue out = v;
     out.type = type;
     const bool fromInteger =
-        v.type == prop_type::kLong || v.type == prop_type::kLongLong || v.type == prop_type::kShort;
+        v.type == prop_type::kInt32 || v.type == prop_type::kInt64 || v.type == prop_type::kInt16;
     switch (type) {
-    case prop_type::kShort:
+    case prop_type::kInt16:
         if (fromInteger && v.integer >= -32768 && v.integer <= 32767) {
             return out;
         }
         break;
-    case prop_type::kLong:
+    case prop_type::kInt32:
         if (fromInteger && v.integer >= INT32_MIN && v.integer <= 0xFFFFFFFFll) {
             return out;
         }
         break;
-    case prop_type::kLongLong:
+    case prop_type::kInt64:
         if (fromInteger) {
             return out;
         }

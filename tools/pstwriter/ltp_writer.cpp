@@ -52,10 +52,10 @@ StoredValue storeValue(const PropValue& v, FileFormat format) {
     s.type = v.type;
     auto& b = s.bytes;
     switch (v.type) {
-    case prop_type::kShort:
+    case prop_type::kInt16:
         append16(b, static_cast<std::uint16_t>(v.integer));
         break;
-    case prop_type::kLong:
+    case prop_type::kInt32:
     case prop_type::kError:
         append32(b, static_cast<std::uint32_t>(v.integer));
         break;
@@ -77,7 +77,7 @@ StoredValue storeValue(const PropValue& v, FileFormat format) {
         break;
     }
     case prop_type::kCurrency:
-    case prop_type::kLongLong:
+    case prop_type::kInt64:
     case prop_type::kSysTime:
         append64(b, static_cast<std::uint64_t>(v.integer));
         break;
@@ -241,7 +241,7 @@ std::vector<std::vector<std::uint8_t>> HeapBuilder::finish() {
 std::uint32_t buildBth(HeapBuilder& heap, std::uint8_t cbKey, std::uint8_t cbEnt,
                        const std::vector<std::uint8_t>& records) {
     std::vector<std::uint8_t> header(8, 0);
-    header[0] = HeapBuilder::kSigBth;
+    header[0] = store::pst::ltp::heap_client::kBTreeOnHeap;
     header[1] = cbKey;
     header[2] = cbEnt;
     if (records.empty()) {
@@ -289,7 +289,7 @@ std::uint64_t writePropertyContext(NdbWriter& ndb, std::vector<StoredProperty> p
             unique.push_back(std::move(p));
         }
     }
-    HeapBuilder heap(HeapBuilder::kSigPc, ndb.sizes().maxBlockData);
+    HeapBuilder heap(store::pst::ltp::heap_client::kPropertyContext, ndb.sizes().maxBlockData);
     std::vector<std::uint8_t> records;
     records.reserve(unique.size() * 8);
     for (const auto& p : unique) {
@@ -372,7 +372,7 @@ std::uint64_t writeTableContext(NdbWriter& ndb, const std::vector<std::uint32_t>
     const std::size_t rowSize = offset + cebSize;
     ends[3] = static_cast<std::uint16_t>(rowSize);
 
-    HeapBuilder heap(HeapBuilder::kSigTc, ndb.sizes().maxBlockData);
+    HeapBuilder heap(store::pst::ltp::heap_client::kTableContext, ndb.sizes().maxBlockData);
     // TCINFO first, so that the user root is the first allocation as in Outlook's files.
     std::vector<std::uint8_t> info(22 + 8 * cols.size(), 0);
     const std::uint32_t infoHid = heap.allocate(info);
@@ -449,7 +449,7 @@ std::uint64_t writeTableContext(NdbWriter& ndb, const std::vector<std::uint32_t>
     std::iota(byTag.begin(), byTag.end(), 0);
     std::sort(byTag.begin(), byTag.end(),
               [&](std::size_t a, std::size_t b) { return cols[a].tag < cols[b].tag; });
-    info[0] = HeapBuilder::kSigTc;
+    info[0] = store::pst::ltp::heap_client::kTableContext;
     info[1] = static_cast<std::uint8_t>(cols.size());
     for (int i = 0; i < 4; ++i) {
         put16(info.data() + 2 + 2 * i, ends[i]);

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "store/pst/ltp/heap.h"
 #include "tools/pstwriter/ndb_writer.h"
 #include "tools/pstwriter/property.h"
 
@@ -42,9 +43,6 @@ private:
 class HeapBuilder {
 public:
     static constexpr std::size_t kMaxAllocation = 3580;
-    static constexpr std::uint8_t kSigPc = 0xBC;
-    static constexpr std::uint8_t kSigTc = 0x7C;
-    static constexpr std::uint8_t kSigBth = 0xB5;
 
     HeapBuilder(std::uint8_t clientSig, std::size_t pageCapacity);
 

@@ -23,14 +23,6 @@ constexpr std::uint64_t kFPMapFirst = 128 * 8; // AMaps covered by the header's 
 constexpr std::uint64_t kFPMapInterval = 496 * 8;
 constexpr std::size_t kFlushThreshold = 8u << 20;
 
-constexpr std::uint8_t kPtypeBbt = 0x80;
-constexpr std::uint8_t kPtypeNbt = 0x81;
-constexpr std::uint8_t kPtypeFMap = 0x82;
-constexpr std::uint8_t kPtypePMap = 0x83;
-constexpr std::uint8_t kPtypeAMap = 0x84;
-constexpr std::uint8_t kPtypeFPMap = 0x85;
-constexpr std::uint8_t kPtypeDList = 0x86;
-
 constexpr std::uint64_t roundUp(std::uint64_t value, std::uint64_t unit) {
     return (value + unit - 1) / unit * unit;
 }
@@ -269,7 +261,7 @@ std::uint64_t NdbWriter::writeBlocks(const std::vector<std::vector<std::uint8_t>
         if (total > 0xFFFFFFFFull) {
             fail("a single value is larger than 4 GB");
         }
-        x[0] = 0x01;
+        x[0] = ndb::block_type::kData;
         x[1] = level;
         put16(x.data() + 2, static_cast<std::uint16_t>(children.size()));
         put32(x.data() + 4, static_cast<std::uint32_t>(total));
@@ -306,7 +298,7 @@ std::uint64_t NdbWriter::writeSubnodes(std::vector<SubnodeEntry> entries) {
     for (std::size_t i = 0; i < entries.size(); i += perLeaf) {
         const std::size_t n = std::min(perLeaf, entries.size() - i);
         std::vector<std::uint8_t> b(header + n * leafEntry, 0);
-        b[0] = 0x02;
+        b[0] = ndb::block_type::kSubnode;
         b[1] = 0;
         put16(b.data() + 2, static_cast<std::uint16_t>(n));
         for (std::size_t j = 0; j < n; ++j) {
@@ -325,7 +317,7 @@ std::uint64_t NdbWriter::writeSubnodes(std::vector<SubnodeEntry> entries) {
         fail("too many subnodes in one node");
     }
     std::vector<std::uint8_t> b(header + leaves.size() * indexEntry, 0);
-    b[0] = 0x02;
+    b[0] = ndb::block_type::kSubnode;
     b[1] = 1;
     put16(b.data() + 2, static_cast<std::uint16_t>(leaves.size()));
     for (std::size_t j = 0; j < leaves.size(); ++j) {
@@ -453,13 +445,13 @@ void NdbWriter::writeMaps(std::uint64_t fileEnd, std::uint64_t& amapFree, std::u
             }
         }
         longestFree[k] = static_cast<std::uint8_t>(std::min<std::uint64_t>(best, 255));
-        writePage(page, kPtypeAMap, false, start);
+        writePage(page, ndb::page_type::kAllocationMap, false, start);
         amapLast = start;
         std::uint64_t at = start + kPageSize;
         if (isPMapRange(k)) {
             std::vector<std::uint8_t> pmap(kPageSize, 0);
             std::memset(pmap.data() + bitsOffset, 0xFF, 496);
-            writePage(pmap, kPtypePMap, false, at);
+            writePage(pmap, ndb::page_type::kPageMap, false, at);
             at += kPageSize;
         }
         if (isFMapRange(k)) {
@@ -468,7 +460,7 @@ void NdbWriter::writeMaps(std::uint64_t fileEnd, std::uint64_t& amapFree, std::u
         if (isFPMapRange(k)) {
             std::vector<std::uint8_t> fpmap(kPageSize, 0);
             std::memset(fpmap.data() + bitsOffset, 0xFF, 496);
-            writePage(fpmap, kPtypeFPMap, false, at);
+            writePage(fpmap, ndb::page_type::kFreePageMap, false, at);
         }
     }
     // FMap pages: the longest free run of each AMap they cover.
@@ -478,7 +470,7 @@ void NdbWriter::writeMaps(std::uint64_t fileEnd, std::uint64_t& amapFree, std::u
             fmap[bitsOffset + j] = longestFree[k + j];
         }
         const std::uint64_t at = kFirstAMap + k * kAMapRange + kPageSize * (isPMapRange(k) ? 2 : 1);
-        writePage(fmap, kPtypeFMap, false, at);
+        writePage(fmap, ndb::page_type::kFreeMap, false, at);
     }
 }
 
@@ -557,7 +549,8 @@ void NdbWriter::finish() {
         entries.push_back(std::move(e));
         keys.push_back(n.nid);
     }
-    const auto nbt = writeBTree(kPtypeNbt, m_sizes.nbtEntry, std::move(entries), std::move(keys));
+    const auto nbt = writeBTree(ndb::page_type::kNodeBTree, m_sizes.nbtEntry, std::move(entries),
+                                std::move(keys));
 
     // Block B-tree: blocks were made in BID order already, but sort to be sure.
     std::sort(m_bbt.begin(), m_bbt.end(),
@@ -574,7 +567,8 @@ void NdbWriter::finish() {
         entries.push_back(std::move(e));
         keys.push_back(b.bid);
     }
-    const auto bbt = writeBTree(kPtypeBbt, m_sizes.bbtEntry, std::move(entries), std::move(keys));
+    const auto bbt = writeBTree(ndb::page_type::kBlockBTree, m_sizes.bbtEntry, std::move(entries),
+                                std::move(keys));
 
     // The file ends on an AMap boundary; the tail is free space.
     const std::uint64_t ranges = (m_pos - kFirstAMap + kAMapRange - 1) / kAMapRange;
@@ -590,7 +584,7 @@ void NdbWriter::finish() {
     writeMaps(fileEnd, amapFree, amapLast);
 
     std::vector<std::uint8_t> dlist(kPageSize, 0);
-    writePage(dlist, kPtypeDList, true, kDListOffset);
+    writePage(dlist, ndb::page_type::kDensityList, true, kDListOffset);
 
     writeHeader(fileEnd, amapLast, amapFree, nbt, bbt);
     flush();

@@ -13,32 +13,19 @@
 #include <vector>
 
 #include "store/pst/ndb/crypt.h"
+#include "store/pst/ndb/types.h"
 
 namespace tvn::tools {
 
 enum class FileFormat { Unicode, Ansi };
 using CryptMethod = tvn::store::pst::ndb::CryptMethod;
 
-// Node id types (the low five bits of a NID).
-namespace nid_type {
-inline constexpr std::uint32_t kHid = 0x00;
-inline constexpr std::uint32_t kInternal = 0x01;
-inline constexpr std::uint32_t kNormalFolder = 0x02;
-inline constexpr std::uint32_t kSearchFolder = 0x03;
-inline constexpr std::uint32_t kNormalMessage = 0x04;
-inline constexpr std::uint32_t kAttachment = 0x05;
-inline constexpr std::uint32_t kAssocMessage = 0x08;
-inline constexpr std::uint32_t kHierarchyTable = 0x0D;
-inline constexpr std::uint32_t kContentsTable = 0x0E;
-inline constexpr std::uint32_t kAssocContentsTable = 0x0F;
-inline constexpr std::uint32_t kSearchContentsTable = 0x10;
-inline constexpr std::uint32_t kAttachmentTable = 0x11;
-inline constexpr std::uint32_t kRecipientTable = 0x12;
-inline constexpr std::uint32_t kLtp = 0x1F;
-} // namespace nid_type
+// Node id types (the low five bits of a NID): the reader's.
+namespace nid_type = tvn::store::pst::ndb::nid_type;
 
+// A NID as the writer stores it: a plain 32-bit value.
 constexpr std::uint32_t makeNid(std::uint32_t type, std::uint32_t index) {
-    return (index << 5) | type;
+    return store::pst::ndb::raw(store::pst::ndb::makeNodeId(type, index));
 }
 
 // One entry of a subnode tree: a node that lives inside another node.

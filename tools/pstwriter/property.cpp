@@ -6,9 +6,9 @@ namespace tvn::tools {
 
 std::size_t fixedSize(std::uint16_t type) {
     switch (type) {
-    case prop_type::kShort:
+    case prop_type::kInt16:
         return 2;
-    case prop_type::kLong:
+    case prop_type::kInt32:
     case prop_type::kFloat:
     case prop_type::kError:
         return 4;
@@ -17,7 +17,7 @@ std::size_t fixedSize(std::uint16_t type) {
     case prop_type::kDouble:
     case prop_type::kCurrency:
     case prop_type::kAppTime:
-    case prop_type::kLongLong:
+    case prop_type::kInt64:
     case prop_type::kSysTime:
         return 8;
     default:
@@ -97,19 +97,19 @@ PropValue PropValue::unicode(std::string s) {
 }
 PropValue PropValue::int16(std::int16_t x) {
     PropValue v;
-    v.type = prop_type::kShort;
+    v.type = prop_type::kInt16;
     v.integer = x;
     return v;
 }
 PropValue PropValue::int32(std::int32_t x) {
     PropValue v;
-    v.type = prop_type::kLong;
+    v.type = prop_type::kInt32;
     v.integer = x;
     return v;
 }
 PropValue PropValue::int64(std::int64_t x) {
     PropValue v;
-    v.type = prop_type::kLongLong;
+    v.type = prop_type::kInt64;
     v.integer = x;
     return v;
 }

@@ -11,35 +11,23 @@
 #include <string_view>
 #include <vector>
 
+#include "store/pst/ltp/property_value.h"
+
 namespace tvn::tools {
 
-// Property types (the low 16 bits of a property tag).
+// Property types (the low 16 bits of a property tag): the reader's codes, and the
+// multi-valued forms descriptions use.
 namespace prop_type {
-inline constexpr std::uint16_t kShort = 0x0002;
-inline constexpr std::uint16_t kLong = 0x0003;
-inline constexpr std::uint16_t kFloat = 0x0004;
-inline constexpr std::uint16_t kDouble = 0x0005;
-inline constexpr std::uint16_t kCurrency = 0x0006;
-inline constexpr std::uint16_t kAppTime = 0x0007;
-inline constexpr std::uint16_t kError = 0x000A;
-inline constexpr std::uint16_t kBoolean = 0x000B;
-inline constexpr std::uint16_t kObject = 0x000D;
-inline constexpr std::uint16_t kLongLong = 0x0014;
-inline constexpr std::uint16_t kString8 = 0x001E;
-inline constexpr std::uint16_t kUnicode = 0x001F;
-inline constexpr std::uint16_t kSysTime = 0x0040;
-inline constexpr std::uint16_t kGuid = 0x0048;
-inline constexpr std::uint16_t kBinary = 0x0102;
-inline constexpr std::uint16_t kMultiple = 0x1000;
-inline constexpr std::uint16_t kMvShort = 0x1002;
-inline constexpr std::uint16_t kMvLong = 0x1003;
-inline constexpr std::uint16_t kMvDouble = 0x1005;
-inline constexpr std::uint16_t kMvLongLong = 0x1014;
-inline constexpr std::uint16_t kMvString8 = 0x101E;
-inline constexpr std::uint16_t kMvUnicode = 0x101F;
-inline constexpr std::uint16_t kMvSysTime = 0x1040;
-inline constexpr std::uint16_t kMvGuid = 0x1048;
-inline constexpr std::uint16_t kMvBinary = 0x1102;
+using namespace store::pst::ltp::prop_type;
+inline constexpr std::uint16_t kMvShort = kMultiValue | kInt16;
+inline constexpr std::uint16_t kMvLong = kMultiValue | kInt32;
+inline constexpr std::uint16_t kMvDouble = kMultiValue | kDouble;
+inline constexpr std::uint16_t kMvLongLong = kMultiValue | kInt64;
+inline constexpr std::uint16_t kMvString8 = kMultiValue | kString8;
+inline constexpr std::uint16_t kMvUnicode = kMultiValue | kUnicode;
+inline constexpr std::uint16_t kMvSysTime = kMultiValue | kSysTime;
+inline constexpr std::uint16_t kMvGuid = kMultiValue | kGuid;
+inline constexpr std::uint16_t kMvBinary = kMultiValue | kBinary;
 } // namespace prop_type
 
 // Fixed width of a single-valued type in a table row or heap, 0 for variable-length types.

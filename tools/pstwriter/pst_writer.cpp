@@ -16,14 +16,15 @@ namespace ndb = tvn::store::pst::ndb;
 
 namespace {
 
-constexpr std::uint32_t kNidMessageStore = 0x21;
-constexpr std::uint32_t kNidNameToIdMap = 0x61;
+constexpr std::uint32_t kNidMessageStore = ndb::raw(ndb::nid::kMessageStore);
+constexpr std::uint32_t kNidNameToIdMap = ndb::raw(ndb::nid::kNameToIdMap);
 constexpr std::uint32_t kNidHierarchyTemplate = 0x60D;
 constexpr std::uint32_t kNidContentsTemplate = 0x60E;
 constexpr std::uint32_t kNidAssocContentsTemplate = 0x60F;
 constexpr std::uint32_t kNidSearchContentsTemplate = 0x610;
-constexpr std::uint32_t kNidAttachmentTemplate = 0x671;
-constexpr std::uint32_t kNidRecipientTemplate = 0x692;
+// The templates of a message's subnode tables have the subnodes' own NIDs.
+constexpr std::uint32_t kNidAttachmentTemplate = ndb::raw(ndb::nid::kAttachmentTable);
+constexpr std::uint32_t kNidRecipientTemplate = ndb::raw(ndb::nid::kRecipientTable);
 // Search-related internal nodes Outlook creates empty in a new file.
 constexpr std::uint32_t kEmptyInternalNodes[] = {0x1E1, 0x201, 0x261, 0x281, 0x2A1, 0x321};
 
@@ -161,7 +162,7 @@ std::vector<std::optional<StoredValue>> unpackRow(const std::vector<std::uint8_t
 }
 
 StoredValue storedLong(std::uint32_t v) {
-    StoredValue s{prop_type::kLong, {}};
+    StoredValue s{prop_type::kInt32, {}};
     append32(s.bytes, v);
     return s;
 }

@@ -41,7 +41,7 @@ class PstWriter {
 public:
     using FolderId = std::uint32_t; // the folder's NID
 
-    static constexpr FolderId kRootFolder = 0x122;
+    static constexpr FolderId kRootFolder = store::pst::ndb::raw(store::pst::ndb::nid::kRootFolder);
 
     PstWriter(const std::filesystem::path& path, StoreOptions options);
     ~PstWriter();

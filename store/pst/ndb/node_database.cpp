@@ -157,11 +157,6 @@ constexpr bool kVerifyChecksums = false;
 constexpr bool kVerifyChecksums = true;
 #endif
 
-constexpr std::uint8_t kPageTypeBBT = 0x80;
-constexpr std::uint8_t kPageTypeNBT = 0x81;
-constexpr std::uint8_t kBlockTypeData = 0x01;    // XBLOCK / XXBLOCK
-constexpr std::uint8_t kBlockTypeSubnode = 0x02; // SLBLOCK / SIBLOCK
-
 // A decoded B-tree page: where its entries are and how they are laid out.
 struct Page {
     std::uint64_t offset = 0;
@@ -189,7 +184,7 @@ public:
     static Page readPage(const NodeDatabase& db, const BlockRef& ref, std::uint8_t type,
                          std::optional<std::size_t> expectedLevel) {
         const Layout& l = db.m_layout;
-        const char* name = type == kPageTypeNBT ? "node B-tree page" : "block B-tree page";
+        const char* name = type == page_type::kNodeBTree ? "node B-tree page" : "block B-tree page";
         if (ref.offset > db.m_file.size() || l.pageSize > db.m_file.size() - ref.offset) {
             throwCorrupt(std::string(name) + " offset " + hexText(ref.offset) +
                          " beyond the end of the file");
@@ -240,7 +235,8 @@ public:
             throwCorrupt(std::string("invalid ") + name + " cLevel " + hexText(level), ref.offset);
         }
         const std::size_t minEntry =
-            level > 0 ? l.btEntrySize : (type == kPageTypeNBT ? l.nbtEntrySize : l.bbtEntrySize);
+            level > 0 ? l.btEntrySize
+                      : (type == page_type::kNodeBTree ? l.nbtEntrySize : l.bbtEntrySize);
         if (entrySize < minEntry) {
             throwCorrupt(std::string("invalid ") + name + " cbEnt " + hexText(entrySize),
                          ref.offset);
@@ -322,7 +318,8 @@ public:
             throwCorrupt("B-tree page referenced twice", ref.offset);
         }
         const Page page = readPage(db, ref, type, level);
-        if (onPage != nullptr && !(*onPage)(PageInfo{ref, type == kPageTypeNBT, page.level})) {
+        if (onPage != nullptr &&
+            !(*onPage)(PageInfo{ref, type == page_type::kNodeBTree, page.level})) {
             return false;
         }
         for (std::size_t i = 0; i < page.count; ++i) {
@@ -458,7 +455,7 @@ public:
                          in.offset);
         }
         in.headerSize = 4;
-        if (type == kBlockTypeData) {
+        if (type == block_type::kData) {
             in.total = r.read<std::uint32_t>();
             in.headerSize = 8;
         } else if (db.m_layout.format != Format::Ansi) {
@@ -471,7 +468,7 @@ public:
                               std::unordered_set<std::uint64_t>& seen,
                               std::vector<BlockId>& leaves) {
         const std::size_t id = db.m_layout.idSize;
-        const Internal in = internalBlock(db, bid, kBlockTypeData);
+        const Internal in = internalBlock(db, bid, block_type::kData);
         const auto entries = in.entries(id);
         if (in.level != level) {
             throwCorrupt("invalid XBLOCK cLevel " + hexText(in.level) + " in block " +
@@ -516,7 +513,7 @@ public:
             throwCorrupt("block " + hexText(raw(bid)) + " appears twice in a subnode tree");
         }
         const std::size_t id = db.m_layout.idSize;
-        const Internal in = internalBlock(db, bid, kBlockTypeSubnode);
+        const Internal in = internalBlock(db, bid, block_type::kSubnode);
         if (in.level > kMaxSubnodeDepth || (level && in.level != *level)) {
             throwCorrupt("invalid SIBLOCK/SLBLOCK cLevel " + hexText(in.level) + " in block " +
                          hexText(raw(bid)));
@@ -663,15 +660,16 @@ void NodeDatabase::readHeaderFields() {
 
     // The roots must be readable B-tree pages of the right kind, or nothing else can be.
     try {
-        (void)Impl::readPage(*this, m_header.nodeBTreeRoot, kPageTypeNBT, std::nullopt);
-        (void)Impl::readPage(*this, m_header.blockBTreeRoot, kPageTypeBBT, std::nullopt);
+        (void)Impl::readPage(*this, m_header.nodeBTreeRoot, page_type::kNodeBTree, std::nullopt);
+        (void)Impl::readPage(*this, m_header.blockBTreeRoot, page_type::kBlockBTree, std::nullopt);
     } catch (const ReadError& e) {
         throwCorruptStore("unusable B-tree root (" + e.description() + ")", e.offset());
     }
 }
 
 std::optional<NodeEntry> NodeDatabase::findNode(NodeId nid) const {
-    const auto e = Impl::lookup(*this, m_header.nodeBTreeRoot, kPageTypeNBT, raw(nid), 0xFFFFFFFFU);
+    const auto e =
+        Impl::lookup(*this, m_header.nodeBTreeRoot, page_type::kNodeBTree, raw(nid), 0xFFFFFFFFU);
     if (!e) {
         return std::nullopt;
     }
@@ -688,13 +686,13 @@ NodeEntry NodeDatabase::node(NodeId nid) const {
 
 void NodeDatabase::forEachNode(const std::function<bool(const NodeEntry&)>& visit) const {
     std::unordered_set<std::uint64_t> seen;
-    Impl::walk(*this, m_header.nodeBTreeRoot, kPageTypeNBT, std::nullopt, seen,
+    Impl::walk(*this, m_header.nodeBTreeRoot, page_type::kNodeBTree, std::nullopt, seen,
                [&](std::span<const std::uint8_t> e) { return visit(Impl::nodeEntry(*this, e)); });
 }
 
 std::optional<BlockEntry> NodeDatabase::findBlock(BlockId bid) const {
-    const auto e = Impl::lookup(*this, m_header.blockBTreeRoot, kPageTypeBBT, blockKey(bid),
-                                ~std::uint64_t{1});
+    const auto e = Impl::lookup(*this, m_header.blockBTreeRoot, page_type::kBlockBTree,
+                                blockKey(bid), ~std::uint64_t{1});
     if (!e) {
         return std::nullopt;
     }
@@ -703,7 +701,7 @@ std::optional<BlockEntry> NodeDatabase::findBlock(BlockId bid) const {
 
 void NodeDatabase::forEachBlock(const std::function<bool(const BlockEntry&)>& visit) const {
     std::unordered_set<std::uint64_t> seen;
-    Impl::walk(*this, m_header.blockBTreeRoot, kPageTypeBBT, std::nullopt, seen,
+    Impl::walk(*this, m_header.blockBTreeRoot, page_type::kBlockBTree, std::nullopt, seen,
                [&](std::span<const std::uint8_t> e) { return visit(Impl::blockEntry(*this, e)); });
 }
 
@@ -711,12 +709,13 @@ void NodeDatabase::forEachPage(const std::function<bool(const PageInfo&)>& visit
     const std::function<bool(std::span<const std::uint8_t>)> noLeaves =
         [](std::span<const std::uint8_t>) { return true; };
     std::unordered_set<std::uint64_t> seen;
-    if (!Impl::walk(*this, m_header.nodeBTreeRoot, kPageTypeNBT, std::nullopt, seen, noLeaves,
-                    &visit)) {
+    if (!Impl::walk(*this, m_header.nodeBTreeRoot, page_type::kNodeBTree, std::nullopt, seen,
+                    noLeaves, &visit)) {
         return;
     }
     seen.clear();
-    Impl::walk(*this, m_header.blockBTreeRoot, kPageTypeBBT, std::nullopt, seen, noLeaves, &visit);
+    Impl::walk(*this, m_header.blockBTreeRoot, page_type::kBlockBTree, std::nullopt, seen, noLeaves,
+               &visit);
 }
 
 BlockBytes NodeDatabase::readBlock(BlockId bid) const {
@@ -764,7 +763,7 @@ DataStream NodeDatabase::dataStream(BlockId data) const {
         s.m_size = entry->inflatedSize;
         return s;
     }
-    const Impl::Internal top = Impl::internalBlock(*this, data, kBlockTypeData);
+    const Impl::Internal top = Impl::internalBlock(*this, data, block_type::kData);
     if (top.level < 1 || top.level > kMaxDataTreeDepth) {
         throwCorrupt("invalid XBLOCK cLevel " + hexText(top.level) + " in block " +
                      hexText(raw(data)));
@@ -796,7 +795,7 @@ std::optional<NodeRef> NodeDatabase::findSubnode(const NodeRef& node, NodeId sub
         if (!isInternal(bid)) {
             throwCorrupt("subnode tree block " + hexText(raw(bid)) + " is not an internal block");
         }
-        const Impl::Internal in = Impl::internalBlock(*this, bid, kBlockTypeSubnode);
+        const Impl::Internal in = Impl::internalBlock(*this, bid, block_type::kSubnode);
         if (in.level > kMaxSubnodeDepth || (level && in.level != *level)) {
             throwCorrupt("invalid SIBLOCK/SLBLOCK cLevel " + hexText(in.level) + " in block " +
                          hexText(raw(bid)));

@@ -65,6 +65,23 @@ inline constexpr std::uint32_t kSearchTableIndex = 0x13;
 inline constexpr std::uint32_t kLtp = 0x1F;
 } // namespace nid_type
 
+// ptype of a page's trailer: the two B-trees and the allocation maps.
+namespace page_type {
+inline constexpr std::uint8_t kBlockBTree = 0x80;
+inline constexpr std::uint8_t kNodeBTree = 0x81;
+inline constexpr std::uint8_t kFreeMap = 0x82;
+inline constexpr std::uint8_t kPageMap = 0x83;
+inline constexpr std::uint8_t kAllocationMap = 0x84;
+inline constexpr std::uint8_t kFreePageMap = 0x85;
+inline constexpr std::uint8_t kDensityList = 0x86;
+} // namespace page_type
+
+// btype, the first byte of an internal block.
+namespace block_type {
+inline constexpr std::uint8_t kData = 0x01;    // XBLOCK / XXBLOCK
+inline constexpr std::uint8_t kSubnode = 0x02; // SLBLOCK / SIBLOCK
+} // namespace block_type
+
 // Well-known nodes.
 namespace nid {
 inline constexpr NodeId kMessageStore{0x21};
