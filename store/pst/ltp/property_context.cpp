@@ -11,23 +11,6 @@ namespace tvn::store::pst::ltp {
 
 namespace {
 
-// Locates a value stored by reference (HNID): in the heap or in a subnode. A heap id that
-// names no usable allocation marks the value Damaged instead of failing the whole context.
-void locateByHnid(const Heap& heap, PropertyValue& v, std::uint32_t hnid) {
-    v.hnid = hnid;
-    if (hnidIsHeapId(hnid)) {
-        try {
-            v.heapBytes = heap.item(HeapId{hnid});
-            v.storage = ValueStorage::Heap;
-        } catch (const ReadError&) {
-            v.storage = ValueStorage::Damaged;
-        }
-    } else {
-        v.subnode = ndb::NodeId{hnid};
-        v.storage = ValueStorage::Subnode;
-    }
-}
-
 // Whether a PC stores a value of this type in its 4-byte record slot.
 bool storedInline(std::uint16_t type) {
     if (isMultiValued(type)) {
@@ -58,6 +41,21 @@ std::string valueText(const PropertyValue& v) {
 }
 
 } // namespace
+
+void locateByHnid(const Heap& heap, PropertyValue& v, std::uint32_t hnid) {
+    v.hnid = hnid;
+    if (hnidIsHeapId(hnid)) {
+        try {
+            v.heapBytes = heap.item(HeapId{hnid});
+            v.storage = ValueStorage::Heap;
+        } catch (const ReadError&) {
+            v.storage = ValueStorage::Damaged;
+        }
+    } else {
+        v.subnode = ndb::NodeId{hnid};
+        v.storage = ValueStorage::Subnode;
+    }
+}
 
 std::vector<std::uint8_t> readValueBytes(const Heap& heap, const PropertyValue& value) {
     switch (value.storage) {

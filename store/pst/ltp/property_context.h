@@ -56,6 +56,11 @@ private:
     std::vector<PropertyValue> m_props;
 };
 
+// Locates a value stored by reference (HNID), in the heap or in a subnode, setting its
+// storage, hnid and heapBytes or subnode. A heap id that names no usable allocation marks
+// the value Damaged instead of failing the whole context. Shared by PC and TC.
+void locateByHnid(const Heap& heap, PropertyValue& value, std::uint32_t hnid);
+
 // Reads a value's bytes given the heap and node that hold it; shared by PC and TC.
 std::vector<std::uint8_t> readValueBytes(const Heap& heap, const PropertyValue& value);
 ndb::DataStream valueStream(const Heap& heap, const PropertyValue& value);

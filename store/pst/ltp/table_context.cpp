@@ -191,19 +191,7 @@ PropertyValue TableContext::decodeCell(const TableRow& row, std::size_t column) 
         v.storage = ValueStorage::Damaged;
         return v;
     }
-    const std::uint32_t hnid = loadLe<std::uint32_t>(cell, 0);
-    v.hnid = hnid;
-    if (hnidIsHeapId(hnid)) {
-        try {
-            v.heapBytes = m_heap.item(HeapId{hnid});
-            v.storage = ValueStorage::Heap;
-        } catch (const ReadError&) {
-            v.storage = ValueStorage::Damaged;
-        }
-    } else {
-        v.subnode = ndb::NodeId{hnid};
-        v.storage = ValueStorage::Subnode;
-    }
+    locateByHnid(m_heap, v, loadLe<std::uint32_t>(cell, 0));
     return v;
 }
 
