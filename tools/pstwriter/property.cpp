@@ -5,24 +5,14 @@
 namespace tvn::tools {
 
 std::size_t fixedSize(std::uint16_t type) {
-    switch (type) {
-    case prop_type::kInt16:
-        return 2;
-    case prop_type::kInt32:
-    case prop_type::kFloat:
-    case prop_type::kError:
-        return 4;
-    case prop_type::kBoolean:
-        return 1;
-    case prop_type::kDouble:
-    case prop_type::kCurrency:
-    case prop_type::kAppTime:
-    case prop_type::kInt64:
-    case prop_type::kSysTime:
-        return 8;
-    default:
+    namespace ltp = store::pst::ltp;
+    // The reader's sizes, except that a GUID (16 bytes) and multi-valued values are stored
+    // by reference, like variable-length ones.
+    if (ltp::isMultiValued(type)) {
         return 0;
     }
+    const std::size_t size = ltp::fixedTypeSize(type);
+    return size <= 8 ? size : 0;
 }
 
 std::optional<Guid> parseGuid(std::string_view t) {

@@ -30,7 +30,8 @@ inline constexpr std::uint16_t kMvGuid = kMultiValue | kGuid;
 inline constexpr std::uint16_t kMvBinary = kMultiValue | kBinary;
 } // namespace prop_type
 
-// Fixed width of a single-valued type in a table row or heap, 0 for variable-length types.
+// Fixed width of a single-valued type in a table row or heap; 0 for the types stored by
+// reference (variable-length ones, GUIDs, multi-valued ones).
 std::size_t fixedSize(std::uint16_t type);
 
 // A GUID in its on-disk (Windows) byte order.
