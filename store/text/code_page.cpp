@@ -219,25 +219,10 @@ char windows1252Byte(char32_t c, const std::array<char16_t, 128>& table) {
 
 void appendWindows1252(std::string& out, std::string_view utf8) {
     const auto& table = *detail::singleByteTable(1252);
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        // Plain ASCII runs are copied whole: the common case of all text.
-        const std::size_t run = asciiRunEnd(utf8, i);
-        out.append(utf8.substr(i, run - i));
-        i = run;
-        if (i == utf8.size()) {
-            break;
-        }
-        char32_t c = 0;
-        const std::size_t length = decodeUtf8(utf8.substr(i), c);
-        if (length == 0) {
-            out.push_back('?');
-            ++i;
-            continue;
-        }
-        out.push_back(windows1252Byte(c, table));
-        i += length;
-    }
+    transcodeUtf8(
+        out, utf8,
+        [&out, &table](char32_t c, std::string_view) { out.push_back(windows1252Byte(c, table)); },
+        [&out] { out.push_back('?'); });
 }
 
 std::string toWindows1252(std::string_view utf8) {

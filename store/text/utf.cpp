@@ -1,69 +1,6 @@
 #include "store/text/utf.h"
 
-#include <cstring>
-
 namespace tvn::store::text {
-
-std::size_t decodeUtf8(std::string_view s, char32_t& codePoint) {
-    if (s.empty()) {
-        return 0;
-    }
-    const auto b0 = static_cast<unsigned char>(s[0]);
-    if (b0 < 0x80) {
-        codePoint = b0;
-        return 1;
-    }
-    std::size_t length = 0;
-    char32_t c = 0;
-    char32_t minimum = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        c = b0 & 0x1Fu;
-        minimum = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        c = b0 & 0x0Fu;
-        minimum = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        c = b0 & 0x07u;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if ((b & 0xC0) != 0x80) {
-            return 0;
-        }
-        c = (c << 6) | (b & 0x3Fu);
-    }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        return 0;
-    }
-    codePoint = c;
-    return length;
-}
-
-std::size_t asciiRunEnd(std::string_view s, std::size_t from) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-    std::size_t i = from;
-    while (s.size() - i >= sizeof(std::uint64_t)) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, s.data() + i, sizeof word);
-        if ((word & kHighBits) != 0) {
-            break;
-        }
-        i += sizeof word;
-    }
-    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) {
-        ++i;
-    }
-    return i;
-}
 
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
@@ -87,24 +24,9 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 
 void appendValidUtf8(std::string& out, std::string_view utf8, std::string_view replacement) {
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const std::size_t run = asciiRunEnd(utf8, i);
-        out.append(utf8.substr(i, run - i));
-        i = run;
-        if (i == utf8.size()) {
-            break;
-        }
-        char32_t c = 0;
-        const std::size_t length = decodeUtf8(utf8.substr(i), c);
-        if (length == 0) {
-            out.append(replacement);
-            ++i;
-            continue;
-        }
-        out.append(utf8.substr(i, length));
-        i += length;
-    }
+    transcodeUtf8(
+        out, utf8, [&out](char32_t, std::string_view sequence) { out.append(sequence); },
+        [&out, replacement] { out.append(replacement); });
 }
 
 std::string utf16leToUtf8(std::span<const std::uint8_t> bytes) {
