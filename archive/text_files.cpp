@@ -1,9 +1,7 @@
 #include "archive/text_files.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <system_error>
 #include <utility>
