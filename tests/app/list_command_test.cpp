@@ -305,7 +305,7 @@ TEST_F(ListCorpus, GetFolderListOnARealFile) {
     EXPECT_EQ(folder->folders()->count(), 1);
     EXPECT_EQ(model.GetFolderObject("Lokay-M"), nullptr);
     model.btnExit_Click();
-    EXPECT_EQ(archive::testing::readBytes(temp / "Tallyvane" / "TVN Error Log.txt"), "");
+    EXPECT_EQ(archive::testing::readFileText(temp / "Tallyvane" / "TVN Error Log.txt"), "");
 }
 
 } // namespace

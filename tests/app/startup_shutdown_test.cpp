@@ -8,7 +8,7 @@
 namespace tvn::app {
 namespace {
 
-using archive::testing::readBytes;
+using archive::testing::readFileText;
 using archive::testing::TempFolder;
 using archive::testing::writeBytes;
 using testing::RecordingBoxes;
@@ -83,9 +83,9 @@ TEST_F(StartUp, PresentRootKeepsItsContentsAndTheOldLogIsReplacedByAnEmptyOne) {
     FrmMain& m = make(root);
     m.Form_Load();
 
-    EXPECT_EQ(readBytes(root / "notes.txt"), "keep me");
-    EXPECT_EQ(readBytes(root / "Inbox" / "mail.rtf"), "From: a\r\n");
-    EXPECT_EQ(readBytes(logOf(root)), "");
+    EXPECT_EQ(readFileText(root / "notes.txt"), "keep me");
+    EXPECT_EQ(readFileText(root / "Inbox" / "mail.rtf"), "From: a\r\n");
+    EXPECT_EQ(readFileText(logOf(root)), "");
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -94,7 +94,7 @@ TEST_F(StartUp, TheLogTakesEachEntryAtOnce) {
     FrmMain& m = make(root);
     m.Form_Load();
     m.reporter().ErrorMessages(76, "Path not found", "info", "N/A.");
-    EXPECT_EQ(readBytes(logOf(root)), "Error Description: Path not found\r\nError Nbr: 76\r\n"
+    EXPECT_EQ(readFileText(logOf(root)), "Error Description: Path not found\r\nError Nbr: 76\r\n"
                                       "Error Info: info\r\nError Subject: N/A.\r\n");
     EXPECT_TRUE(m.reporter().boolError);
 }
@@ -118,7 +118,7 @@ TEST_F(StartUp, RootThatIsAFileDoesNotStopStartUp) {
     writeBytes(root, "not a directory");
     FrmMain& m = make(root);
     EXPECT_NO_THROW(m.Form_Load());
-    EXPECT_EQ(readBytes(root), "not a directory");
+    EXPECT_EQ(readFileText(root), "not a directory");
     EXPECT_EQ(m.TextStream99(), nullptr);
     EXPECT_EQ(view.caption, "Tallyvane 2.81");
 }
@@ -207,14 +207,14 @@ TEST_F(StartUp, CloseProgramReleasesEverythingAndLeavesACompleteReadableLog) {
     EXPECT_FALSE(m.fso9.has_value());
     EXPECT_FALSE(m.fso.has_value());
     EXPECT_EQ(m.TextStream99(), nullptr);
-    EXPECT_EQ(readBytes(logOf(root)),
+    EXPECT_EQ(readFileText(logOf(root)),
               "Error Description: File not found\r\nError Nbr: 53\r\nError Info: first\r\n"
               "Error Subject: N/A.\r\n"
               "Error Description: Disk full\r\nError Nbr: 61\r\nError Info: second\r\n"
               "Error Subject: a\r\nb\r\n");
     // The file is free: it can be replaced at once.
     writeBytes(logOf(root), "x");
-    EXPECT_EQ(readBytes(logOf(root)), "x");
+    EXPECT_EQ(readFileText(logOf(root)), "x");
 }
 
 TEST_F(StartUp, TheModelClosesTheLogWhenTheProgramEnds) {

@@ -12,9 +12,7 @@
 namespace tvn::archive {
 namespace {
 
-namespace fs = std::filesystem;
-using testing::readBytes;
-using testing::TempFolder;
+using testing::readFileText;
 
 struct Shown {
     std::string text;
@@ -39,131 +37,94 @@ public:
 // A log whose every line-write fails, as on a full disk.
 class FailingLog final : public TextStream {
 public:
-    void WriteLine(std::string_view) override {
-        throw Failure(err::kDiskFull, "Disk full: log", "log");
-    }
+    void WriteLine(std::string_view) override { throw Failure(err::kDiskFull, "Disk full", "log"); }
     void WriteBlankLines(std::int32_t) override {}
     void Close() override {}
 };
 
 // A reporter whose log is a real file, written at every line-write.
-class ReporterTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        logPath = temp / std::string(kErrorLogName);
-        reporter.log() = fso.CreateTextFile(logPath, true, Buffering::EveryLine);
-    }
+struct Reporting {
+    Reporting() { reporter.log() = fso.CreateTextFile(logPath, true, Buffering::EveryLine); }
+    std::string logText() const { return readFileText(logPath); }
 
-    std::string logText() const { return readBytes(logPath); }
-
-    TempFolder temp;
+    testing::TempFolder temp;
     FileSystem fso{TextEncoding::Utf8};
-    fs::path logPath;
+    std::filesystem::path logPath = temp / std::string(kErrorLogName);
     RecordingBoxes boxes;
     ErrorReporter reporter{boxes};
 };
 
+class ReporterTest : public ::testing::Test, public Reporting {};
+
+// Read before any Close: each entry is in the file as soon as it is reported, with no blank
+// line between entries and a multi-line subject written unchanged.
 TEST_F(ReporterTest, EntryIsFourCrLfLinesWrittenAtOnceWithNoBlankLineBetweenEntries) {
     reporter.ErrorMessages(err::kPathNotFound, "Path not found: /a/b.rtf",
                            " Error in SaveText function or a sub-function therein.", "N/A.");
-    const std::string first = "Error Description: Path not found: /a/b.rtf\r\n"
-                              "Error Nbr: 76\r\n"
+    const std::string first = "Error Description: Path not found: /a/b.rtf\r\nError Nbr: 76\r\n"
                               "Error Info:  Error in SaveText function or a sub-function "
-                              "therein.\r\n"
-                              "Error Subject: N/A.\r\n";
-    // Read before any Close: the entry is in the file as soon as it is reported.
+                              "therein.\r\nError Subject: N/A.\r\n";
     EXPECT_EQ(logText(), first);
-    reporter.ErrorMessages(err::kFileNotFound, "File not found: x", "Info", "Subject");
-    EXPECT_EQ(logText(), first + "Error Description: File not found: x\r\n"
-                                 "Error Nbr: 53\r\n"
+    // A number outside sixteen bits stands whole.
+    reporter.ErrorMessages(err::kCorruptData, "Corrupt item", "Info",
+                           "From: Jane\r\nTo: Joe\nSubject: Plans");
+    EXPECT_EQ(logText(), first + "Error Description: Corrupt item\r\nError Nbr: -2147221221\r\n"
                                  "Error Info: Info\r\n"
-                                 "Error Subject: Subject\r\n");
+                                 "Error Subject: From: Jane\r\nTo: Joe\nSubject: Plans\r\n");
     EXPECT_TRUE(reporter.boolError);
     EXPECT_TRUE(reporter.boolPermission);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(ReporterTest, MultiLineSubjectIsWrittenUnchanged) {
-    const std::string subject = "From: Jane\r\nTo: Joe\nSubject: Plans";
-    reporter.ErrorMessages(err::kPathFileAccess, "d", "i", subject);
-    EXPECT_EQ(logText(), "Error Description: d\r\nError Nbr: 75\r\nError Info: i\r\n"
-                         "Error Subject: From: Jane\r\nTo: Joe\nSubject: Plans\r\n");
-}
-
-TEST_F(ReporterTest, NumbersOutsideSixteenBitsStandWhole) {
-    reporter.ErrorMessages(err::kCorruptData, "Corrupt item", "i", "s");
-    reporter.ErrorMessages(100000, "Big", "i", "s");
-    const std::string text = logText();
-    EXPECT_NE(text.find("\r\nError Nbr: -2147221221\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\r\nError Nbr: 100000\r\n"), std::string::npos) << text;
-}
-
-struct SpecialCase {
-    const char* name;
-    std::int32_t number;
-    std::string failingPath;
-    bool showsContactsMessages;
-    bool logged;
-    bool permission;
-};
-
-class SpecialNumbers : public ReporterTest, public ::testing::WithParamInterface<SpecialCase> {};
-
-TEST_P(SpecialNumbers, ActAsTheirNumberAsks) {
-    const SpecialCase& c = GetParam();
-    reporter.ErrorMessages(c.number, "desc", "info", "subj", c.failingPath);
+TEST(ErrorReporter, SpecialNumbersActAsTheirNumberAsks) {
+    struct Case {
+        const char* name;
+        std::int32_t number;
+        const char* failingPath;
+        bool showsContactsMessages;
+        bool logged;
+        bool permission;
+    };
+    const Case cases[] = {
+        {"permission on the contacts table", 70, "/arch/Contacts/Contacts.rtf", true, false, true},
+        {"permission on a bare contacts name", 70, "Contacts.rtf", true, false, true},
+        {"permission on an item file", 70, "/arch/Inbox/a.rtf", false, true, true},
+        {"permission on a lookalike name", 70, "/arch/MyContacts.rtf", false, true, true},
+        {"permission inside a Contacts.rtf folder", 70, "/arch/Contacts.rtf/x", false, true, true},
+        {"permission without a path", 70, "", false, true, true},
+        {"access refused clears permission", 287, "/arch/Contacts.rtf", false, false, false},
+        {"ignored number", 32755, "", false, false, true},
+        {"ordinary number on the contacts table", 76, "/arch/Contacts.rtf", false, true, true},
+    };
     const std::vector<Shown> contacts = {
         {"Please close the Contacts.rtf file before proceeding.", MessageIcon::Exclamation,
          "Tallyvane"},
         {"Click OK after you have closed the Contacts.rtf file!", MessageIcon::None, "Tallyvane"}};
-    EXPECT_EQ(boxes.shown, c.showsContactsMessages ? contacts : std::vector<Shown>{});
-    EXPECT_EQ(reporter.boolError, c.logged);
-    EXPECT_EQ(reporter.boolPermission, c.permission);
-    EXPECT_EQ(logText().empty(), !c.logged);
-    if (c.logged) {
-        EXPECT_NE(logText().find("Error Nbr: " + std::to_string(c.number) + "\r\n"),
-                  std::string::npos);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reporting r;
+        r.reporter.ErrorMessages(c.number, "desc", "info", "subj", c.failingPath);
+        EXPECT_EQ(r.boxes.shown, c.showsContactsMessages ? contacts : std::vector<Shown>{});
+        EXPECT_EQ(r.reporter.boolError, c.logged);
+        EXPECT_EQ(r.reporter.boolPermission, c.permission);
+        const std::string nbr = "Error Nbr: " + std::to_string(c.number) + "\r\n";
+        EXPECT_EQ(r.logText().find(nbr) != std::string::npos, c.logged) << r.logText();
+        EXPECT_EQ(r.logText().empty(), !c.logged);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Reporter, SpecialNumbers,
-    ::testing::Values(
-        SpecialCase{"PermissionOnContactsTable", 70, "/arch/Contacts/Contacts.rtf", true, false,
-                    true},
-        SpecialCase{"PermissionOnBareContactsName", 70, "Contacts.rtf", true, false, true},
-        SpecialCase{"PermissionOnAnItemFileIsLogged", 70, "/arch/Inbox/a.rtf", false, true, true},
-        SpecialCase{"PermissionOnLookalikeNameIsLogged", 70, "/arch/MyContacts.rtf", false, true,
-                    true},
-        SpecialCase{"PermissionInsideAContactsRtfFolderIsLogged", 70, "/arch/Contacts.rtf/x", false,
-                    true, true},
-        SpecialCase{"PermissionWithoutPathIsLogged", 70, "", false, true, true},
-        SpecialCase{"AccessRefusedClearsPermission", 287, "/arch/Contacts.rtf", false, false,
-                    false},
-        SpecialCase{"IgnoredNumberLeavesNoTrace", 32755, "", false, false, true},
-        SpecialCase{"OrdinaryNumberOnContactsIsLogged", 76, "/arch/Contacts.rtf", false, true,
-                    true}),
-    [](const auto& testParam) { return std::string(testParam.param.name); });
-
-TEST(ErrorReporter, WithoutALogTheEntryIsDroppedButCounted) {
+// Without a log, or with one that cannot be written, the entry is dropped but counted and
+// the run goes on.
+TEST(ErrorReporter, AMissingOrFailingLogDoesNotStopTheRun) {
     RecordingBoxes boxes;
     ErrorReporter reporter(boxes);
     reporter.ErrorMessages(err::kPathNotFound, "d", "i", "s");
     EXPECT_TRUE(reporter.boolError);
+    ErrorReporter failing(boxes);
+    failing.log() = std::make_unique<FailingLog>();
+    EXPECT_NO_THROW(failing.ErrorMessages(err::kPathNotFound, "d", "i", "s"));
+    EXPECT_TRUE(failing.boolError);
     EXPECT_TRUE(boxes.shown.empty());
-}
-
-TEST(ErrorReporter, ALogThatCannotBeWrittenDoesNotStopTheRun) {
-    RecordingBoxes boxes;
-    ErrorReporter reporter(boxes);
-    reporter.log() = std::make_unique<FailingLog>();
-    EXPECT_NO_THROW(reporter.ErrorMessages(err::kPathNotFound, "d", "i", "s"));
-    EXPECT_TRUE(reporter.boolError);
-}
-
-TEST(ErrorReporter, FormatLogEntryHasNoFinalLineEnd) {
-    EXPECT_EQ(formatLogEntry(-1, "", "", ""),
-              "Error Description: \r\nError Nbr: -1\r\nError Info: \r\nError Subject: ");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -179,6 +140,7 @@ TEST_F(ReporterTest, TrapGoesOnAfterAFailedStepAndKeepsTheOldValue) {
         throw Failure(err::kPathNotFound, "Path not found: /x");
     }));
     EXPECT_EQ(caption, "old");
+    trap.setSubject("Inbox");
     EXPECT_FALSE(trap.step([&] {
         ran.push_back(3);
         throw Failure(err::kFileNotFound, "File not found: /y");
@@ -192,14 +154,7 @@ TEST_F(ReporterTest, TrapGoesOnAfterAFailedStepAndKeepsTheOldValue) {
                          "Error Subject: N/A.\r\n"
                          "Error Description: File not found: /y\r\nError Nbr: 53\r\n"
                          "Error Info: Error in Form_Load sub or a sub-function therein.\r\n"
-                         "Error Subject: N/A.\r\n");
-}
-
-TEST_F(ReporterTest, TrapReportsWithTheCurrentSubject) {
-    ErrorTrap trap(reporter, " Error in GetFolderInfo sub or a sub-function therein.");
-    trap.setSubject("Inbox");
-    trap.step([] { throw Failure(err::kCorruptData, "Corrupt"); });
-    EXPECT_NE(logText().find("Error Subject: Inbox\r\n"), std::string::npos);
+                         "Error Subject: Inbox\r\n");
 }
 
 TEST_F(ReporterTest, OtherExceptionsAreTheUnspecifiedFailure) {
@@ -209,26 +164,17 @@ TEST_F(ReporterTest, OtherExceptionsAreTheUnspecifiedFailure) {
     EXPECT_FALSE(trap.step([] { throw 42; }));
     const std::string text = logText();
     const std::string unspecified = "Error Nbr: " + std::to_string(err::kUnspecified) + "\r\n";
-    EXPECT_NE(text.find("Error Description: vector index 7\r\n" + unspecified), std::string::npos)
-        << text;
-    EXPECT_NE(text.find("Error Description: Out of memory (std::bad_alloc)\r\n" + unspecified),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find("Error Description: Unknown failure\r\n" + unspecified), std::string::npos)
-        << text;
+    for (const char* description :
+         {"vector index 7", "Out of memory (std::bad_alloc)", "Unknown failure"}) {
+        EXPECT_NE(
+            text.find("Error Description: " + std::string(description) + "\r\n" + unspecified),
+            std::string::npos)
+            << text;
+    }
 }
 
-TEST_F(ReporterTest, ContactsTableHeldOpenShowsTheMessagesThroughTheTrap) {
-    ErrorTrap trap(reporter, " Error in SaveContacts function or a sub-function therein.");
-    EXPECT_FALSE(trap.step([] {
-        throw Failure(err::kPermissionDenied, "Permission denied: /a/Contacts.rtf",
-                      "/a/Contacts.rtf");
-    }));
-    EXPECT_EQ(boxes.shown.size(), 2u);
-    EXPECT_FALSE(reporter.boolError);
-    EXPECT_EQ(logText(), "");
-}
-
+// The failing path travels through the trap (the inner step's Contacts.rtf shows the
+// message box), and a failure inside the reporter goes to the caller's trap.
 TEST_F(ReporterTest, AFailureWhileReportingGoesToTheCallersTrap) {
     ErrorTrap outer(reporter, "outer info");
     ErrorTrap inner(reporter, "inner info");
@@ -239,6 +185,7 @@ TEST_F(ReporterTest, AFailureWhileReportingGoesToTheCallersTrap) {
         innerWentOn = true;
     }));
     EXPECT_FALSE(innerWentOn);
+    EXPECT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(logText(), "Error Description: Object variable not set\r\nError Nbr: 91\r\n"
                          "Error Info: outer info\r\nError Subject: N/A.\r\n");
 }

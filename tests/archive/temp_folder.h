@@ -25,14 +25,14 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     ~TempFolder() {
+        namespace fs = std::filesystem;
         std::error_code ec;
         // Directories a test made read-only must be writable again to be removed.
-        for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ec);
+        for (auto it = fs::recursive_directory_iterator(m_path, ec);
+             it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
         }
-        std::filesystem::remove_all(m_path, ec);
+        fs::remove_all(m_path, ec);
     }
 
     const std::filesystem::path& path() const { return m_path; }
@@ -42,14 +42,10 @@ private:
     std::filesystem::path m_path;
 };
 
-// The bytes of a file; empty when it cannot be read.
-inline std::string readBytes(const std::filesystem::path& path) {
-    return test_support::readFileText(path);
-}
+using test_support::readFileText;
 
 inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 } // namespace tvn::archive::testing
