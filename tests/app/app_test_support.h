@@ -1,8 +1,8 @@
 #pragma once
 
 // Stand-ins for the user interface in the app tests: a view and message boxes that record
-// what they were asked to do, a picker with a fixed answer, a password prompt with fixed
-// answers, and an in-memory log stream.
+// what they were asked to do, a picker and a password prompt with fixed answers, an
+// in-memory log, and a model over in-memory data files.
 
 #include <filesystem>
 #include <map>
@@ -18,10 +18,8 @@
 #include "app/main_view.h"
 #include "archive/error_messages.h"
 #include "archive/settings_store.h"
-#include "archive/text_files.h"
 #include "store/failure.h"
 #include "store/memory/memory_store.h"
-#include "store/object_model.h"
 
 namespace tvn::app::testing {
 
@@ -44,6 +42,7 @@ public:
         selected = selectedText;
         ++countRefreshes;
     }
+    // Runs Form_Unload as the Qt close event does.
     void closeWindow() override {
         calls.push_back("close");
         if (model != nullptr) {
@@ -52,13 +51,10 @@ public:
     }
     void resetMousePointer() override { calls.push_back("arrow"); }
 
-    // When set, closeWindow runs Form_Unload as the Qt close event does.
     FrmMain* model = nullptr;
     bool failShow = false;
     std::vector<std::string> calls;
-    std::string caption;
-    std::string listed;
-    std::string selected;
+    std::string caption, listed, selected;
     int countRefreshes = 0;
 };
 
@@ -97,20 +93,37 @@ public:
     std::vector<std::filesystem::path> asked;
 };
 
-// A log that keeps its lines in memory; Close marks it closed.
+// A logged entry's number, information text and subject.
+struct Logged {
+    std::int32_t number;
+    std::string info;
+    std::string subject;
+    friend bool operator==(const Logged&, const Logged&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const Logged& e) {
+        return out << e.number << " | " << e.info << " | " << e.subject;
+    }
+};
+
+// A log that keeps its entries in memory; Close marks it closed.
 class MemoryLog final : public archive::TextStream {
 public:
     struct Shared {
-        std::vector<std::string> lines;
+        std::vector<Logged> entries;
         bool closed = false;
     };
     explicit MemoryLog(std::shared_ptr<Shared> shared) : m_shared(std::move(shared)) {}
-    void WriteLine(std::string_view text) override { m_shared->lines.emplace_back(text); }
-    void WriteBlankLines(std::int32_t count) override {
-        for (std::int32_t i = 0; i < count; ++i) {
-            m_shared->lines.emplace_back();
-        }
+    // An entry is "Error Description: d\r\nError Nbr: n\r\nError Info: i\r\nError Subject: s".
+    void WriteLine(std::string_view text) override {
+        const std::string entry(text);
+        const auto nbr = entry.find("\r\nError Nbr: ");
+        const auto info = entry.find("\r\nError Info: ");
+        const auto subject = entry.find("\r\nError Subject: ");
+        ASSERT_TRUE(nbr < info && info < subject && subject != std::string::npos) << entry;
+        m_shared->entries.push_back({std::stoi(entry.substr(nbr + 13)),
+                                     entry.substr(info + 14, subject - info - 14),
+                                     entry.substr(subject + 17)});
     }
+    void WriteBlankLines(std::int32_t) override { ADD_FAILURE() << "blank line in the log"; }
     void Close() override { m_shared->closed = true; }
 
 private:
@@ -124,37 +137,10 @@ inline std::shared_ptr<MemoryLog::Shared> attachMemoryLog(FrmMain& model) {
     return shared;
 }
 
-// The logged entries' "Error Info: " and "Error Subject: " lines, in order, as pairs.
-inline std::vector<std::pair<std::string, std::string>>
-loggedInfoAndSubject(const MemoryLog::Shared& log) {
-    std::vector<std::pair<std::string, std::string>> out;
-    for (const auto& entry : log.lines) {
-        const auto info = entry.find("\r\nError Info: ");
-        const auto subject = entry.find("\r\nError Subject: ");
-        if (info == std::string::npos || subject == std::string::npos) {
-            continue;
-        }
-        const auto infoStart = info + 14;
-        out.emplace_back(entry.substr(infoStart, subject - infoStart), entry.substr(subject + 17));
-    }
-    return out;
-}
-
-// The "Error Nbr: " of every logged entry, in order.
-inline std::vector<std::int32_t> loggedNumbers(const MemoryLog::Shared& log) {
-    std::vector<std::int32_t> out;
-    for (const auto& entry : log.lines) {
-        const auto at = entry.find("\r\nError Nbr: ");
-        if (at != std::string::npos) {
-            out.push_back(std::stoi(entry.substr(at + 13)));
-        }
-    }
-    return out;
-}
-
 // A model over in-memory data files: each "file" is a top folder the opener hands out by
-// path, and the settings already remember the first one, so that Get Folder List finds it
-// open. The personal file holds one folder of every kind, the journal among them.
+// path (nullptr: not a data file), and the settings already remember the first one, so
+// that Get Folder List finds it open. The personal file holds one folder of every kind,
+// the journal among them.
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest() {
@@ -172,24 +158,7 @@ protected:
 
         FrmMainOptions options;
         options.root = "/nonexistent-tallyvane-test-root/Tallyvane";
-        options.opener = [this](const std::filesystem::path& file,
-                                store::PasswordPrompt* prompt) -> std::shared_ptr<store::Folder> {
-            ++opened;
-            if (protectedFiles.count(file.string()) != 0) {
-                const auto password = prompt ? prompt->askPassword(file) : std::nullopt;
-                if (!password || *password != protectedFiles[file.string()]) {
-                    throw Failure(err::kAccessRefused, "The password is wrong", file.string());
-                }
-            }
-            const auto found = files.find(file.string());
-            if (found == files.end()) {
-                throw Failure(err::kFileNotFound, "File not found", file.string());
-            }
-            if (!found->second) {
-                throw Failure(err::kCorruptStore, "Not a data file", file.string());
-            }
-            return found->second;
-        };
+        options.opener = opener;
         model = std::make_unique<FrmMain>(view, boxes, settings, std::move(options));
         view.model = model.get();
         model->setFolderPicker(&picker);
@@ -209,6 +178,24 @@ protected:
     std::map<std::string, std::shared_ptr<store::Folder>> files;
     std::map<std::string, std::string> protectedFiles;
     int opened = 0;
+    DataFileOpener opener = [this](const std::filesystem::path& file,
+                                   store::PasswordPrompt* prompt) {
+        ++opened;
+        if (protectedFiles.count(file.string()) != 0) {
+            const auto password = prompt ? prompt->askPassword(file) : std::nullopt;
+            if (!password || *password != protectedFiles[file.string()]) {
+                throw Failure(err::kAccessRefused, "The password is wrong", file.string());
+            }
+        }
+        const auto found = files.find(file.string());
+        if (found == files.end()) {
+            throw Failure(err::kFileNotFound, "File not found", file.string());
+        }
+        if (!found->second) {
+            throw Failure(err::kCorruptStore, "Not a data file", file.string());
+        }
+        return found->second;
+    };
     std::shared_ptr<store::memory::MemoryFolder> personal;
     std::shared_ptr<store::memory::MemoryFolder> inbox;
     RecordingView view;

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -13,10 +12,8 @@
 namespace tvn::cli {
 namespace {
 
-using archive::testing::TempFolder;
 using archive::testing::writeBytes;
 using store::ItemType;
-using store::memory::MemoryFolder;
 
 struct Result {
     int status;
@@ -24,7 +21,8 @@ struct Result {
     std::string err;
 };
 
-Result run(const ListOptions& options, const app::DataFileOpener& opener) {
+Result run(const ListOptions& options,
+           const app::DataFileOpener& opener = app::pstDataFileOpener()) {
     std::ostringstream out;
     std::ostringstream err;
     const int status = runListCommand(options, out, err, opener);
@@ -39,33 +37,22 @@ std::size_t lineCount(const std::string& text) {
 
 class ListCommand : public app::testing::ModelTest {
 protected:
-    std::shared_ptr<store::Folder> openerFor(const std::filesystem::path& file,
-                                             store::PasswordPrompt* prompt) {
-        if (protectedFiles.count(file.string()) != 0) {
-            const auto password = prompt ? prompt->askPassword(file) : std::nullopt;
-            if (!password || *password != protectedFiles[file.string()]) {
-                throw Failure(err::kAccessRefused, "The password is wrong");
-            }
+    Result list(const char* passwordFileText = nullptr, const char* file = "/data/personal.pst") {
+        ListOptions options{file, std::nullopt};
+        if (passwordFileText != nullptr) {
+            options.passwordFile = temp / "password.txt";
+            writeBytes(*options.passwordFile, passwordFileText);
         }
-        const auto found = files.find(file.string());
-        if (found == files.end()) {
-            throw Failure(err::kFileNotFound, "File not found");
-        }
-        return found->second;
+        return run(options, opener);
     }
-    app::DataFileOpener direct() {
-        return [this](const std::filesystem::path& file, store::PasswordPrompt* prompt) {
-            return openerFor(file, prompt);
-        };
-    }
-    TempFolder temp;
+    archive::testing::TempFolder temp;
 };
 
 TEST_F(ListCommand, ListsWhatGetFolderListListsWithTypeAndItemCount) {
     personal->subfolders()[0]->addItem("IPM.Note");
     personal->subfolders()[0]->addItem("IPM.Note");
     personal->subfolders()[5]->addItem("IPM.StickyNote");
-    const Result result = run({"/data/personal.pst", std::nullopt}, direct());
+    const Result result = list();
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
               "Inbox\t0\t2\nCalendar\t1\t0\nContacts\t2\t0\nTasks\t3\t0\nNotes\t5\t1\n");
@@ -79,13 +66,12 @@ TEST_F(ListCommand, SameNamesInTheSameOrderAsTheWindow) {
     personal->addFolder("Odd", static_cast<ItemType>(0x10004));
     personal->addFolder("Posts", ItemType::Post);
     listPersonal();
-    const Result result = run({"/data/personal.pst", std::nullopt}, direct());
     std::string names;
     for (const auto& name : model->lstSource.texts()) {
         names += name + "\n";
     }
     std::string printed;
-    std::istringstream lines(result.out);
+    std::istringstream lines(list().out);
     for (std::string line; std::getline(lines, line);) {
         printed += line.substr(0, line.find('\t')) + "\n";
     }
@@ -95,7 +81,7 @@ TEST_F(ListCommand, SameNamesInTheSameOrderAsTheWindow) {
 TEST_F(ListCommand, UnreadableFolderIsLeftOutNamedOnStderrAndTheRestListed) {
     personal->subfolders()[1]->failName(Failure(err::kCorruptData, "Damaged\nname"));
     personal->subfolders()[4]->failItems(Failure(err::kCorruptData, "Damaged contents"));
-    const Result result = run({"/data/personal.pst", std::nullopt}, direct());
+    const Result result = list();
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "Inbox\t0\t0\nContacts\t2\t0\nNotes\t5\t0\n");
     EXPECT_EQ(lineCount(result.err), 2U);
@@ -104,189 +90,112 @@ TEST_F(ListCommand, UnreadableFolderIsLeftOutNamedOnStderrAndTheRestListed) {
     EXPECT_NE(result.err.find("folder 5 left out"), std::string::npos);
 }
 
-struct RefusedCase {
-    const char* name;
-    const char* file;
-    const char* passwordFileText; // nullptr: no --password-file
-    const char* reason;
-    friend void PrintTo(const RefusedCase& c, std::ostream* out) { *out << c.name; }
-};
-
-class ListRefused : public ListCommand, public ::testing::WithParamInterface<RefusedCase> {};
-
-TEST_P(ListRefused, ExitsTwoWithOneLineOnStderrAndNothingOnStdout) {
-    const RefusedCase& c = GetParam();
-    protectedFiles["/data/personal.pst"] = "secret";
-    ListOptions options{c.file, std::nullopt};
-    if (c.passwordFileText != nullptr) {
-        options.passwordFile = temp / "password.txt";
-        writeBytes(*options.passwordFile, c.passwordFileText);
-    }
-    const Result result = run(options, direct());
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(lineCount(result.err), 1U);
-    EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
-    EXPECT_EQ(result.err.rfind("tallyvane-cli list: ", 0), 0U) << result.err;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ListCommand, ListRefused,
-    ::testing::Values(RefusedCase{"Missing", "/data/missing.pst", nullptr,
-                                  "the file does not exist"},
-                      RefusedCase{"NoPassword", "/data/personal.pst", nullptr,
-                                  "its password was not given or is wrong"},
-                      RefusedCase{"WrongPassword", "/data/personal.pst", "guess\n",
-                                  "its password was not given or is wrong"},
-                      RefusedCase{"PasswordOnTheSecondLine", "/data/personal.pst", "\nsecret\n",
-                                  "its password was not given or is wrong"}),
-    [](const auto& tested) { return std::string(tested.param.name); });
-
-TEST_F(ListCommand, PasswordIsTheFirstLineOfThePasswordFile) {
+// The password is the first line of the password file; anything else exits two with one
+// line on stderr and nothing on stdout.
+TEST_F(ListCommand, PasswordFileAndRefusals) {
     protectedFiles["/data/personal.pst"] = "secret";
     for (const char* text : {"secret", "secret\n", "secret\r\nsomething else\n"}) {
-        const auto passwordFile = temp / "password.txt";
-        writeBytes(passwordFile, text);
-        const Result result = run({"/data/personal.pst", passwordFile}, direct());
+        const Result result = list(text);
         EXPECT_EQ(result.status, 0) << text;
         EXPECT_EQ(lineCount(result.out), 5U) << text;
     }
-}
-
-TEST_F(ListCommand, UnreadablePasswordFileExitsTwo) {
-    const Result missing = run({"/data/personal.pst", temp / "none.txt"}, direct());
+    const std::string refused = "its password was not given or is wrong";
+    const std::string huge(100000, 'x');
+    const std::tuple<const char*, const char*, std::string> cases[] = {
+        {"/data/missing.pst", nullptr, "the file does not exist"},
+        {"/data/personal.pst", nullptr, refused},
+        {"/data/personal.pst", "guess\n", refused},
+        {"/data/personal.pst", "\nsecret\n", refused},
+        {"/data/personal.pst", huge.c_str(), "password"},
+    };
+    for (const auto& [file, passwordText, reason] : cases) {
+        const Result result = list(passwordText, file);
+        EXPECT_EQ(result.status, 2) << file << " " << (passwordText ? passwordText : "-");
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(lineCount(result.err), 1U) << result.err;
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.rfind("tallyvane-cli list: ", 0), 0U) << result.err;
+    }
+    const Result missing = run({"/data/personal.pst", temp / "none.txt"}, opener);
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(lineCount(missing.err), 1U);
-    const auto huge = temp / "huge.txt";
-    writeBytes(huge, std::string(100000, 'x'));
-    const Result tooLong = run({"/data/personal.pst", huge}, direct());
-    EXPECT_EQ(tooLong.status, 2);
-    EXPECT_EQ(tooLong.out, "");
 }
 
 TEST_F(ListCommand, UnreadableTopFolderExitsTwo) {
     personal->failFolders(Failure(err::kCorruptData, "Damaged hierarchy"));
-    const Result result = run({"/data/personal.pst", std::nullopt}, direct());
+    const Result result = list();
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_NE(result.err.find("Damaged hierarchy"), std::string::npos);
 }
 
-// ---- With the .pst reader on the corpus ------------------------------------------------------
+// ---- With the .pst reader ---------------------------------------------------------------------
 
-class ListWithReader : public ::testing::Test {
-protected:
-    TempFolder temp;
-};
-
-TEST_F(ListWithReader, FilesThatAreNotDataFilesExitTwo) {
+TEST(ListWithReader, FilesThatAreNotDataFilesExitTwo) {
+    archive::testing::TempFolder temp;
     writeBytes(temp / "notes.pst", "These are not the folders you are looking for.\n");
     writeBytes(temp / "empty.pst", "");
     std::filesystem::create_directory(temp / "folder.pst");
-    for (const auto& path :
-         {temp / "notes.pst", temp / "empty.pst", temp / "absent.pst", temp / "folder.pst"}) {
-        std::ostringstream out;
-        std::ostringstream err;
-        EXPECT_EQ(runListCommand({path, std::nullopt}, out, err), 2) << path;
-        EXPECT_EQ(out.str(), "");
-        EXPECT_EQ(lineCount(err.str()), 1U) << err.str();
+    for (const char* name : {"notes.pst", "empty.pst", "absent.pst", "folder.pst"}) {
+        const Result result = run({temp / name, std::nullopt});
+        EXPECT_EQ(result.status, 2) << name;
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(lineCount(result.err), 1U) << result.err;
     }
 }
 
-class ListCorpus : public ListWithReader {
-protected:
-    void SetUp() override {
-        const auto corpus = test_support::corpusDir();
-        if (!corpus) {
-            GTEST_SKIP() << "TALLYVANE_CORPUS does not name the corpus folder";
+TEST(ListCorpus, ListsRealFilesAndNeedsThePasswordOfAProtectedOne) {
+    TALLYVANE_REQUIRE_CORPUS(corpus);
+    archive::testing::TempFolder temp;
+    writeBytes(temp / "wrong.txt", "password1\n");
+    writeBytes(temp / "right.txt", "Password1\n");
+    struct Case {
+        const char* file;
+        const char* passwordFile; // nullptr: none
+        int status;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"enron.pst", nullptr, 0, "Deleted Items\t0\t0\nlokay-m\t0\t0\n"},
+        // The journal is left out and the kinds are numbered.
+        {"dist-list.pst", nullptr, 0,
+         "Deleted Items\t0\t0\nInbox\t0\t0\nOutbox\t0\t0\nSent Items\t0\t0\nCalendar\t1\t1\n"
+         "Contacts\t2\t2\nNotes\t5\t0\nTasks\t3\t0\nDrafts\t0\t0\nRSS Feeds\t0\t0\n"
+         "Junk E-mail\t0\t0\n"},
+        // An offline file with four-kilobyte pages.
+        {"outlookcom-2013.ost", nullptr, 0,
+         "Deleted Items\t0\t1\nInbox\t0\t10\nOutbox\t0\t0\nSent Items\t0\t2\nArchive\t0\t0\n"
+         "Yammer Root\t0\t0\nConversation History\t0\t0\nFiles\t0\t0\n"
+         "Conversation Action Settings\t0\t0\nJunk Email\t0\t0\nExternalContacts\t2\t0\n"
+         "Tasks\t3\t0\nDrafts\t0\t0\nContacts\t2\t0\nCalendar\t1\t9\nNotes\t5\t0\n"
+         "Sync Issues\t0\t1\nRSS Feeds\t0\t0\nQuick Step Settings\t0\t0\n"},
+        {"aspose-password.pst", nullptr, 2, ""},
+        {"aspose-password.pst", "wrong.txt", 2, ""},
+        {"aspose-password.pst", "right.txt", 0, "Deleted Items\t0\t14\nInbox\t0\t4\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + (c.passwordFile ? c.passwordFile : "-"));
+        ASSERT_TRUE(std::filesystem::exists(corpus / c.file)) << "missing from the corpus";
+        ListOptions options{corpus / c.file, std::nullopt};
+        if (c.passwordFile != nullptr) {
+            options.passwordFile = temp / c.passwordFile;
         }
-        m_corpus = *corpus;
+        const Result result = run(options);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err.find("password") != std::string::npos, c.status == 2) << result.err;
     }
-    std::filesystem::path file(const char* name) const { return m_corpus / name; }
-    Result list(const char* name, const char* password = nullptr) {
-        ListOptions options{file(name), std::nullopt};
-        if (!std::filesystem::exists(options.file)) {
-            ADD_FAILURE() << "missing from the corpus: " << name;
-        }
-        if (password != nullptr) {
-            options.passwordFile = temp / "password.txt";
-            writeBytes(*options.passwordFile, std::string(password) + "\n");
-        }
-        return run(options, app::pstDataFileOpener());
-    }
-
-private:
-    std::filesystem::path m_corpus;
-};
-
-TEST_F(ListCorpus, Enron) {
-    const Result result = list("enron.pst");
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Deleted Items\t0\t0\nlokay-m\t0\t0\n");
-    EXPECT_EQ(result.err, "");
-}
-
-TEST_F(ListCorpus, JournalIsLeftOutAndKindsAreNumbered) {
-    const Result result = list("dist-list.pst");
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Deleted Items\t0\t0\n"
-                          "Inbox\t0\t0\n"
-                          "Outbox\t0\t0\n"
-                          "Sent Items\t0\t0\n"
-                          "Calendar\t1\t1\n"
-                          "Contacts\t2\t2\n"
-                          "Notes\t5\t0\n"
-                          "Tasks\t3\t0\n"
-                          "Drafts\t0\t0\n"
-                          "RSS Feeds\t0\t0\n"
-                          "Junk E-mail\t0\t0\n");
-}
-
-TEST_F(ListCorpus, OfflineFileWithFourKilobytePages) {
-    const Result result = list("outlookcom-2013.ost");
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Deleted Items\t0\t1\n"
-                          "Inbox\t0\t10\n"
-                          "Outbox\t0\t0\n"
-                          "Sent Items\t0\t2\n"
-                          "Archive\t0\t0\n"
-                          "Yammer Root\t0\t0\n"
-                          "Conversation History\t0\t0\n"
-                          "Files\t0\t0\n"
-                          "Conversation Action Settings\t0\t0\n"
-                          "Junk Email\t0\t0\n"
-                          "ExternalContacts\t2\t0\n"
-                          "Tasks\t3\t0\n"
-                          "Drafts\t0\t0\n"
-                          "Contacts\t2\t0\n"
-                          "Calendar\t1\t9\n"
-                          "Notes\t5\t0\n"
-                          "Sync Issues\t0\t1\n"
-                          "RSS Feeds\t0\t0\n"
-                          "Quick Step Settings\t0\t0\n");
-}
-
-TEST_F(ListCorpus, ProtectedFileNeedsItsPassword) {
-    const Result without = list("aspose-password.pst");
-    EXPECT_EQ(without.status, 2);
-    EXPECT_EQ(without.out, "");
-    EXPECT_NE(without.err.find("password"), std::string::npos) << without.err;
-
-    const Result wrong = list("aspose-password.pst", "password1");
-    EXPECT_EQ(wrong.status, 2);
-
-    const Result right = list("aspose-password.pst", "Password1");
-    EXPECT_EQ(right.status, 0) << right.err;
-    EXPECT_EQ(right.out, "Deleted Items\t0\t14\nInbox\t0\t4\n");
 }
 
 // The window, through its data files and the reader, lists what the command line lists.
-TEST_F(ListCorpus, GetFolderListOnARealFile) {
+TEST(ListCorpus, GetFolderListOnARealFile) {
+    TALLYVANE_REQUIRE_CORPUS(corpus);
+    archive::testing::TempFolder temp;
     app::testing::RecordingView view;
     app::testing::RecordingBoxes boxes;
     archive::MemorySettingsStore settings;
     settings.set("DataFiles", "Count", "1");
-    settings.set("DataFiles", "File1", archive::pathToUtf8(file("enron.pst")));
+    settings.set("DataFiles", "File1", archive::pathToUtf8(corpus / "enron.pst"));
     app::FrmMainOptions options;
     options.root = temp / "Tallyvane";
     app::FrmMain model(view, boxes, settings, std::move(options));
