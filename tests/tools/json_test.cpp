@@ -24,8 +24,8 @@ TEST(JsonParse, AcceptsEveryValueKind) {
 TEST(JsonParse, KeepsMemberOrder) {
     const Value v = parse(R"({"z":1,"a":2,"m":3})");
     ASSERT_EQ(v.object.size(), 3u);
-    EXPECT_EQ(v.object[0].first, "z");
-    EXPECT_EQ(v.object[2].first, "m");
+    EXPECT_EQ(v.object[0].key, "z");
+    EXPECT_EQ(v.object[2].key, "m");
 }
 
 TEST(JsonParse, RefusesMalformedDocuments) {

@@ -98,7 +98,7 @@ private:
                 expect(':');
                 skipSpace();
                 Value member = value(depth + 1);
-                v.object.emplace_back(std::move(key), std::move(member));
+                v.object.push_back(Member{std::move(key), std::move(member)});
                 skipSpace();
                 if (peek() == ',') {
                     ++m_pos;

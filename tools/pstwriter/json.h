@@ -19,6 +19,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+struct Member;
+
 struct Value {
     enum class Kind { Null, Bool, Integer, Real, String, Array, Object };
     Kind kind = Kind::Null;
@@ -28,11 +30,18 @@ struct Value {
     std::string string;
     std::vector<Value> array;
     // Members in file order; keys are unique.
-    std::vector<std::pair<std::string, Value>> object;
+    std::vector<Member> object;
 
     bool isNumber() const { return kind == Kind::Integer || kind == Kind::Real; }
     // The member of that key, or nullptr.
     const Value* find(std::string_view key) const;
+};
+
+// An object member. A struct of its own rather than a std::pair, which could not hold a Value
+// while Value is still incomplete.
+struct Member {
+    std::string key;
+    Value value;
 };
 
 inline constexpr int kMaxDepth = 64;
