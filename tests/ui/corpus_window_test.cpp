@@ -1,7 +1,6 @@
 // The window over real Outlook files from the corpus (TALLYVANE_CORPUS), read by the .pst
-// backend. Skips when the corpus or the backend is absent.
+// reader. Skips when the corpus or the file is absent.
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -9,19 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QApplication>
 #include <QInputDialog>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTreeWidget>
 
-#include "app/data_files.h"
 #include "app/frm_main.h"
 #include "archive/settings_store.h"
-#include "store/failure.h"
 #include "tests/support/corpus.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/data_file_picker.h"
@@ -31,84 +26,48 @@
 namespace tvn::ui {
 namespace {
 
-using testing::RecordingBoxes;
-
 class CorpusWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto corpus = test_support::corpusDir();
-        if (!corpus) {
-            GTEST_SKIP() << "no corpus folder (TALLYVANE_CORPUS)";
-        }
-        m_corpus = *corpus;
+        TALLYVANE_REQUIRE_CORPUS(corpus);
+        m_corpus = corpus;
         ASSERT_TRUE(m_root.isValid());
         app::FrmMainOptions options;
         options.root = toPath(m_root.path()) / "Tallyvane";
         m_window = std::make_unique<MainWindow>(m_boxes, m_settings, std::move(options));
         m_window->start();
     }
-
     void TearDown() override {
         m_window.reset();
         QApplication::processEvents();
     }
-
-    // The corpus file, or a skip when it or the backend is missing.
-    std::filesystem::path corpusFile(const char* name) {
-        const std::filesystem::path file = m_corpus / name;
-        if (!std::filesystem::exists(file)) {
-            return {};
-        }
-        try {
-            app::pstDataFileOpener()(file, nullptr);
-        } catch (const Failure& failure) {
-            if (failure.description().find("no .pst reader") != std::string::npos) {
-                return {};
-            }
-        }
-        return file;
-    }
-
     std::vector<std::string> shownTexts(const char* name) const {
-        auto* list = m_window->findChild<QListWidget*>(QString::fromLatin1(name));
-        std::vector<std::string> texts;
-        for (int i = 0; i < list->count(); ++i) {
-            texts.push_back(toUtf8(list->item(i)->text()));
-        }
-        return texts;
-    }
-
-    void getFolderListPickingTheFirstTop() {
-        m_window->folderPicker().setDialogHook([](DataFilePickerDialog& dialog) {
-            auto* tree = dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
-            tree->setCurrentItem(tree->topLevelItem(0));
-            QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
-        });
-        m_window->findChild<QPushButton*>(QStringLiteral("btnGetPST"))->click();
-        m_window->folderPicker().setDialogHook({});
+        return testing::listTexts(m_window->findChild<QListWidget*>(QString::fromLatin1(name)));
     }
 
     std::filesystem::path m_corpus;
     QTemporaryDir m_root;
-    RecordingBoxes m_boxes;
+    testing::RecordingBoxes m_boxes;
     archive::MemorySettingsStore m_settings;
     std::unique_ptr<MainWindow> m_window;
 };
 
-TEST_F(CorpusWindowTest, EnronIsListedAndAllOfItMovedToTheArchiveList) {
-    const auto file = corpusFile("enron.pst");
-    if (file.empty()) {
-        GTEST_SKIP() << "enron.pst or the .pst backend is absent";
+#define TALLYVANE_CORPUS_FILE(file, name)                                                          \
+    const std::filesystem::path file = m_corpus / name;                                            \
+    if (!std::filesystem::exists(file)) {                                                          \
+        GTEST_SKIP() << name << " is not in the corpus";                                           \
     }
+
+// Select All fills the archive list from the data file and empties the source list,
+// although nothing was clicked in it.
+TEST_F(CorpusWindowTest, EnronIsListedAndAllOfItMovedToTheArchiveList) {
+    TALLYVANE_CORPUS_FILE(file, "enron.pst");
     m_window->openDataFile(file);
-    ASSERT_TRUE(m_boxes.shown.empty()) << m_boxes.shown[0].text;
-    getFolderListPickingTheFirstTop();
+    testing::answerPicker(m_window->folderPicker(), true);
+    m_window->findChild<QPushButton*>(QStringLiteral("btnGetPST"))->click();
     ASSERT_TRUE(m_boxes.shown.empty()) << m_boxes.shown[0].text;
     const std::vector<std::string> listed{"Deleted Items", "lokay-m"};
     EXPECT_EQ(shownTexts("lstSource"), listed);
-
-    // Select All fills the archive list from the data file and empties the source list,
-    // although nothing was clicked in it.
     m_window->findChild<QPushButton*>(QStringLiteral("btnSelectAll"))->click();
     EXPECT_EQ(shownTexts("lstDestination"), listed);
     EXPECT_TRUE(shownTexts("lstSource").empty());
@@ -120,31 +79,22 @@ TEST_F(CorpusWindowTest, EnronIsListedAndAllOfItMovedToTheArchiveList) {
 // The picker over a real file: the top folder, its first level at once, deeper levels read
 // when expanded (enron.pst is three levels deep).
 TEST_F(CorpusWindowTest, PickerShowsEnronsTreeLevelByLevel) {
-    const auto file = corpusFile("enron.pst");
-    if (file.empty()) {
-        GTEST_SKIP() << "enron.pst or the .pst backend is absent";
-    }
+    TALLYVANE_CORPUS_FILE(file, "enron.pst");
     m_window->openDataFile(file);
     app::FrmMain& model = m_window->model();
     DataFilePickerDialog dialog(model.application(), model.dataFiles(), m_boxes, m_window.get());
     auto* tree = dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* top = tree->topLevelItem(0);
-    ASSERT_EQ(top->childCount(), 2);
-    EXPECT_EQ(toUtf8(top->child(0)->text(0)), "Deleted Items");
+    EXPECT_EQ(testing::childTexts(top), (std::vector<std::string>{"Deleted Items", "lokay-m"}));
     QTreeWidgetItem* lokay = top->child(1);
-    EXPECT_EQ(toUtf8(lokay->text(0)), "lokay-m");
     lokay->setExpanded(true);
-    ASSERT_EQ(lokay->childCount(), 1);
+    EXPECT_EQ(testing::childTexts(lokay), std::vector<std::string>{"MLOKAY (Non-Privileged)"});
     QTreeWidgetItem* mlokay = lokay->child(0);
-    EXPECT_EQ(toUtf8(mlokay->text(0)), "MLOKAY (Non-Privileged)");
     mlokay->setExpanded(true);
-    std::vector<std::string> deepest;
-    for (int i = 0; i < mlokay->childCount(); ++i) {
-        deepest.push_back(toUtf8(mlokay->child(i)->text(0)));
-    }
-    EXPECT_EQ(deepest, (std::vector<std::string>{"TW-Commercial Group", "Systems", "Sent Items",
-                                                 "Personal"}));
+    EXPECT_EQ(
+        testing::childTexts(mlokay),
+        (std::vector<std::string>{"TW-Commercial Group", "Systems", "Sent Items", "Personal"}));
     tree->setCurrentItem(top);
     dialog.show();
     QApplication::processEvents();
@@ -153,47 +103,33 @@ TEST_F(CorpusWindowTest, PickerShowsEnronsTreeLevelByLevel) {
     EXPECT_TRUE(m_boxes.shown.empty());
 }
 
-struct PasswordCase {
-    const char* name;
-    const char* typed; // nullptr: the user cancels
-    bool opens;
-};
-
-// The backend asks the window's password dialog, which names the file; a right password
+// The reader asks the window's password dialog, which names the file; a right password
 // opens the file, a wrong or refused one is named in a message and opens nothing.
 TEST_F(CorpusWindowTest, AProtectedFileAsksForItsPasswordThroughTheDialog) {
-    const auto file = corpusFile("aspose-password.pst");
-    if (file.empty()) {
-        GTEST_SKIP() << "aspose-password.pst or the .pst backend is absent";
-    }
-    const PasswordCase cases[] = {
-        {"wrong password", "password1", false},
-        {"cancelled", nullptr, false},
-        {"right password", "Password1", true},
-    };
-    for (const PasswordCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    TALLYVANE_CORPUS_FILE(file, "aspose-password.pst");
+    const std::pair<const char*, bool> cases[] = {
+        {"password1", false}, {nullptr, false}, {"Password1", true}}; // nullptr: cancelled
+    for (const auto& [typed, opens] : cases) {
+        SCOPED_TRACE(typed ? typed : "cancelled");
         m_boxes.shown.clear();
         int asked = 0;
-        testing::answerNextModal([&](QWidget* modal) {
+        testing::answerNextModal([&, typed = typed](QWidget* modal) {
             auto* dialog = qobject_cast<QInputDialog*>(modal);
             ASSERT_NE(dialog, nullptr);
             ++asked;
             EXPECT_NE(toUtf8(dialog->labelText()).find("aspose-password.pst"), std::string::npos);
-            if (c.typed == nullptr) {
+            if (typed == nullptr) {
                 dialog->reject();
             } else {
-                dialog->setTextValue(QString::fromLatin1(c.typed));
+                dialog->setTextValue(QString::fromLatin1(typed));
                 dialog->accept();
             }
         });
         m_window->openDataFile(file);
         EXPECT_EQ(asked, 1);
-        EXPECT_EQ(m_window->model().dataFiles().paths().size(), c.opens ? 1u : 0u);
-        if (c.opens) {
-            EXPECT_TRUE(m_boxes.shown.empty());
-        } else {
-            ASSERT_EQ(m_boxes.shown.size(), 1u);
+        EXPECT_EQ(m_window->model().dataFiles().paths().size(), opens ? 1u : 0u);
+        ASSERT_EQ(m_boxes.shown.size(), opens ? 0u : 1u);
+        if (!opens) {
             EXPECT_NE(m_boxes.shown[0].text.find("its password was not given or is wrong"),
                       std::string::npos);
         }

@@ -77,14 +77,6 @@ protected:
         return dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
     }
 
-    static std::vector<std::string> childTexts(QTreeWidgetItem* item) {
-        std::vector<std::string> texts;
-        for (int i = 0; i < item->childCount(); ++i) {
-            texts.push_back(toUtf8(item->child(i)->text(0)));
-        }
-        return texts;
-    }
-
     RecordingBoxes m_boxes;
     archive::MemorySettingsStore m_settings;
     std::map<std::string, std::shared_ptr<store::Folder>> m_files;
@@ -109,13 +101,13 @@ TEST_F(PickerTest, TreeShowsEachDataFileWithItsFirstLevelAndReadsDeeperOnlyWhenE
     EXPECT_EQ(toUtf8(top->text(1)), "/data/mail.pst");
     EXPECT_EQ(toUtf8(tree->topLevelItem(1)->text(1)), "/data/old.ost");
     // Every folder is shown, journals too: the picker shows the file as it is.
-    EXPECT_EQ(childTexts(top), (std::vector<std::string>{"Inbox", "Journal"}));
+    EXPECT_EQ(testing::childTexts(top), (std::vector<std::string>{"Inbox", "Journal"}));
 
     QTreeWidgetItem* inboxItem = top->child(0);
     EXPECT_EQ(inboxItem->childCount(), 0);
     EXPECT_EQ(inboxItem->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
     inboxItem->setExpanded(true);
-    EXPECT_EQ(childTexts(inboxItem), (std::vector<std::string>{"Receipts"}));
+    EXPECT_EQ(testing::childTexts(inboxItem), (std::vector<std::string>{"Receipts"}));
     inboxItem->setExpanded(false);
     inboxItem->setExpanded(true);
     EXPECT_EQ(inboxItem->childCount(), 1) << "expanding again must not list twice";
@@ -128,13 +120,6 @@ TEST_F(PickerTest, TreeShowsEachDataFileWithItsFirstLevelAndReadsDeeperOnlyWhenE
     dialog.show();
     QApplication::processEvents();
     EXPECT_TRUE(dialog.grab().save(fromPath(testing::screenshotPath("data_file_picker")), "PNG"));
-}
-
-TEST_F(PickerTest, WithNoDataFileOpenOkIsOffAndNothingIsCurrent) {
-    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
-    EXPECT_EQ(treeOf(dialog)->topLevelItemCount(), 0);
-    EXPECT_EQ(dialog.currentFolder(), nullptr);
-    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->isEnabled());
 }
 
 // Damage shows as greyed entries that cannot be picked; the rest of the tree is usable.
@@ -201,8 +186,12 @@ TEST_F(PickerTest, OpenDataFileAddsTheFileOnceAndMakesItCurrent) {
     EXPECT_TRUE(m_boxes.shown.empty());
 }
 
+// With no data file open OK is off and nothing is current; a file that is no data file is
+// named with the reason and not added.
 TEST_F(PickerTest, AFileThatIsNoDataFileIsNamedWithTheReasonAndNotAdded) {
     DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    EXPECT_EQ(dialog.currentFolder(), nullptr);
+    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->isEnabled());
     dialog.setFileChooser([](QWidget*) { return std::filesystem::path("/tmp/notes.txt"); });
     dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
     ASSERT_EQ(m_boxes.shown.size(), 1u);
@@ -216,11 +205,6 @@ TEST_F(PickerTest, AFileThatIsNoDataFileIsNamedWithTheReasonAndNotAdded) {
     dialog.setFileChooser([](QWidget*) { return std::filesystem::path(); });
     dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
     EXPECT_EQ(m_boxes.shown.size(), 1u);
-}
-
-TEST_F(PickerTest, FileDialogOffersOutlookDataFilesAndAllFiles) {
-    EXPECT_EQ(toUtf8(DataFilePickerDialog::fileFilters()),
-              "Outlook data files (*.pst *.ost);;All files (*)");
 }
 
 struct PickRunCase {

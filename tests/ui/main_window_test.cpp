@@ -86,12 +86,8 @@ protected:
     QListWidget* source() const { return child<QListWidget>("lstSource"); }
     QListWidget* destination() const { return child<QListWidget>("lstDestination"); }
 
-    std::vector<std::string> shownTexts(QListWidget* list) const {
-        std::vector<std::string> texts;
-        for (int i = 0; i < list->count(); ++i) {
-            texts.push_back(toUtf8(list->item(i)->text()));
-        }
-        return texts;
+    static std::vector<std::string> shownTexts(QListWidget* list) {
+        return testing::listTexts(list);
     }
 
     // The widget shows exactly the model's list: texts, selection, current entry, enabled.
@@ -125,14 +121,7 @@ protected:
     // Get Folder List with the picker answered: the current tree entry (a data file's top
     // folder unless pickRow says which child of the first top folder), or cancel.
     void getFolderList(bool accept = true, int pickRow = -1, bool viaMenu = false) {
-        m_window->folderPicker().setDialogHook([accept, pickRow](DataFilePickerDialog& dialog) {
-            auto* tree = dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
-            if (pickRow >= 0) {
-                tree->setCurrentItem(tree->topLevelItem(0)->child(pickRow));
-            }
-            QTimer::singleShot(0, &dialog,
-                               [&dialog, accept] { accept ? dialog.accept() : dialog.reject(); });
-        });
+        testing::answerPicker(m_window->folderPicker(), accept, pickRow);
         if (viaMenu) {
             child<QAction>("mnuGetFolderList")->trigger();
         } else {
@@ -182,7 +171,7 @@ const ControlCase kControls[] = {
     {"Label2", "Folders to be Archived", "Displays a list of Folders to be archived"},
 };
 
-TEST_F(MainWindowTest, EveryControlHasItsNameCaptionAndExactTooltip) {
+TEST_F(MainWindowTest, EveryControlHasItsNameCaptionTooltipAndState) {
     m_window->start();
     for (const ControlCase& c : kControls) {
         SCOPED_TRACE(c.name);
@@ -201,34 +190,25 @@ TEST_F(MainWindowTest, EveryControlHasItsNameCaptionAndExactTooltip) {
         }
     }
     EXPECT_NE(child<QStatusBar>("sbStatusBar"), nullptr);
-    // The access keys of the captions work: Alt plus the letter after the ampersand.
-    EXPECT_EQ(child<QPushButton>("btnExit")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_L));
-    EXPECT_EQ(child<QPushButton>("btnClearAll")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_A));
-}
-
-TEST_F(MainWindowTest, ListsTakeSeveralEntriesAndCountBoxesAreReadOnly) {
-    m_window->start();
     for (QListWidget* list : {source(), destination()}) {
         EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
     }
     for (const char* name : {"txtListed", "txtSelected"}) {
-        auto* box = child<QLineEdit>(name);
-        EXPECT_TRUE(box->isReadOnly()) << name;
-        EXPECT_EQ(toUtf8(box->text()), "0 Folder(s)") << name;
+        EXPECT_TRUE(child<QLineEdit>(name)->isReadOnly()) << name;
+        EXPECT_EQ(toUtf8(child<QLineEdit>(name)->text()), "0 Folder(s)") << name;
     }
     // lstSource starts disabled until Get Folder List lists something.
     EXPECT_FALSE(source()->isEnabled());
     EXPECT_TRUE(destination()->isEnabled());
-}
-
-TEST_F(MainWindowTest, StartUpSetsTheCaptionAndCreatesTheRootWithAnEmptyLog) {
-    m_window->start();
+    // Start-up sets the caption and creates the root with an empty log.
     EXPECT_EQ(toUtf8(m_window->windowTitle()), "Tallyvane 2.81");
-    EXPECT_TRUE(m_window->isVisible());
-    const std::filesystem::path log = toPath(m_root.path()) / "Tallyvane" / "TVN Error Log.txt";
+    const auto log = toPath(m_root.path()) / "Tallyvane" / "TVN Error Log.txt";
     ASSERT_TRUE(std::filesystem::exists(log));
     EXPECT_EQ(std::filesystem::file_size(log), 0u);
     EXPECT_TRUE(m_boxes.shown.empty());
+    // The access keys of the captions work: Alt plus the letter after the ampersand.
+    EXPECT_EQ(child<QPushButton>("btnExit")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_L));
+    EXPECT_EQ(child<QPushButton>("btnClearAll")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_A));
 }
 
 struct MenuEntryCase {
@@ -287,7 +267,7 @@ TEST_F(MainWindowTest, MenuBarHasTheMenusAndEntriesInOrderWithTheirStates) {
     }
 }
 
-TEST_F(MainWindowTest, ScreenshotOfTheIdleWindowShowsEveryControl) {
+TEST_F(MainWindowTest, ScreenshotsOfTheIdleWindowAndTheToolsMenu) {
     m_window->start();
     saveScreenshot("main_window_idle");
     // Every control lies inside the window and none covers another.
@@ -301,16 +281,12 @@ TEST_F(MainWindowTest, ScreenshotOfTheIdleWindowShowsEveryControl) {
         }
         areas.push_back(area);
     }
-}
-
-TEST_F(MainWindowTest, ToolsMenuScreenshotShowsTheSwitchedOffEntries) {
-    m_window->start();
+    // The Tools menu shows its switched-off entries.
     QMenu* tools = child<QMenu>("mnuTools");
     tools->popup(m_window->mapToGlobal(QPoint(40, 20)));
     QApplication::processEvents();
-    const QPixmap shot = tools->grab();
-    ASSERT_FALSE(shot.isNull());
-    EXPECT_TRUE(shot.save(fromPath(testing::screenshotPath("main_window_tools_menu")), "PNG"));
+    EXPECT_TRUE(
+        tools->grab().save(fromPath(testing::screenshotPath("main_window_tools_menu")), "PNG"));
     tools->hide();
 }
 
@@ -370,54 +346,40 @@ TEST_F(MainWindowTest, DrivenThroughOpenListSelectAndRemove) {
     EXPECT_EQ(m_boxes.shown[0].title, "Tallyvane");
 }
 
-// A range picked with Shift reaches the model whole, and Select then moves the range from
-// its last-clicked (current) entry upwards.
-TEST_F(MainWindowTest, ShiftRangeSelectionReachesTheModelWhole) {
+// A range picked with Shift reaches the model whole, and Select moves it from its
+// last-clicked (current) entry upwards. Select All reads the data file (not the source
+// list) and Remove All lists it again; the menu entries reach the same handlers as the
+// buttons.
+TEST_F(MainWindowTest, ShiftRangeAndTheAllCommandsThroughButtonsAndMenus) {
+    const std::vector<std::string> listed{"Inbox", "Calendar", "Contacts", "Deleted Items"};
     addMailFile("/data/mail.pst");
     m_window->start();
     m_window->openDataFile("/data/mail.pst");
     getFolderList();
     click(source(), 0);
     click(source(), 3, Qt::ShiftModifier);
-    const app::FolderList& list = m_window->model().lstSource;
-    EXPECT_EQ(list.current(), 3);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(list.isSelected(i)) << i;
-    }
+    EXPECT_EQ(m_window->model().lstSource.current(), 3);
     expectBothMirror();
     child<QPushButton>("btnSelect1")->click();
     EXPECT_EQ(shownTexts(destination()),
               (std::vector<std::string>{"Deleted Items", "Contacts", "Calendar", "Inbox"}));
     EXPECT_EQ(source()->count(), 0);
     expectBothMirror();
-}
-
-// Select All reads the data file (not the source list) and Remove All lists it again; the
-// menu entries reach the same handlers as the buttons.
-TEST_F(MainWindowTest, SelectAllAndRemoveAllThroughButtonsAndMenus) {
-    addMailFile("/data/mail.pst");
-    m_window->start();
-    m_window->openDataFile("/data/mail.pst");
-    getFolderList();
-
-    child<QAction>("mnuToolsmn_SelectAll")->trigger();
-    EXPECT_EQ(shownTexts(destination()),
-              (std::vector<std::string>{"Inbox", "Calendar", "Contacts", "Deleted Items"}));
-    expectBothMirror();
 
     child<QPushButton>("btnRemoveAll")->click();
     EXPECT_EQ(destination()->count(), 0);
-    EXPECT_EQ(shownTexts(source()),
-              (std::vector<std::string>{"Inbox", "Calendar", "Contacts", "Deleted Items"}));
+    EXPECT_EQ(shownTexts(source()), listed);
+    child<QAction>("mnuToolsmn_SelectAll")->trigger();
+    EXPECT_EQ(shownTexts(destination()), listed);
     expectBothMirror();
-
+    child<QPushButton>("btnRemoveAll")->click();
     child<QPushButton>("btnSelectAll")->click();
     EXPECT_EQ(destination()->count(), 4);
     child<QAction>("mnuClearAll")->trigger();
     EXPECT_EQ(destination()->count(), 0);
     EXPECT_EQ(source()->count(), 0);
 
-    // Listing again (File menu) appends a second time after Clear All; twice gives doubles.
+    // Listing again (File menu) appends; twice gives doubles.
     getFolderList(true, -1, true);
     getFolderList();
     EXPECT_EQ(source()->count(), 8);

@@ -1,7 +1,8 @@
 #pragma once
 
 // Helpers shared by the window tests: a message-box recorder, answering a modal dialog
-// that a call is about to run, and where screenshots go.
+// that a call is about to run, reading the texts of lists and trees, and where
+// screenshots go.
 
 #include <filesystem>
 #include <functional>
@@ -10,11 +11,15 @@
 #include <vector>
 
 #include <QApplication>
+#include <QListWidget>
 #include <QString>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWidget>
 
 #include "archive/error_messages.h"
+#include "ui/data_file_picker.h"
+#include "ui/qt_text.h"
 
 namespace tvn::ui::testing {
 
@@ -43,6 +48,35 @@ inline void answerNextModal(std::function<void(QWidget*)> answer, int triesLeft 
             answerNextModal(std::move(answer), triesLeft - 1);
         }
     });
+}
+
+// Makes the picker's next dialogs answer at once: OK on the current tree entry (the first
+// data file's top folder, or its child pickRow), or Cancel.
+inline void answerPicker(DataFilePicker& picker, bool accept, int pickRow = -1) {
+    picker.setDialogHook([accept, pickRow](DataFilePickerDialog& dialog) {
+        auto* tree = dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
+        if (pickRow >= 0) {
+            tree->setCurrentItem(tree->topLevelItem(0)->child(pickRow));
+        }
+        QTimer::singleShot(0, &dialog,
+                           [&dialog, accept] { accept ? dialog.accept() : dialog.reject(); });
+    });
+}
+
+inline std::vector<std::string> listTexts(const QListWidget* list) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < list->count(); ++i) {
+        texts.push_back(toUtf8(list->item(i)->text()));
+    }
+    return texts;
+}
+
+inline std::vector<std::string> childTexts(const QTreeWidgetItem* item) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < item->childCount(); ++i) {
+        texts.push_back(toUtf8(item->child(i)->text(0)));
+    }
+    return texts;
 }
 
 // Screenshots are written to the build directory, never to the source tree.
