@@ -162,48 +162,42 @@ TEST_F(PickerTest, AHugeDamagedFolderCollectionIsCutShort) {
               std::string::npos);
 }
 
-TEST_F(PickerTest, OpenDataFileAddsTheFileOnceAndMakesItCurrent) {
+// With no data file open OK is off and nothing is current. Open Data File names a file
+// that is no data file with the reason and adds nothing, opens nothing when cancelled, and
+// adds a data file once, making it current.
+TEST_F(PickerTest, OpenDataFileAddsAFileOnceAndNamesOneThatIsNoDataFile) {
     addFile("/data/mail.pst", "Personal Folders");
     addFile("/data/second.pst", "Second");
-    m_dataFiles.open(m_session, "/data/mail.pst");
-    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
-    std::vector<QWidget*> chooserParents;
-    dialog.setFileChooser([&](QWidget* parent) {
-        chooserParents.push_back(parent);
-        return std::filesystem::path("/data/second.pst");
-    });
-    dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
-    EXPECT_EQ(chooserParents, std::vector<QWidget*>{&dialog});
-    QTreeWidget* tree = treeOf(dialog);
-    ASSERT_EQ(tree->topLevelItemCount(), 2);
-    EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
-    EXPECT_EQ(m_dataFiles.paths().size(), 2u);
-    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "2");
-
-    dialog.openDataFile("/data/mail.pst");
-    EXPECT_EQ(tree->topLevelItemCount(), 2) << "an open file is not listed twice";
-    EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Personal Folders");
-    EXPECT_TRUE(m_boxes.shown.empty());
-}
-
-// With no data file open OK is off and nothing is current; a file that is no data file is
-// named with the reason and not added.
-TEST_F(PickerTest, AFileThatIsNoDataFileIsNamedWithTheReasonAndNotAdded) {
     DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
     EXPECT_EQ(dialog.currentFolder(), nullptr);
     EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->isEnabled());
-    dialog.setFileChooser([](QWidget*) { return std::filesystem::path("/tmp/notes.txt"); });
-    dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
+    std::vector<QWidget*> chooserParents;
+    std::filesystem::path chosen;
+    dialog.setFileChooser([&](QWidget* parent) {
+        chooserParents.push_back(parent);
+        return chosen;
+    });
+    QTreeWidget* tree = treeOf(dialog);
+    for (const char* file : {"/tmp/notes.txt", "", "/data/second.pst"}) {
+        chosen = file;
+        dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
+    }
+    EXPECT_EQ(chooserParents, (std::vector<QWidget*>{&dialog, &dialog, &dialog}));
     ASSERT_EQ(m_boxes.shown.size(), 1u);
     EXPECT_EQ(m_boxes.shown[0].text,
               "The data file /tmp/notes.txt could not be opened: not an Outlook data file.");
     EXPECT_EQ(m_boxes.shown[0].icon, archive::MessageIcon::Exclamation);
     EXPECT_EQ(m_boxes.shown[0].title, "Tallyvane");
-    EXPECT_EQ(treeOf(dialog)->topLevelItemCount(), 0);
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
+    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "1");
 
-    // Cancelling the file dialog opens nothing and says nothing.
-    dialog.setFileChooser([](QWidget*) { return std::filesystem::path(); });
-    dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
+    dialog.openDataFile("/data/mail.pst");
+    EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Personal Folders");
+    dialog.openDataFile("/data/second.pst");
+    EXPECT_EQ(tree->topLevelItemCount(), 2) << "an open file is not listed twice";
+    EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
+    EXPECT_EQ(m_dataFiles.paths().size(), 2u);
     EXPECT_EQ(m_boxes.shown.size(), 1u);
 }
 
@@ -223,7 +217,6 @@ TEST_F(PickerTest, PickFolderReturnsThePickOrNothingOnCancel) {
     const PickRunCase cases[] = {
         {"OK on the top folder", true, false, "Personal Folders"},
         {"OK on a subfolder", true, true, "Inbox"},
-        {"Cancel", false, false, nullptr},
         {"Cancel after choosing a subfolder", false, true, nullptr},
     };
     DataFilePicker picker([this]() -> store::Session& { return m_session; }, m_dataFiles, m_boxes);

@@ -1,6 +1,6 @@
 #pragma once
 
-// Helpers shared by the window tests: a message-box recorder, answering a modal dialog
+// Helpers shared by the window tests: the app tests' message-box recorder, answering a modal dialog
 // that a call is about to run, reading the texts of lists and trees, and where
 // screenshots go.
 
@@ -17,25 +17,14 @@
 #include <QTreeWidget>
 #include <QWidget>
 
-#include "archive/error_messages.h"
+#include "tests/app/app_test_support.h"
 #include "ui/data_file_picker.h"
 #include "ui/qt_text.h"
 
 namespace tvn::ui::testing {
 
 // Records every message instead of showing it, so that nothing blocks.
-class RecordingBoxes final : public archive::MessageBoxes {
-public:
-    struct Shown {
-        std::string text;
-        archive::MessageIcon icon;
-        std::string title;
-    };
-    void show(std::string_view text, archive::MessageIcon icon, std::string_view title) override {
-        shown.push_back({std::string(text), icon, std::string(title)});
-    }
-    std::vector<Shown> shown;
-};
+using app::testing::RecordingBoxes;
 
 // Runs answer on the next modal dialog once it is up (polling the event loop the dialog
 // runs), so that a test can call something that blocks in exec(). The answer must close
