@@ -34,6 +34,15 @@ protected:
     }
 };
 
+// Each letter of the text is one entry ("ABC": A, B, C).
+Texts letters(std::string_view text) {
+    Texts out;
+    for (const char c : text) {
+        out.emplace_back(1, c);
+    }
+    return out;
+}
+
 // Select moves the selected entries at or above the current one, highest first, and
 // appends them after the destination's entries.
 TEST_F(FolderLists, SelectOrder) {
@@ -41,31 +50,28 @@ TEST_F(FolderLists, SelectOrder) {
         const char* name;
         std::vector<int> selected;
         int current;
-        Texts expectedSource, expectedDestination;
+        const char* source;
+        const char* destination;
         int expectedCurrent;
     };
     const Case cases[] = {
-        {"selected below the current entry stays", {1, 3}, 2, {"A", "C", "D"}, {"B"}, 1},
-        {"only the current entry", {2}, 2, {"A", "B", "D"}, {"C"}, 2},
-        {"current last and only selected", {3}, 3, {"A", "B", "C"}, {"D"}, 2},
-        {"several arrive highest first", {0, 2, 3}, 3, {"B"}, {"D", "C", "A"}, 0},
-        {"all selected empties the source", {0, 1, 2, 3}, 3, {}, {"D", "C", "B", "A"}, -1},
-        {"current moves on and is not revisited", {1, 2}, 1, {"A", "C", "D"}, {"B"}, 1},
-        {"selection without current moves nothing", {0, 1}, -1, {"A", "B", "C", "D"}, {}, -1},
+        {"selected below the current entry stays", {1, 3}, 2, "ACD", "ZB", 1},
+        {"only the current entry", {2}, 2, "ABD", "ZC", 2},
+        {"current last and only selected", {3}, 3, "ABC", "ZD", 2},
+        {"several arrive highest first", {0, 2, 3}, 3, "B", "ZDCA", 0},
+        {"all selected empties the source", {0, 1, 2, 3}, 3, "", "ZDCBA", -1},
+        {"current moves on and is not revisited", {1, 2}, 1, "ACD", "ZB", 1},
+        {"selection without current moves nothing", {0, 1}, -1, "ABCD", "Z", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fill(model->lstDestination, {"Z"});
-        fill(model->lstSource, {"A", "B", "C", "D"}, c.selected, c.current);
+        fill(model->lstSource, letters("ABCD"), c.selected, c.current);
         model->btnSelect1_Click();
-        EXPECT_EQ(source(), c.expectedSource);
-        Texts destinationAfter = {"Z"};
-        destinationAfter.insert(destinationAfter.end(), c.expectedDestination.begin(),
-                                c.expectedDestination.end());
-        EXPECT_EQ(destination(), destinationAfter);
+        EXPECT_EQ(source(), letters(c.source));
+        EXPECT_EQ(destination(), letters(c.destination));
         EXPECT_EQ(model->lstSource.current(), c.expectedCurrent);
-        expectCounts(static_cast<int>(c.expectedSource.size()),
-                     static_cast<int>(destinationAfter.size()));
+        expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
     }
     EXPECT_TRUE(log->entries.empty());
 }
@@ -75,54 +81,29 @@ TEST_F(FolderLists, SelectOrder) {
 TEST_F(FolderLists, RemoveOrder) {
     struct Case {
         const char* name;
-        Texts source;
+        const char* source;
         std::vector<int> selected;
         int current;
-        Texts expectedSource, expectedDestination;
+        const char* expectedSource;
+        const char* expectedDestination;
     };
     const Case cases[] = {
-        {"all back highest first", {}, {0, 1, 2}, 2, {"Tasks", "Calendar", "Inbox"}, {}},
-        {"name in the source stays and stops",
-         {"Calendar"},
-         {0, 1},
-         1,
-         {"Calendar"},
-         {"Inbox", "Calendar", "Tasks"}},
-        {"stops only on reaching the name in the source",
-         {"Inbox"},
-         {0, 1, 2},
-         2,
-         {"Inbox", "Tasks", "Calendar"},
-         {"Inbox"}},
-        {"unselected name in the source does not stop",
-         {"Calendar"},
-         {0, 2},
-         2,
-         {"Calendar", "Tasks", "Inbox"},
-         {"Calendar"}},
-        {"only entries at or above the current one",
-         {},
-         {0, 2},
-         1,
-         {"Inbox"},
-         {"Calendar", "Tasks"}},
-        {"no current moves nothing", {}, {0, 1, 2}, -1, {}, {"Inbox", "Calendar", "Tasks"}},
-        {"name differing in case does not stop",
-         {"inbox"},
-         {0},
-         0,
-         {"inbox", "Inbox"},
-         {"Calendar", "Tasks"}},
+        {"all back highest first", "", {0, 1, 2}, 2, "CBA", ""},
+        {"name in the source stays and stops", "B", {0, 1}, 1, "B", "ABC"},
+        {"stops only on reaching the name in the source", "A", {0, 1, 2}, 2, "ACB", "A"},
+        {"unselected name in the source does not stop", "B", {0, 2}, 2, "BCA", "B"},
+        {"only entries at or above the current one", "", {0, 2}, 1, "A", "BC"},
+        {"no current moves nothing", "", {0, 1, 2}, -1, "", "ABC"},
+        {"name differing in case does not stop", "a", {0}, 0, "aA", "BC"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        fill(model->lstSource, c.source);
-        fill(model->lstDestination, {"Inbox", "Calendar", "Tasks"}, c.selected, c.current);
+        fill(model->lstSource, letters(c.source));
+        fill(model->lstDestination, letters("ABC"), c.selected, c.current);
         model->btnRemove1_Click();
-        EXPECT_EQ(source(), c.expectedSource);
-        EXPECT_EQ(destination(), c.expectedDestination);
-        expectCounts(static_cast<int>(c.expectedSource.size()),
-                     static_cast<int>(c.expectedDestination.size()));
+        EXPECT_EQ(source(), letters(c.expectedSource));
+        EXPECT_EQ(destination(), letters(c.expectedDestination));
+        expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
     }
     EXPECT_TRUE(boxes.shown.empty());
 }

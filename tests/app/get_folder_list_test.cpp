@@ -113,16 +113,6 @@ TEST_F(GetFolderList, PickedDataFileIsListedWhenAnotherSharesItsName) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(GetFolderList, TopFolderWithoutSubfoldersListsNothingAndSaysNothing) {
-    auto empty = MemoryFolder::make("Empty");
-    listFile("/data/empty.pst", empty);
-    EXPECT_TRUE(source().empty());
-    EXPECT_FALSE(model->lstSource.enabled());
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(view.listed, "0 Folder(s)");
-    EXPECT_EQ(model->objFolder, empty);
-}
-
 TEST_F(GetFolderList, TopFolderWithAnEmptyNameCannotBeLocated) {
     auto unnamed = MemoryFolder::make("");
     unnamed->addFolder("Inbox", ItemType::Mail);

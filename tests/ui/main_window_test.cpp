@@ -33,6 +33,7 @@ namespace {
 
 using store::ItemType;
 using store::memory::MemoryFolder;
+using testing::listTexts;
 using testing::RecordingBoxes;
 
 // A window over a temporary archive root, with data files served from memory by path.
@@ -64,17 +65,19 @@ protected:
         QApplication::processEvents();
     }
 
-    // "Personal Folders" with a journal that is never listed and a deeper folder that is
-    // never listed either (the list holds one level).
-    std::shared_ptr<MemoryFolder> addMailFile(const std::string& path) {
+    // Starts the window with "Personal Folders" open: a journal that is never listed and a
+    // deeper folder that is never listed either (the list holds one level).
+    void startWithMailFile() {
         auto top = MemoryFolder::make("Personal Folders");
         top->addFolder("Inbox", ItemType::Mail)->addFolder("Receipts", ItemType::Mail);
         top->addFolder("Calendar", ItemType::Appointment);
         top->addFolder("Journal", ItemType::Journal);
         top->addFolder("Contacts", ItemType::Contact);
         top->addFolder("Deleted Items", ItemType::Mail);
-        m_files[path] = top;
-        return top;
+        m_files["/data/mail.pst"] = top;
+        m_window->start();
+        m_window->openDataFile("/data/mail.pst");
+        ASSERT_TRUE(m_boxes.shown.empty());
     }
 
     template <typename W> W* child(const char* name) const {
@@ -85,10 +88,6 @@ protected:
 
     QListWidget* source() const { return child<QListWidget>("lstSource"); }
     QListWidget* destination() const { return child<QListWidget>("lstDestination"); }
-
-    static std::vector<std::string> shownTexts(QListWidget* list) {
-        return testing::listTexts(list);
-    }
 
     // The widget shows exactly the model's list: texts, selection, current entry, enabled.
     void expectMirrors(QListWidget* widget, const app::FolderList& list) const {
@@ -272,13 +271,10 @@ TEST_F(MainWindowTest, ScreenshotsOfTheIdleWindowAndTheToolsMenu) {
 // The whole path a user takes: open a data file, list it, select with the mouse, move,
 // move back by double-click, clear; every step leaves the widgets showing the model.
 TEST_F(MainWindowTest, DrivenThroughOpenListSelectAndRemove) {
-    addMailFile("/data/mail.pst");
-    m_window->start();
-    m_window->openDataFile("/data/mail.pst");
-    ASSERT_TRUE(m_boxes.shown.empty());
+    startWithMailFile();
 
     getFolderList();
-    EXPECT_EQ(shownTexts(source()),
+    EXPECT_EQ(listTexts(source()),
               (std::vector<std::string>{"Inbox", "Calendar", "Contacts", "Deleted Items"}));
     EXPECT_TRUE(source()->isEnabled());
     EXPECT_EQ(toUtf8(child<QLineEdit>("txtListed")->text()), "4 Folder(s)");
@@ -291,22 +287,22 @@ TEST_F(MainWindowTest, DrivenThroughOpenListSelectAndRemove) {
     EXPECT_TRUE(m_window->model().lstSource.isSelected(0));
     EXPECT_FALSE(m_window->model().lstSource.isSelected(1));
     child<QPushButton>("btnSelect1")->click();
-    EXPECT_EQ(shownTexts(destination()), (std::vector<std::string>{"Contacts", "Inbox"}));
-    EXPECT_EQ(shownTexts(source()), (std::vector<std::string>{"Calendar", "Deleted Items"}));
+    EXPECT_EQ(listTexts(destination()), (std::vector<std::string>{"Contacts", "Inbox"}));
+    EXPECT_EQ(listTexts(source()), (std::vector<std::string>{"Calendar", "Deleted Items"}));
     EXPECT_EQ(toUtf8(child<QLineEdit>("txtListed")->text()), "2 Folder(s)");
     EXPECT_EQ(toUtf8(child<QLineEdit>("txtSelected")->text()), "2 Folder(s)");
     expectBothMirror();
 
     // A double-click in the source list moves the entry under the mouse.
     doubleClick(source(), 1);
-    EXPECT_EQ(shownTexts(destination()),
+    EXPECT_EQ(listTexts(destination()),
               (std::vector<std::string>{"Contacts", "Inbox", "Deleted Items"}));
     expectBothMirror();
 
     // A double-click in the archive list puts "Inbox" back at the end of the source list.
     doubleClick(destination(), 1);
-    EXPECT_EQ(shownTexts(source()), (std::vector<std::string>{"Calendar", "Inbox"}));
-    EXPECT_EQ(shownTexts(destination()), (std::vector<std::string>{"Contacts", "Deleted Items"}));
+    EXPECT_EQ(listTexts(source()), (std::vector<std::string>{"Calendar", "Inbox"}));
+    EXPECT_EQ(listTexts(destination()), (std::vector<std::string>{"Contacts", "Deleted Items"}));
     expectBothMirror();
     saveScreenshot("main_window_listed");
 
@@ -331,25 +327,23 @@ TEST_F(MainWindowTest, DrivenThroughOpenListSelectAndRemove) {
 // buttons.
 TEST_F(MainWindowTest, ShiftRangeAndTheAllCommandsThroughButtonsAndMenus) {
     const std::vector<std::string> listed{"Inbox", "Calendar", "Contacts", "Deleted Items"};
-    addMailFile("/data/mail.pst");
-    m_window->start();
-    m_window->openDataFile("/data/mail.pst");
+    startWithMailFile();
     getFolderList();
     click(source(), 0);
     click(source(), 3, Qt::ShiftModifier);
     EXPECT_EQ(m_window->model().lstSource.current(), 3);
     expectBothMirror();
     child<QPushButton>("btnSelect1")->click();
-    EXPECT_EQ(shownTexts(destination()),
+    EXPECT_EQ(listTexts(destination()),
               (std::vector<std::string>{"Deleted Items", "Contacts", "Calendar", "Inbox"}));
     EXPECT_EQ(source()->count(), 0);
     expectBothMirror();
 
     child<QPushButton>("btnRemoveAll")->click();
     EXPECT_EQ(destination()->count(), 0);
-    EXPECT_EQ(shownTexts(source()), listed);
+    EXPECT_EQ(listTexts(source()), listed);
     child<QAction>("mnuToolsmn_SelectAll")->trigger();
-    EXPECT_EQ(shownTexts(destination()), listed);
+    EXPECT_EQ(listTexts(destination()), listed);
     expectBothMirror();
     child<QPushButton>("btnRemoveAll")->click();
     child<QPushButton>("btnSelectAll")->click();
@@ -380,9 +374,7 @@ TEST_F(MainWindowTest, GetFolderListReportsAWrongOrCancelledPick) {
          "You selected a Folder within an Outlook data (PST) file. Please select an Outlook "
          "data file!"},
     };
-    addMailFile("/data/mail.pst");
-    m_window->start();
-    m_window->openDataFile("/data/mail.pst");
+    startWithMailFile();
     for (const PickCase& c : cases) {
         SCOPED_TRACE(c.name);
         m_boxes.shown.clear();
