@@ -37,8 +37,8 @@ std::size_t lineCount(const std::string& text) {
 
 class ListCommand : public app::testing::ModelTest {
 protected:
-    Result list(const char* passwordFileText = nullptr, const char* file = "/data/personal.pst") {
-        ListOptions options{file, std::nullopt};
+    Result list(const char* passwordFileText = nullptr) {
+        ListOptions options{"/data/personal.pst", std::nullopt};
         if (passwordFileText != nullptr) {
             options.passwordFile = temp / "password.txt";
             writeBytes(*options.passwordFile, passwordFileText);
@@ -90,13 +90,11 @@ TEST_F(ListCommand, PasswordFileAndRefusals) {
     }
     // The missing file, no password and a wrong one are refused on real files (ListCorpus).
     const std::string huge(100000, 'x');
-    const std::tuple<const char*, const char*, std::string> cases[] = {
-        {"/data/personal.pst", "\nsecret\n", "its password was not given or is wrong"},
-        {"/data/personal.pst", huge.c_str(), "password"},
-    };
-    for (const auto& [file, passwordText, reason] : cases) {
-        const Result result = list(passwordText, file);
-        EXPECT_EQ(result.status, 2) << file << " " << (passwordText ? passwordText : "-");
+    const std::pair<const char*, const char*> cases[] = {
+        {"\nsecret\n", "its password was not given or is wrong"}, {huge.c_str(), "password"}};
+    for (const auto& [passwordText, reason] : cases) {
+        const Result result = list(passwordText);
+        EXPECT_EQ(result.status, 2) << passwordText;
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(lineCount(result.err), 1U) << result.err;
         EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
