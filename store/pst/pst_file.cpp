@@ -32,7 +32,7 @@ void checkAccess(const messaging::MessageStore& store, const std::filesystem::pa
 std::shared_ptr<Folder> openDataFile(const std::filesystem::path& path, PasswordPrompt* prompt) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
-        throw Failure(err::kFileNotFound, "File not found", path.string());
+        throw Failure(err::kFileNotFound, "File not found: " + path.string(), path.string());
     }
     std::shared_ptr<const messaging::MessageStore> store;
     try {
