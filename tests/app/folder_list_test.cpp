@@ -1,3 +1,4 @@
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "app/folder_list.h"
@@ -9,7 +10,7 @@ namespace {
 FolderList listOf(int count, bool enabled = true) {
     FolderList list("lstSource", enabled);
     for (int i = 0; i < count; ++i) {
-        list.append("F" + std::to_string(i));
+        list.append(fmt::format("F{}", i));
     }
     return list;
 }
