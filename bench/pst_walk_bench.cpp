@@ -42,15 +42,6 @@ struct Totals {
     std::uint64_t failures = 0;
 };
 
-class FixedPrompt final : public tvn::store::PasswordPrompt {
-public:
-    explicit FixedPrompt(std::optional<std::string> p) : m_password(std::move(p)) {}
-    std::optional<std::string> askPassword(const fs::path&) override { return m_password; }
-
-private:
-    std::optional<std::string> m_password;
-};
-
 void walkItem(const Item& item, Totals& t, int depth) {
     ++t.items;
     static const auto names = tvn::store::pst::backend::mappedPropertyNames();
@@ -232,7 +223,7 @@ int main(int argc, char** argv) {
         Totals run;
         const auto start = Clock::now();
         try {
-            FixedPrompt prompt(password);
+            tvn::store::FixedPasswordPrompt prompt(password);
             const auto top = tvn::store::pst::openDataFile(file, &prompt);
             walkFolder(*top, run);
         } catch (const tvn::Failure& f) {

@@ -2,7 +2,7 @@
 
 // The password of a protected data file as the command line takes it: the first line of a
 // file named on the command line (so that it never shows in a process listing), handed to
-// the reader by a prompt that always gives the same answer.
+// the reader by store::FixedPasswordPrompt.
 
 #include <filesystem>
 #include <optional>
@@ -17,16 +17,6 @@ namespace tvn::cli {
 // than any password (4 KiB).
 std::string readPasswordFile(const std::filesystem::path& path);
 
-class FixedPasswordPrompt final : public store::PasswordPrompt {
-public:
-    explicit FixedPasswordPrompt(std::optional<std::string> password)
-        : m_password(std::move(password)) {}
-    std::optional<std::string> askPassword(const std::filesystem::path&) override {
-        return m_password;
-    }
-
-private:
-    std::optional<std::string> m_password;
-};
+using store::FixedPasswordPrompt;
 
 } // namespace tvn::cli

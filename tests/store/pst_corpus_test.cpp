@@ -262,19 +262,6 @@ const std::map<std::string, ManifestFile>& manifest(const fs::path& dir) {
 
 // --- walking the object model -------------------------------------------------------------
 
-class Answer final : public PasswordPrompt {
-public:
-    explicit Answer(std::optional<std::string> password) : m_password(std::move(password)) {}
-    std::optional<std::string> askPassword(const fs::path&) override {
-        ++asked;
-        return m_password;
-    }
-    int asked = 0;
-
-private:
-    std::optional<std::string> m_password;
-};
-
 // Passwords of the protected corpus files that are known.
 std::optional<std::string> knownPassword(const std::string& file) {
     if (file == "aspose-password.pst") {
@@ -287,7 +274,7 @@ std::optional<std::string> knownPassword(const std::string& file) {
 }
 
 std::shared_ptr<Folder> openCorpusFile(const fs::path& dir, const std::string& file) {
-    Answer answer(knownPassword(file));
+    FixedPasswordPrompt answer(knownPassword(file));
     return openDataFile(dir / file, &answer);
 }
 
@@ -638,20 +625,20 @@ TEST(CorpusPassword, ProtectedFileOpensOnlyWithItsPassword) {
         return false;
     };
     EXPECT_TRUE(refused(nullptr)) << "no prompt";
-    Answer declined(std::nullopt);
+    FixedPasswordPrompt declined(std::nullopt);
     EXPECT_TRUE(refused(&declined)) << "declined";
-    EXPECT_EQ(declined.asked, 1);
-    Answer wrong("password1");
+    EXPECT_EQ(declined.asked(), 1);
+    FixedPasswordPrompt wrong("password1");
     EXPECT_TRUE(refused(&wrong)) << "wrong case";
-    Answer right("Password1");
+    FixedPasswordPrompt right("Password1");
     const auto top = openDataFile(file, &right);
-    EXPECT_EQ(right.asked, 1);
+    EXPECT_EQ(right.asked(), 1);
     EXPECT_EQ(top->name(), "Personal folders");
 
-    Answer none(std::nullopt);
+    FixedPasswordPrompt none(std::nullopt);
     openDataFile(dir / "sample1.pst", &none);
-    EXPECT_EQ(none.asked, 0) << "an unprotected file asks nothing";
-    Answer guess("Password1");
+    EXPECT_EQ(none.asked(), 0) << "an unprotected file asks nothing";
+    FixedPasswordPrompt guess("Password1");
     EXPECT_THROW(openDataFile(dir / "passworded.pst", &guess), Failure);
 }
 

@@ -18,19 +18,6 @@ namespace {
 using tvn::store::Folder;
 using tvn::store::Item;
 
-class FixedPassword : public tvn::store::PasswordPrompt {
-public:
-    explicit FixedPassword(std::optional<std::string> p) : m_password(std::move(p)) {}
-    std::optional<std::string> askPassword(const std::filesystem::path&) override {
-        ++asked;
-        return m_password;
-    }
-    int asked = 0;
-
-private:
-    std::optional<std::string> m_password;
-};
-
 std::shared_ptr<Folder> child(const Folder& parent, const std::string& name) {
     const auto folders = parent.folders();
     for (std::int32_t i = 1; i <= folders->count(); ++i) {
@@ -186,12 +173,12 @@ TEST(ReadByOurReader, PasswordGatesTheFile) {
     } catch (const tvn::Failure& f) {
         EXPECT_EQ(f.number(), tvn::err::kAccessRefused);
     }
-    FixedPassword wrong("secret");
+    tvn::store::FixedPasswordPrompt wrong("secret");
     EXPECT_THROW(tvn::store::pst::openDataFile(tmp / "p.pst", &wrong), tvn::Failure);
-    FixedPassword right("Secret");
+    tvn::store::FixedPasswordPrompt right("Secret");
     const auto top = tvn::store::pst::openDataFile(tmp / "p.pst", &right);
     ASSERT_TRUE(top);
-    EXPECT_EQ(right.asked, 1);
+    EXPECT_EQ(right.asked(), 1);
     EXPECT_NE(child(*top, "Inbox"), nullptr);
 }
 
