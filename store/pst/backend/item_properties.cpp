@@ -338,12 +338,6 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && startsWithNoCase(a, b);
 }
 
-// Whether `cls` is `base` or "base.something".
-bool isClassOrSubclass(std::string_view cls, std::string_view base) {
-    return equalsNoCase(cls, base) ||
-           (cls.size() > base.size() && startsWithNoCase(cls, base) && cls[base.size()] == '.');
-}
-
 std::string firstLine(const std::string& text) {
     const auto end = text.find_first_of("\r\n");
     return end == std::string::npos ? text : text.substr(0, end);
@@ -500,6 +494,11 @@ Variant readItemProperty(const MessageObject& m, std::string_view name) {
         return std::move(*v);
     }
     return absentValue(name);
+}
+
+bool isClassOrSubclass(std::string_view cls, std::string_view base) {
+    return equalsNoCase(cls, base) ||
+           (cls.size() > base.size() && startsWithNoCase(cls, base) && cls[base.size()] == '.');
 }
 
 } // namespace tvn::store::pst::backend

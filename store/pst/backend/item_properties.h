@@ -23,6 +23,10 @@ Variant readItemProperty(const messaging::MessageObject& message, std::string_vi
 // knows; a test checks the two lists agree), in name order.
 std::vector<std::string_view> mappedPropertyNames();
 
+// Whether a message or container class `cls` is `base` or "base.something", ignoring
+// ASCII case, as Outlook matches classes.
+bool isClassOrSubclass(std::string_view cls, std::string_view base);
+
 // Outlook's OlObjectClass number of a message class (43 olMail for unknown classes).
 std::int32_t objectClassOf(std::string_view messageClass);
 

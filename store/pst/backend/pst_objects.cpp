@@ -41,20 +41,6 @@ std::int32_t countOf(std::size_t n) {
     return static_cast<std::int32_t>(std::min<std::size_t>(n, INT32_MAX));
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto x = static_cast<unsigned char>(a[i]);
-        const auto y = static_cast<unsigned char>(b[i]);
-        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Deeper folder trees are taken as damage (Outlook itself stops far sooner).
 constexpr std::size_t kMaxFolderDepth = 256;
 
@@ -239,8 +225,7 @@ ItemType itemTypeOfContainerClass(std::string_view cls) {
         {"IPF.Journal", ItemType::Journal}, {"IPF.StickyNote", ItemType::Note},
     };
     for (const auto& e : kTypes) {
-        if (equalsNoCase(cls, e.cls) || (cls.size() > e.cls.size() && cls[e.cls.size()] == '.' &&
-                                         equalsNoCase(cls.substr(0, e.cls.size()), e.cls))) {
+        if (isClassOrSubclass(cls, e.cls)) {
             return e.type;
         }
     }
