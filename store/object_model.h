@@ -14,6 +14,7 @@
 // opened one at a time by position, so that walking a folder never holds more than the
 // item in hand.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -172,6 +173,10 @@ public:
     // Only "MAPI" is known; any other name throws err::kInvalidProcedureCall.
     virtual std::shared_ptr<NameSpace> getNamespace(std::string_view type) = 0;
 };
+
+// The 0-based position of element i (counting from 1) of a collection of count elements;
+// throws err::kSubscriptOutOfRange when i is outside it.
+std::size_t collectionPosition(std::int32_t i, std::size_t count);
 
 // Calls f(i, folder) for each folder of a collection in order; i counts from 1.
 template <typename F> void forEachFolder(const Folders& folders, F&& f) {

@@ -13,10 +13,7 @@ public:
     explicit TopFolders(std::vector<std::shared_ptr<Folder>> tops) : m_tops(std::move(tops)) {}
     std::int32_t count() const override { return static_cast<std::int32_t>(m_tops.size()); }
     std::shared_ptr<Folder> item(std::int32_t i) const override {
-        if (i < 1 || i > count()) {
-            throw Failure(err::kSubscriptOutOfRange, "Array index out of bounds.");
-        }
-        return m_tops[static_cast<std::size_t>(i - 1)];
+        return m_tops[collectionPosition(i, m_tops.size())];
     }
     using Folders::item;
 
@@ -59,10 +56,18 @@ void Session::removeDataFile(const std::shared_ptr<Folder>& topFolder) {
     tops.erase(std::remove(tops.begin(), tops.end(), topFolder), tops.end());
 }
 
-const std::vector<std::shared_ptr<Folder>>& Session::dataFiles() const { return m_space->tops; }
+const std::vector<std::shared_ptr<Folder>>& Session::dataFiles() const {
+    return m_space->tops;
+}
 
-void Session::setFolderPicker(FolderPicker* picker) { m_space->picker = picker; }
-void Session::setPasswordPrompt(PasswordPrompt* prompt) { m_prompt = prompt; }
-PasswordPrompt* Session::passwordPrompt() const { return m_prompt; }
+void Session::setFolderPicker(FolderPicker* picker) {
+    m_space->picker = picker;
+}
+void Session::setPasswordPrompt(PasswordPrompt* prompt) {
+    m_prompt = prompt;
+}
+PasswordPrompt* Session::passwordPrompt() const {
+    return m_prompt;
+}
 
 } // namespace tvn::store

@@ -8,13 +8,8 @@ namespace tvn::store::memory {
 
 namespace {
 
-Failure outOfRange() { return Failure(err::kSubscriptOutOfRange, "Array index out of bounds."); }
-
 template <typename T> const T& at(const std::vector<T>& v, std::int32_t i) {
-    if (i < 1 || static_cast<std::size_t>(i) > v.size()) {
-        throw outOfRange();
-    }
-    return v[static_cast<std::size_t>(i - 1)];
+    return v[collectionPosition(i, v.size())];
 }
 
 void raiseIf(const std::optional<Failure>& failure) {
@@ -95,7 +90,9 @@ void MemoryAttachment::saveAsFile(const std::filesystem::path& path) const {
     }
 }
 
-std::shared_ptr<Item> MemoryAttachment::embeddedItem() const { return m_embedded; }
+std::shared_ptr<Item> MemoryAttachment::embeddedItem() const {
+    return m_embedded;
+}
 
 MemoryAttachment& MemoryAttachment::failFileName(Failure failure) {
     m_fileNameFailure = std::move(failure);

@@ -26,17 +26,6 @@ template <typename F> auto guarded(const std::string& what, F&& f) -> decltype(f
     }
 }
 
-Failure outOfRange() {
-    return Failure(err::kSubscriptOutOfRange, "Array index out of bounds.");
-}
-
-std::size_t position(std::int32_t i, std::size_t count) {
-    if (i < 1 || static_cast<std::size_t>(i) > count) {
-        throw outOfRange();
-    }
-    return static_cast<std::size_t>(i - 1);
-}
-
 std::int32_t countOf(std::size_t n) {
     return static_cast<std::int32_t>(std::min<std::size_t>(n, INT32_MAX));
 }
@@ -53,7 +42,7 @@ public:
     std::int32_t count() const override { return countOf(m_nids.size()); }
 
     std::shared_ptr<Folder> item(std::int32_t i) const override {
-        const auto nid = m_nids[position(i, m_nids.size())];
+        const auto nid = m_nids[collectionPosition(i, m_nids.size())];
         const std::string what = "folder " + hexText(ndb::raw(nid));
         if (std::find(m_path.begin(), m_path.end(), nid) != m_path.end()) {
             throw Failure(err::kCorruptData, what + " is listed inside itself");
@@ -83,7 +72,7 @@ public:
     std::int32_t count() const override { return countOf(m_count); }
 
     std::shared_ptr<Item> item(std::int32_t i) const override {
-        const std::size_t index = position(i, m_count);
+        const std::size_t index = collectionPosition(i, m_count);
         return guarded(
             "item " + std::to_string(i) + " of folder \"" + m_folder->displayName() + "\"", [&] {
                 const auto& store = m_folder->store();
@@ -116,7 +105,7 @@ public:
 
     std::int32_t count() const override { return countOf(m_count); }
     std::shared_ptr<Recipient> item(std::int32_t i) const override {
-        const std::size_t index = position(i, m_count);
+        const std::size_t index = collectionPosition(i, m_count);
         return guarded("recipient " + std::to_string(i),
                        [&] { return std::make_shared<PstRecipient>(m_message->recipient(index)); });
     }
@@ -133,7 +122,7 @@ public:
 
     std::int32_t count() const override { return countOf(m_count); }
     std::shared_ptr<Attachment> item(std::int32_t i) const override {
-        const std::size_t index = position(i, m_count);
+        const std::size_t index = collectionPosition(i, m_count);
         return guarded("attachment " + std::to_string(i), [&] {
             return std::make_shared<PstAttachment>(m_message, m_message->attachment(index));
         });
