@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,27 @@ enum class AttachmentType : std::int32_t {
 class Folder;
 class Item;
 
+// Where an attachment's bytes go, a piece at a time, so that a large attachment is never
+// held whole. The archive layer's files are one kind of sink; a test's string is another.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // A failure of the sink (a full disk) is thrown as tvn::Failure and ends the transfer.
+    virtual void write(std::span<const std::uint8_t> bytes) = 0;
+};
+
+// A sink that keeps everything in memory (small attachments, tests).
+class StringSink final : public ByteSink {
+public:
+    void write(std::span<const std::uint8_t> bytes) override {
+        m_bytes.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    const std::string& bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
+
 class Recipient {
 public:
     virtual ~Recipient() = default;
@@ -73,8 +95,10 @@ public:
     virtual std::string fileName() const = 0;
     virtual std::string displayName() const = 0;
     virtual AttachmentType type() const = 0;
-    // Writes the attachment's content to path, replacing a file of that name.
-    virtual void saveAsFile(const std::filesystem::path& path) const = 0;
+    // Hands the attachment's content to sink: the bytes of a file attachment, the stored
+    // object of an OLE attachment. An embedded item or a link to an outside file has no
+    // content of its own to give and throws err::kInvalidProcedureCall.
+    virtual void writeTo(ByteSink& sink) const = 0;
     // The message inside an embedded-item attachment; nullptr for any other type.
     virtual std::shared_ptr<Item> embeddedItem() const = 0;
 };

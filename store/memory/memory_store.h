@@ -44,10 +44,10 @@ public:
     std::string fileName() const override;
     std::string displayName() const override { return m_fileName; }
     AttachmentType type() const override { return m_type; }
-    void saveAsFile(const std::filesystem::path& path) const override;
+    void writeTo(ByteSink& sink) const override;
     std::shared_ptr<Item> embeddedItem() const override;
 
-    // Makes fileName() or saveAsFile() throw the given failure.
+    // Makes fileName() or writeTo() throw the given failure.
     MemoryAttachment& failFileName(Failure failure);
     MemoryAttachment& failSave(Failure failure);
     MemoryAttachment& setEmbedded(std::shared_ptr<MemoryItem> item);
@@ -88,8 +88,7 @@ private:
 
 class MemoryFolder final : public Folder, public std::enable_shared_from_this<MemoryFolder> {
 public:
-    static std::shared_ptr<MemoryFolder> make(std::string name,
-                                              ItemType type = ItemType::Mail);
+    static std::shared_ptr<MemoryFolder> make(std::string name, ItemType type = ItemType::Mail);
     MemoryFolder(std::string name, ItemType type) : m_name(std::move(name)), m_type(type) {}
 
     std::string name() const override;

@@ -70,7 +70,8 @@ void walkItem(const Item& item, int depth) {
                         walkItem(*embedded, depth + 1);
                     }
                 } else {
-                    a->saveAsFile(scratchPath().string() + ".att");
+                    tvn::store::StringSink sink;
+                    a->writeTo(sink);
                 }
             } catch (const tvn::Failure&) {
             }

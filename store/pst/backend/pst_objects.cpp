@@ -1,8 +1,6 @@
 #include "store/pst/backend/pst_objects.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <stdexcept>
 
 #include "store/failure.h"
@@ -133,74 +131,6 @@ private:
     std::size_t m_count;
 };
 
-// The runtime error number of a file that could not be created.
-std::int32_t openFailureNumber(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return err::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return err::kPermissionDenied;
-    default:
-        return err::kPathFileAccess;
-    }
-}
-
-class OutputFile {
-public:
-    explicit OutputFile(const std::filesystem::path& path) : m_path(path) {
-        errno = 0;
-#ifdef _WIN32
-        m_file = _wfopen(path.c_str(), L"wb");
-#else
-        m_file = std::fopen(path.c_str(), "wb");
-#endif
-        if (m_file == nullptr) {
-            const int error = errno;
-            const auto number = openFailureNumber(error);
-            throw Failure(number,
-                          number == err::kPathNotFound       ? "Path not found"
-                          : number == err::kPermissionDenied ? "Permission denied"
-                                                             : "Path/File access error",
-                          path.string());
-        }
-    }
-    ~OutputFile() {
-        if (m_file != nullptr) {
-            std::fclose(m_file);
-        }
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    void write(std::span<const std::uint8_t> bytes) {
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
-            writeFailed(errno);
-        }
-    }
-    void close() {
-        errno = 0;
-        const int rc = std::fclose(m_file);
-        m_file = nullptr;
-        if (rc != 0) {
-            writeFailed(errno);
-        }
-    }
-
-private:
-    [[noreturn]] void writeFailed(int error) {
-        if (error == ENOSPC) {
-            throw Failure(err::kDiskFull, "Disk full", m_path.string());
-        }
-        throw Failure(err::kPathFileAccess, "Path/File access error", m_path.string());
-    }
-
-    std::filesystem::path m_path;
-    std::FILE* m_file = nullptr;
-};
-
 } // namespace
 
 ItemType itemTypeOfContainerClass(std::string_view cls) {
@@ -324,21 +254,19 @@ PstAttachment::readData(const std::function<void(std::span<const std::uint8_t>)>
     return guarded("attachment data", [&] { return m_attachment.readData(sink); });
 }
 
-void PstAttachment::saveAsFile(const std::filesystem::path& path) const {
+void PstAttachment::writeTo(ByteSink& sink) const {
     const AttachmentType kind = type();
     if (kind == AttachmentType::EmbeddedItem) {
         throw Failure(err::kInvalidProcedureCall,
-                      "An attached Outlook item cannot be saved as a file yet.", path.string());
+                      "An attached Outlook item cannot be saved as a file yet.");
     }
     if (kind == AttachmentType::ByReference) {
         throw Failure(err::kInvalidProcedureCall,
-                      "The attachment is a link to a file outside the data file.", path.string());
+                      "The attachment is a link to a file outside the data file.");
     }
-    OutputFile out(path);
     guarded("attachment data", [&] {
-        return m_attachment.readData([&](std::span<const std::uint8_t> b) { out.write(b); });
+        return m_attachment.readData([&](std::span<const std::uint8_t> b) { sink.write(b); });
     });
-    out.close();
 }
 
 std::shared_ptr<Item> PstAttachment::embeddedItem() const {
