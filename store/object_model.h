@@ -147,6 +147,9 @@ public:
     virtual ItemType defaultItemType() const = 0;
     virtual std::shared_ptr<Folders> folders() const = 0;
     virtual std::shared_ptr<Items> items() const = 0;
+    // True when other stands for the same folder of the same open data file, however each
+    // was reached (a collection hands out a new object at every call).
+    virtual bool sameFolder(const Folder& other) const { return this == &other; }
 };
 
 // Shows the open data files' folder trees and lets the user pick one folder. The desktop

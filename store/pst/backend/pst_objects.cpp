@@ -174,6 +174,12 @@ std::shared_ptr<Folders> PstFolder::folders() const {
     });
 }
 
+bool PstFolder::sameFolder(const Folder& other) const {
+    const auto* pst = dynamic_cast<const PstFolder*>(&other);
+    return pst != nullptr && pst->m_folder->store() == m_folder->store() &&
+           pst->m_folder->nid() == m_folder->nid();
+}
+
 std::shared_ptr<Items> PstFolder::items() const {
     return guarded("items of \"" + m_folder->displayName() + "\"",
                    [&] { return std::make_shared<PstItems>(m_folder); });
