@@ -6,6 +6,7 @@
 // The corpus lives outside the repository (TALLYVANE_CORPUS names it); the tests skip when
 // it or pffexport is absent.
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <ostream>
 #include <regex>
 #include <set>
 #include <string>
@@ -143,19 +146,39 @@ std::string utf16ToUtf8(const std::string& bytes) {
     return out;
 }
 
-// The Unicode string properties of an item from pffexport's value dump (ItemValues.txt):
+// Single-byte text (the ANSI files of the corpus hold no character beyond Latin-1) as UTF-8.
+std::string latin1ToUtf8(const std::string& bytes) {
+    std::string out;
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c == 0) {
+            break;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The string properties of an item from pffexport's value dump (ItemValues.txt):
 // blocks of "Entry type:", "Value type:" and a hex dump of 16 bytes a line.
 std::map<std::uint32_t, std::string> dumpedStrings(const fs::path& file) {
     std::map<std::uint32_t, std::string> out;
     std::ifstream in(file);
     std::uint32_t tag = 0;
-    bool unicode = false;
+    std::string type;
     std::string bytes;
     const auto finish = [&] {
-        if (unicode) {
+        if (type == "0x0000001f") {
             out.emplace(tag, utf16ToUtf8(bytes));
+        } else if (type == "0x0000001e") {
+            out.emplace(tag, latin1ToUtf8(bytes));
         }
-        unicode = false;
+        type.clear();
         bytes.clear();
     };
     for (std::string line; std::getline(in, line);) {
@@ -163,7 +186,7 @@ std::map<std::uint32_t, std::string> dumpedStrings(const fs::path& file) {
             finish();
             tag = static_cast<std::uint32_t>(std::stoul(line.substr(line.find("0x")), nullptr, 16));
         } else if (line.rfind("Value type:", 0) == 0) {
-            unicode = line.find("0x0000001f") != std::string::npos;
+            type = line.substr(line.find("0x"));
         } else if (line.rfind("0x", 0) == 0 && line.size() > 12) {
             // "0x00000000: 68 00 61 00 ...  ...   h.a." : the hex area is 49 characters.
             const auto hex = line.substr(12, 49);
@@ -227,24 +250,64 @@ ExportedMail readExportedMail(const fs::path& dir, const fs::path& top) {
     return mail;
 }
 
-// Every mail of a data file as pffexport exports it (its items, not recovered fragments).
-std::vector<ExportedMail> exportedMails(const fs::path& file, const fs::path& scratch) {
+bool isMessageDirectory(const fs::path& dir) {
+    return dir.filename().string().rfind("Message", 0) == 0 &&
+           fs::exists(dir / "OutlookHeaders.txt");
+}
+
+// The directory of pffexport's export that stands for the data file's top folder (its
+// name differs by file and language): the first one, breadth first, that holds a
+// directory for each folder directly under the archived top.
+fs::path exportedTop(const fs::path& exportRoot, const fs::path& archivedTop) {
+    std::set<std::string> ours;
+    for (const auto& entry : fs::directory_iterator(archivedTop)) {
+        if (entry.is_directory()) {
+            ours.insert(entry.path().filename().string());
+        }
+    }
+    std::vector<fs::path> level{exportRoot};
+    for (int depth = 0; depth < 4 && !level.empty(); ++depth) {
+        std::vector<fs::path> next;
+        for (const auto& dir : level) {
+            std::set<std::string> theirs;
+            for (const auto& entry : fs::directory_iterator(dir)) {
+                if (entry.is_directory() && !isMessageDirectory(entry.path())) {
+                    theirs.insert(entry.path().filename().string());
+                    next.push_back(entry.path());
+                }
+            }
+            if (depth > 0 &&
+                std::includes(theirs.begin(), theirs.end(), ours.begin(), ours.end())) {
+                return dir;
+            }
+        }
+        level = std::move(next);
+    }
+    return {};
+}
+
+// Every mail of a data file as pffexport exports it (the items in folders, not recovered
+// fragments nor the messages attached to others).
+std::vector<ExportedMail> exportedMails(const fs::path& file, const fs::path& archivedTop,
+                                        const fs::path& scratch) {
     const auto target = scratch / "pff";
     const std::string command = "pffexport -d -m items -f text -t '" + target.string() + "' '" +
                                 file.string() + "' > /dev/null 2>&1";
     if (std::system(command.c_str()) != 0) {
         return {};
     }
+    const auto top = exportedTop(scratch / "pff.export", archivedTop);
+    if (top.empty()) {
+        ADD_FAILURE() << "no top folder found in pffexport's export of " << file;
+        return {};
+    }
     std::vector<ExportedMail> mails;
-    for (const auto& entry : fs::directory_iterator(scratch / "pff.export")) {
-        if (entry.path().filename().string().rfind("Top of", 0) != 0) {
-            continue;
-        }
-        for (const auto& item : fs::recursive_directory_iterator(entry.path())) {
-            if (item.is_directory() && item.path().filename().string().rfind("Message", 0) == 0 &&
-                fs::exists(item.path() / "OutlookHeaders.txt")) {
-                mails.push_back(readExportedMail(item.path(), entry.path()));
-            }
+    for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator();
+         ++it) {
+        if (it->is_directory() && it->path().filename() == "Attachments") {
+            it.disable_recursion_pending();
+        } else if (it->is_directory() && isMessageDirectory(it->path())) {
+            mails.push_back(readExportedMail(it->path(), top));
         }
     }
     return mails;
@@ -280,8 +343,10 @@ bool havePffexport() {
 }
 
 // Archives the whole data file into root/Top, as a run of every folder would.
-fs::path archiveDataFile(WriterRun& w, const fs::path& file) {
-    const auto top = store::pst::openDataFile(file, nullptr);
+fs::path archiveDataFile(WriterRun& w, const fs::path& file, const char* password) {
+    store::FixedPasswordPrompt prompt(password != nullptr ? std::optional<std::string>(password)
+                                                          : std::nullopt);
+    const auto top = store::pst::openDataFile(file, &prompt);
     const auto target = w.root.path() / "Top";
     SaveText(w.run, "Top", target, top);
     return target;
@@ -298,7 +363,7 @@ struct Compared {
 // Checks every mail that pffexport exports from file against the archive written into top.
 Compared compareWithPffexport(const fs::path& file, const fs::path& top, const fs::path& scratch) {
     Compared compared;
-    for (const auto& mail : exportedMails(file, scratch)) {
+    for (const auto& mail : exportedMails(file, top, scratch)) {
         if (!isMail(mail.messageClass)) {
             continue;
         }
@@ -368,20 +433,86 @@ std::pair<int, int> countFiles(const fs::path& top) {
     return counts;
 }
 
-TEST(MailCorpus, EnronMailsAndAttachmentsMatchPffexport) {
+struct CorpusCase {
+    const char* file;
+    const char* password;
+    // Mails written, attachments saved, and embedded messages that cannot be saved yet.
+    std::int64_t mails;
+    std::int64_t attachments;
+    std::int64_t embedded;
+};
+
+void PrintTo(const CorpusCase& c, std::ostream* out) {
+    *out << c.file;
+}
+
+class MailCorpus : public ::testing::TestWithParam<CorpusCase> {};
+
+TEST_P(MailCorpus, EveryMailAndNamedAttachmentIsWrittenAsPffexportShowsIt) {
     TALLYVANE_REQUIRE_CORPUS(dir);
     if (!havePffexport()) {
         GTEST_SKIP() << "pffexport is not installed";
     }
+    const auto& c = GetParam();
     WriterRun w;
     archive::testing::TempFolder scratch;
-    const auto top = archiveDataFile(w, dir / "enron.pst");
-    const auto compared = compareWithPffexport(dir / "enron.pst", top, scratch.path());
-    EXPECT_EQ(compared.mails, 71);
-    EXPECT_EQ(compared.attachments, 70);
-    EXPECT_EQ(countFiles(top), std::make_pair(71, 70));
-    EXPECT_EQ(w.log(), "");
+    const auto top = archiveDataFile(w, dir / c.file, c.password);
+
+    archive::FolderAccount total;
+    for (const auto& account : w.run.accounts()) {
+        EXPECT_EQ(account->found, account->written + account->skippedCount() + account->failed)
+            << account->path;
+        total.written += account->written;
+        total.failed += account->failed;
+        total.attachmentsSaved += account->attachmentsSaved;
+        total.attachmentsFailed += account->attachmentsFailed;
+    }
+    EXPECT_EQ(total.written, c.mails);
+    EXPECT_EQ(total.failed, 0);
+    EXPECT_EQ(total.attachmentsSaved, c.attachments);
+    EXPECT_EQ(total.attachmentsFailed, c.embedded);
+    EXPECT_EQ(countFiles(top).first, c.mails);
+
+    const auto compared = compareWithPffexport(dir / c.file, top, scratch.path());
+    EXPECT_EQ(compared.mails, c.mails);
+    EXPECT_EQ(compared.attachments, c.attachments);
+
+    // Nothing is logged but the attached messages that cannot be saved as files yet.
+    const auto log = w.log();
+    std::int64_t entries = 0;
+    for (auto at = log.find("Error Description: "); at != std::string::npos;
+         at = log.find("Error Description: ", at + 1)) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2 * c.embedded) << log; // the report text repeats the description
+    EXPECT_EQ(log.find("Error Nbr: ") == std::string::npos ||
+                  log.find("Error Nbr: 5\r\n") != std::string::npos,
+              true)
+        << log;
 }
+
+INSTANTIATE_TEST_SUITE_P(Corpus, MailCorpus,
+                         ::testing::Values(CorpusCase{"enron.pst", nullptr, 71, 70, 0},
+                                           CorpusCase{"aspose-chunk.pst", nullptr, 31, 33, 10},
+                                           CorpusCase{"aspose-outlook.pst", nullptr, 14, 30, 4},
+                                           CorpusCase{"aspose-password.pst", "Password1", 11, 5, 1},
+                                           CorpusCase{"outlookcom-2013.ost", nullptr, 8, 17, 0},
+                                           CorpusCase{"200-recipients.pst", nullptr, 1, 0, 0},
+                                           CorpusCase{"attach-and-inline.pst", nullptr, 1, 2, 0},
+                                           CorpusCase{"msg-in-msg.pst", nullptr, 1, 1, 1},
+                                           CorpusCase{"sample1.pst", nullptr, 1, 1, 0},
+                                           CorpusCase{"sample2-ansi.pst", nullptr, 1, 1, 0},
+                                           CorpusCase{"submessage.pst", nullptr, 1, 0, 1},
+                                           CorpusCase{"aspose-contacts.pst", nullptr, 0, 0, 0},
+                                           CorpusCase{"aspose-contacts.ost", nullptr, 0, 0, 0},
+                                           CorpusCase{"dist-list.pst", nullptr, 0, 0, 0}),
+                         [](const ::testing::TestParamInfo<CorpusCase>& param) {
+                             std::string name;
+                             for (const char ch : std::string_view(param.param.file)) {
+                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             }
+                             return name;
+                         });
 
 } // namespace
 } // namespace tvn::writers
