@@ -25,6 +25,8 @@
 
 #include "archive/names.h"
 #include "store/pst/pst_file.h"
+#include "store/text/code_page.h"
+#include "store/text/utf.h"
 #include "tests/support/corpus.h"
 #include "tests/writers/writer_test_support.h"
 #include "writers/mail_item_file.h"
@@ -111,59 +113,6 @@ std::string joined(const std::vector<std::string>& names) {
     return out;
 }
 
-// UTF-16LE text as UTF-8, up to its first NUL.
-std::string utf16ToUtf8(const std::string& bytes) {
-    std::string out;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char32_t c = static_cast<unsigned char>(bytes[i]) |
-                     static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-        if (c == 0) {
-            break;
-        }
-        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
-            const char32_t low = static_cast<unsigned char>(bytes[i + 2]) |
-                                 static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 3]))
-                                     << 8;
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-// Single-byte text (the ANSI files of the corpus hold no character beyond Latin-1) as UTF-8.
-std::string latin1ToUtf8(const std::string& bytes) {
-    std::string out;
-    for (const char byte : bytes) {
-        const auto c = static_cast<unsigned char>(byte);
-        if (c == 0) {
-            break;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // The string properties of an item from pffexport's value dump (ItemValues.txt):
 // blocks of "Entry type:", "Value type:" and a hex dump of 16 bytes a line.
 std::map<std::uint32_t, std::string> dumpedStrings(const fs::path& file) {
@@ -173,10 +122,17 @@ std::map<std::uint32_t, std::string> dumpedStrings(const fs::path& file) {
     std::string type;
     std::string bytes;
     const auto finish = [&] {
+        // A string may end with a NUL of its width.
+        const std::size_t width = type == "0x0000001f" ? 2 : 1;
+        while (bytes.size() >= width &&
+               bytes.find_first_not_of('\0', bytes.size() - width) == std::string::npos) {
+            bytes.resize(bytes.size() - width);
+        }
         if (type == "0x0000001f") {
-            out.emplace(tag, utf16ToUtf8(bytes));
+            const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+            out.emplace(tag, store::text::utf16leToUtf8({data, bytes.size()}));
         } else if (type == "0x0000001e") {
-            out.emplace(tag, latin1ToUtf8(bytes));
+            out.emplace(tag, store::text::decodeCodePage(bytes, 1252));
         }
         type.clear();
         bytes.clear();
