@@ -168,6 +168,7 @@ TEST(ArchiveCommand, TheAccountOfACorpusFileAddsUp) {
             ++rows;
         }
     }
+    EXPECT_GT(rows, 0) << outcome.out;
     EXPECT_TRUE(fs::exists(dir.path() / archive::kErrorLogName));
 }
 

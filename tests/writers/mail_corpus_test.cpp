@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/names.h"
+#include "store/fixed_password_prompt.h"
 #include "store/pst/pst_file.h"
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
