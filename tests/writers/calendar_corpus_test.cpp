@@ -15,6 +15,7 @@
 #include "archive/names.h"
 #include "store/pst/pst_file.h"
 #include "tests/support/corpus.h"
+#include "tests/writers/report_pffexport.h"
 #include "tests/writers/report_test_support.h"
 
 namespace tvn::writers {
@@ -22,68 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing;
-
-// Dates are shown in local time: pin a zone with daylight saving time, so that the
-// conversion of summer and winter dates is checked too.
-class PinnedTimeZone {
-public:
-    PinnedTimeZone() {
-        if (const char* old = std::getenv("TZ")) {
-            m_old = old;
-        }
-        ::setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
-        ::tzset();
-    }
-    ~PinnedTimeZone() {
-        if (m_old) {
-            ::setenv("TZ", m_old->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
-
-// "Aug 02, 2016 15:00:00.000000000 UTC" in local time, or nothing.
-std::optional<store::DateTime> pffLocalTime(const std::string& text) {
-    static const std::regex re(R"(([A-Z][a-z]{2}) (\d\d), (\d{4}) (\d\d):(\d\d):(\d\d))");
-    static const std::string months = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    std::smatch m;
-    if (!std::regex_search(text, m, re)) {
-        return std::nullopt;
-    }
-    std::tm utc{};
-    utc.tm_year = std::stoi(m[3]) - 1900;
-    utc.tm_mon = static_cast<int>(months.find(m[1].str()) / 3);
-    utc.tm_mday = std::stoi(m[2]);
-    utc.tm_hour = std::stoi(m[4]);
-    utc.tm_min = std::stoi(m[5]);
-    utc.tm_sec = std::stoi(m[6]);
-    const std::time_t t = ::timegm(&utc);
-    std::tm local{};
-    ::localtime_r(&t, &local);
-    return store::DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                           local.tm_hour,        local.tm_min,     local.tm_sec};
-}
-
-std::map<std::string, std::string> pffFields(const fs::path& file) {
-    std::map<std::string, std::string> out;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto colon = line.find(':');
-        if (colon == std::string::npos || line.find('\t') == std::string::npos) {
-            continue;
-        }
-        const auto value = line.find_first_not_of('\t', colon + 1);
-        out.emplace(line.substr(0, colon),
-                    value == std::string::npos ? std::string{} : line.substr(value));
-    }
-    return out;
-}
 
 // The report lines pffexport's fields of one appointment determine.
 std::vector<std::string> expectedLines(std::map<std::string, std::string> f) {
@@ -158,7 +97,7 @@ struct CorpusCalendar {
 
 TEST(CalendarCorpus, EveryAppointmentGetsTheReportOfWhatPffexportReads) {
     TALLYVANE_REQUIRE_CORPUS(dir);
-    if (std::system("command -v pffexport > /dev/null 2>&1") != 0) {
+    if (!havePffexport()) {
         GTEST_SKIP() << "pffexport is not installed";
     }
     PinnedTimeZone zone;
@@ -207,10 +146,7 @@ TEST(CalendarCorpus, EveryAppointmentGetsTheReportOfWhatPffexportReads) {
         EXPECT_EQ(reportCount, c.appointments);
 
         archive::testing::TempFolder tmp;
-        const std::string command = "pffexport -m items -f text -t '" +
-                                    (tmp.path() / "x").string() + "' '" + (dir / c.file).string() +
-                                    "' > /dev/null 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_TRUE(pffexport(dir / c.file, tmp.path() / "x"));
         const fs::path exported = tmp.path() / "x.export" / c.exportPath;
         std::size_t compared = 0;
         std::multiset<std::string> exportedAttachments;
