@@ -46,6 +46,21 @@ constexpr std::string_view kDescription = R"({"folders": [
               "Companies": ["Acme", "Beta"], "Organizer": "Anna Berg"},
    "attachments": [{"name": "agenda.txt", "text": "1. Budget"}]}
  ]},
+ {"name": "Odd appointments", "class": "IPF.Appointment", "items": [
+  {"class": "IPM.Appointment", "subject": "Short pattern",
+   "fields": {"Start": "2024-02-01T14:00:00Z", "End": "2024-02-01T15:00:00Z",
+              "IsRecurring": true, "AppointmentRecur": "04 30 04 30"}},
+  {"class": "IPM.Appointment", "subject": "Unknown pattern",
+   "fields": {"Start": "2024-02-02T14:00:00Z", "End": "2024-02-02T15:00:00Z",
+              "IsRecurring": true, "AppointmentRecur": "04 30 04 30 0C 20 01 00"}},
+  {"class": "IPM.Appointment", "subject": "Coarse type only",
+   "fields": {"Start": "2024-02-03T14:00:00Z", "End": "2024-02-03T15:00:00Z",
+              "IsRecurring": true, "RecurrenceType": 4}},
+  {"class": "IPM.Appointment", "subject": "Ends before it starts",
+   "fields": {"Start": "2024-02-04T14:00:00Z", "End": "2024-02-04T13:00:00Z"}},
+  {"class": "IPM.Appointment", "subject": "Stored duration",
+   "fields": {"Start": "2024-02-05T14:00:00Z", "End": "2024-02-05T15:00:00Z", "Duration": 45}}
+ ]},
  {"name": "Tasks", "class": "IPF.Task", "items": [
   {"class": "IPM.Task", "subject": "Submit claim", "body": "Receipts.",
    "created": "2024-03-01T10:00:00Z", "modified": "2024-03-02T11:00:00Z",
@@ -126,6 +141,25 @@ TEST_F(ReportPst, AppointmentsShowTheirRecurrenceTypeDurationAndJoinedLists) {
                  "Required attendees: Ben Carter,  Carla Diaz.", "Optional attendees: David.",
                  "This calendar event contained the following attachments: ", "1.  agenda.txt."});
     EXPECT_EQ(report("Calendar/agenda.txt"), "1. Budget");
+}
+
+TEST_F(ReportPst, DamagedRecurrencePatternsAreReportedAndDurationsStayInRange) {
+    SaveCalendar(w.run, "Odd", w.root.path() / "Odd", top->folders()->item("Odd appointments"));
+    const std::string recurring = "Recurring appointment: ";
+    expectLines("Odd/2024-02-01 09.00.00 - Short pattern.rtf", {recurring});
+    expectLines("Odd/2024-02-02 09.00.00 - Unknown pattern.rtf", {recurring});
+    expectLines("Odd/2024-02-03 09.00.00 - Coarse type only.rtf", {recurring + "Yes - Yearly."});
+    expectLines("Odd/2024-02-04 09.00.00 - Ends before it starts.rtf", {"Duration: N/A."});
+    expectLines("Odd/2024-02-05 09.00.00 - Stored duration.rtf", {"Duration: 45 minutes."});
+    const std::string log = w.log();
+    EXPECT_NE(
+        log.find("Error Description: The recurrence pattern is 4 bytes long, too short to "
+                 "hold its type.\r\nError Nbr: -2147221221\r\nError Info:  Error in "
+                 "PrintCalendar function or a sub-function therein.\r\nError Subject: N/A.\r\n"),
+        std::string::npos)
+        << log;
+    EXPECT_NE(log.find("frequency 0x200C and pattern type 0x0001"), std::string::npos) << log;
+    EXPECT_EQ(w.run.accounts().at(0)->written, 5);
 }
 
 TEST_F(ReportPst, TasksShowEveryValueAsOutlookGivesIt) {
