@@ -8,30 +8,26 @@ namespace {
 using namespace testing;
 using store::AttachmentType;
 using store::DateTime;
-using store::ItemType;
-using store::memory::MemoryFolder;
 using store::memory::MemoryItem;
 
-void baseAppointment(MemoryItem& a) {
-    a.set("Subject", "Budget review")
-        .set("Body", "Line one\r\nLine two")
-        .set("BusyStatus", 2)
-        .set("ReminderSet", true)
-        .set("CreationTime", DateTime{2003, 11, 5, 9, 7, 2})
-        .set("Start", DateTime{2003, 11, 6, 14, 30, 0})
-        .set("End", DateTime{2003, 11, 6, 16, 0, 0})
-        .set("AllDayEvent", false)
-        .set("Duration", 90)
-        .set("Location", "Room 4")
-        .set("IsRecurring", false)
-        .set("Importance", 1)
-        .set("Organizer", "Jane Smith")
-        .set("RequiredAttendees", "Ann Lee; Bob Ray")
-        .set("OptionalAttendees", "")
-        .set("Sensitivity", 0)
-        .set("Companies", "")
-        .set("Categories", "Blue, Red");
-}
+const Values kBase = {{"Subject", "Budget review"},
+                      {"Body", "Line one\r\nLine two"},
+                      {"BusyStatus", 2},
+                      {"ReminderSet", true},
+                      {"CreationTime", DateTime{2003, 11, 5, 9, 7, 2}},
+                      {"Start", DateTime{2003, 11, 6, 14, 30, 0}},
+                      {"End", DateTime{2003, 11, 6, 16, 0, 0}},
+                      {"AllDayEvent", false},
+                      {"Duration", 90},
+                      {"Location", "Room 4"},
+                      {"IsRecurring", false},
+                      {"Importance", 1},
+                      {"Organizer", "Jane Smith"},
+                      {"RequiredAttendees", "Ann Lee; Bob Ray"},
+                      {"OptionalAttendees", ""},
+                      {"Sensitivity", 0},
+                      {"Companies", ""},
+                      {"Categories", "Blue, Red"}};
 
 const std::vector<std::string> kBaseReport = {
     "Subject: Budget review",
@@ -82,28 +78,27 @@ enum Line : std::size_t {
     Body = 25,
 };
 
-std::function<void(MemoryItem&)> recurring(int type) {
-    return [type](MemoryItem& a) { a.set("IsRecurring", true).set("RecurrenceType", type); };
+Values recurring(int type) {
+    return {{"IsRecurring", true}, {"RecurrenceType", type}};
 }
 
 TEST(CalendarWriter, ReportsAreWrittenByteForByteForEveryWordAndSubstitute) {
+    const std::string saved = "by-value attachments listed, all but the untitled one saved";
     const std::vector<ReportCase> cases = {
-        {"base", [](MemoryItem&) {}, {}},
+        {"base", {}, {}},
         {"free, low, personal, all day, no duration, empty texts",
-         [](MemoryItem& a) {
-             a.set("BusyStatus", 0)
-                 .set("Importance", 0)
-                 .set("Sensitivity", 1)
-                 .set("AllDayEvent", true)
-                 .set("Duration", 0)
-                 .set("ReminderSet", false)
-                 .set("Location", "")
-                 .set("Organizer", "")
-                 .set("Companies", "Acme; Beta")
-                 .set("Categories", "")
-                 .set("RequiredAttendees", "")
-                 .set("OptionalAttendees", "Carl Dunn");
-         },
+         {{"BusyStatus", 0},
+          {"Importance", 0},
+          {"Sensitivity", 1},
+          {"AllDayEvent", true},
+          {"Duration", 0},
+          {"ReminderSet", false},
+          {"Location", ""},
+          {"Organizer", ""},
+          {"Companies", "Acme; Beta"},
+          {"Categories", ""},
+          {"RequiredAttendees", ""},
+          {"OptionalAttendees", "Carl Dunn"}},
          {{Busy, "Busy status: Free."},
           {Importance, "Importance: Low."},
           {Sensitivity, "Sensitivity level: Personal."},
@@ -117,33 +112,25 @@ TEST(CalendarWriter, ReportsAreWrittenByteForByteForEveryWordAndSubstitute) {
           {Required,
            "Required attendees: No required attendees were listed for this calendar event."},
           {Optional, "Optional attendees: Carl Dunn."}}},
-        {"tentative, high, private, daily",
-         [](MemoryItem& a) {
-             a.set("BusyStatus", 1).set("Importance", 2).set("Sensitivity", 2);
-             recurring(0)(a);
-         },
+        {"tentative, high, private",
+         {{"BusyStatus", 1}, {"Importance", 2}, {"Sensitivity", 2}},
          {{Busy, "Busy status: Tentative."},
           {Importance, "Importance: High."},
-          {Sensitivity, "Sensitivity level: Private."},
-          {Recurring, "Recurring appointment: Yes - Daily."}}},
-        {"out of office, no importance, confidential, weekly",
-         [](MemoryItem& a) {
-             a.set("BusyStatus", 3).set("Importance", 3).set("Sensitivity", 3);
-             recurring(1)(a);
-         },
+          {Sensitivity, "Sensitivity level: Private."}}},
+        {"out of office, no importance, confidential",
+         {{"BusyStatus", 3}, {"Importance", 3}, {"Sensitivity", 3}},
          {{Busy, "Busy status: Out of office."},
           {Importance, "Importance: No importance level was set for this calendar event."},
-          {Sensitivity, "Sensitivity level: Confidential."},
-          {Recurring, "Recurring appointment: Yes - Weekly."}}},
-        {"working elsewhere, no sensitivity, monthly",
-         [](MemoryItem& a) {
-             a.set("BusyStatus", 4).set("Importance", -1).set("Sensitivity", 4);
-             recurring(2)(a);
-         },
+          {Sensitivity, "Sensitivity level: Confidential."}}},
+        {"values past the tables",
+         {{"BusyStatus", 4}, {"Importance", -1}, {"Sensitivity", 4}},
          {{Busy, "Busy status: N/A."},
           {Importance, "Importance: No importance level was set for this calendar event."},
-          {Sensitivity, "Sensitivity level: No sensitivity level was set for this calendar event."},
-          {Recurring, "Recurring appointment: Yes - Monthly."}}},
+          {Sensitivity,
+           "Sensitivity level: No sensitivity level was set for this calendar event."}}},
+        {"daily", recurring(0), {{Recurring, "Recurring appointment: Yes - Daily."}}},
+        {"weekly", recurring(1), {{Recurring, "Recurring appointment: Yes - Weekly."}}},
+        {"monthly", recurring(2), {{Recurring, "Recurring appointment: Yes - Monthly."}}},
         {"monthly on the nth weekday",
          recurring(3),
          {{Recurring, "Recurring appointment: Yes - Monthly (see appointment for additional "
@@ -156,62 +143,57 @@ TEST(CalendarWriter, ReportsAreWrittenByteForByteForEveryWordAndSubstitute) {
          recurring(6),
          {{Recurring, "Recurring appointment: Yes - Yearly (see appointment for additional "
                       "details)."}}},
-        {"empty body and a subject that loses characters",
-         [](MemoryItem& a) { a.set("Body", "").set("Subject", "Re: <urgent> \"plan\"? v1.5"); },
+        {"empty body, a subject that loses characters",
+         {{"Body", ""}, {"Subject", "Re: <urgent> \"plan\"? v1.5"}},
          {{Body, "<This calendar event contained no message body.>"},
           {Subject, "Subject: Re urgent plan v1.5"}},
          "Folder/2003-11-06 14.30.00 - Re urgent plan v1.5.rtf"},
         {"subject made only of removed characters",
-         [](MemoryItem& a) { a.set("Subject", "?:/"); },
+         {{"Subject", "?:/"}},
          {{Subject, "Subject: "}},
          "Folder/2003-11-06 14.30.00 - <This calendar event contained no subject.>.rtf"},
         {"cleaned subject of 41 characters",
-         [](MemoryItem& a) { a.set("Subject", "12345678901234567890123456789012345678901"); },
+         {{"Subject", "12345678901234567890123456789012345678901"}},
          {{Subject, "Subject: 123456789012345678901234567890123456789"}},
          "Folder/2003-11-06 14.30.00 - 123456789012345678901234567890123456789.rtf"},
         {"cleaned subject of 40 characters",
-         [](MemoryItem& a) { a.set("Subject", "1234567890123456789012345678901234567890?"); },
+         {{"Subject", "1234567890123456789012345678901234567890?"}},
          {{Subject, "Subject: 1234567890123456789012345678901234567890"}},
          "Folder/2003-11-06 14.30.00 - 1234567890123456789012345678901234567890.rtf"},
         {"only an embedded item and an untitled message",
+         {},
+         {},
+         "",
          [](MemoryItem& a) {
              a.addAttachment("Forwarded.msg", "", AttachmentType::EmbeddedItem);
              a.addAttachment("Untitled.msg", "x");
-         },
-         {}},
-        {"by-value attachments listed, embedded ones not",
+         }},
+        {saved,
+         {},
+         {{Attachments, "This calendar event contained the following attachments: \r\n"
+                        "1.  agenda.txt.\r\n2.  say \"hi\".txt."}},
+         "",
          [](MemoryItem& a) {
              a.addAttachment("agenda.txt", "A");
              a.addAttachment("Untitled.msg", "U");
              a.addAttachment("Note.msg", "", AttachmentType::Ole);
              a.addAttachment("say \"hi\".txt", "Q");
-         },
-         {{Attachments, "This calendar event contained the following attachments: \r\n"
-                        "1.  agenda.txt.\r\n2.  say \"hi\".txt."}}},
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriterRun w;
-        auto folder = MemoryFolder::make("Calendar", ItemType::Appointment);
-        auto& item = folder->addItem("IPM.Appointment");
-        baseAppointment(item);
-        c.change(item);
-        runOn(w, &SaveCalendar, folder);
-        const auto files = w.files();
+        const auto files = runCase(w, &SaveCalendar, "IPM.Appointment", kBase, c);
         const std::string name = c.fileName.empty() ? kBaseName : c.fileName;
-        ASSERT_EQ(files.count(name), 1u) << "files: " << files.size();
+        ASSERT_EQ(files.count(name), 1u);
         EXPECT_EQ(files.at(name), reportText(withChanges(kBaseReport, c)));
-        if (c.name == "by-value attachments listed, embedded ones not") {
-            // Every attachment but the untitled message is saved, whatever its type; the
-            // OLE one has content of its own here.
+        EXPECT_EQ(w.log(), "");
+        if (c.name == saved) {
             EXPECT_EQ(files.at("Folder/agenda.txt"), "A");
             EXPECT_EQ(files.at("Folder/say hi.txt"), "Q");
-            EXPECT_EQ(files.count("Folder/Untitled.msg"), 0u);
-            EXPECT_EQ(files.size(), 4u);
-        } else {
-            EXPECT_EQ(files.size(), 1u);
-            EXPECT_EQ(w.log(), "");
+            EXPECT_EQ(files.count("Folder/Note.msg"), 1u);
         }
+        EXPECT_EQ(files.size(), c.name == saved ? 4u : 1u);
     }
 }
 

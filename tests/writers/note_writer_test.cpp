@@ -7,17 +7,13 @@ namespace {
 
 using namespace testing;
 using store::DateTime;
-using store::ItemType;
-using store::memory::MemoryFolder;
 using store::memory::MemoryItem;
 
-void baseNote(MemoryItem& n) {
-    n.set("Subject", "Call the bank")
-        .set("LastModificationTime", DateTime{2003, 11, 7, 18, 5, 9})
-        .set("Body", "Call the bank\r\nabout the loan")
-        .set("Categories", "Home")
-        .set("CreationTime", DateTime{2003, 11, 5, 0, 0, 0});
-}
+const Values kBase = {{"Subject", "Call the bank"},
+                      {"LastModificationTime", DateTime{2003, 11, 7, 18, 5, 9}},
+                      {"Body", "Call the bank\r\nabout the loan"},
+                      {"Categories", "Home"},
+                      {"CreationTime", DateTime{2003, 11, 5, 0, 0, 0}}};
 
 const std::vector<std::string> kBaseReport = {
     "Subject: Call the bank",
@@ -35,36 +31,30 @@ enum Line : std::size_t { Subject = 0, Category = 4, Body = 7 };
 
 TEST(NoteWriter, ReportsAreWrittenByteForByteForEverySubstitute) {
     const std::vector<ReportCase> cases = {
-        {"base", [](MemoryItem&) {}, {}},
+        {"base", {}, {}},
         {"empty note",
-         [](MemoryItem& n) { n.set("Subject", "").set("Body", ""); },
+         {{"Subject", ""}, {"Body", ""}},
          {{Subject, "Subject: "}, {Body, "<This note entry contained no message body.>"}},
          "Folder/2003-11-05 00.00.00 - <This note entry contained no subject.>.rtf"},
         {"no categories",
-         [](MemoryItem& n) { n.set("Categories", ""); },
+         {{"Categories", ""}},
          {{Category, "Category assigned: No category was selected for this note entry."}}},
         {"colon and slash in the first line",
-         [](MemoryItem& n) { n.set("Subject", "To do: 1/2 done"); },
+         {{"Subject", "To do: 1/2 done"}},
          {{Subject, "Subject: To do 12 done"}},
          "Folder/2003-11-05 00.00.00 - To do 12 done.rtf"},
         {"subject of 45 characters",
-         [](MemoryItem& n) { n.set("Subject", "123456789012345678901234567890123456789012345"); },
+         {{"Subject", "123456789012345678901234567890123456789012345"}},
          {{Subject, "Subject: 123456789012345678901234567890123456789"}},
          "Folder/2003-11-05 00.00.00 - 123456789012345678901234567890123456789.rtf"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriterRun w;
-        auto folder = MemoryFolder::make("Notes", ItemType::Note);
-        auto& item = folder->addItem("IPM.StickyNote");
-        baseNote(item);
-        c.change(item);
-        runOn(w, &SaveNotes, folder);
-        const auto files = w.files();
+        const auto files = runCase(w, &SaveNotes, "IPM.StickyNote", kBase, c);
         const std::string name = c.fileName.empty() ? kBaseName : c.fileName;
-        ASSERT_EQ(files.count(name), 1u);
+        ASSERT_EQ(files.size(), 1u);
         EXPECT_EQ(files.at(name), reportText(withChanges(kBaseReport, c)));
-        EXPECT_EQ(files.size(), 1u);
         EXPECT_EQ(w.log(), "");
     }
 }

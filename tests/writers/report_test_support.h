@@ -24,14 +24,38 @@ inline std::string reportText(const std::vector<std::string>& lines) {
     return out;
 }
 
+using Values = std::vector<std::pair<std::string, store::Variant>>;
+
+inline store::memory::MemoryItem& setAll(store::memory::MemoryItem& item, const Values& values) {
+    for (const auto& [name, value] : values) {
+        item.set(name, value);
+    }
+    return item;
+}
+
 // One variation of a base item and the report lines it changes (by position).
 struct ReportCase {
     std::string name;
-    std::function<void(store::memory::MemoryItem&)> change;
+    Values values;
     std::map<std::size_t, std::string> lines;
     // The report's file name when the variation changes it.
     std::string fileName = {};
+    // Attachments or recipients the variation adds.
+    std::function<void(store::memory::MemoryItem&)> extra = {};
 };
+
+// The files of a run of writer on one item: the base values, then the case's.
+inline std::map<std::string, std::string> runCase(WriterRun& w, Writer writer,
+                                                  const std::string& messageClass,
+                                                  const Values& base, const ReportCase& c) {
+    auto folder = store::memory::MemoryFolder::make("F");
+    auto& item = setAll(setAll(folder->addItem(messageClass), base), c.values);
+    if (c.extra) {
+        c.extra(item);
+    }
+    writer(w.run, "F", w.root.path() / "Folder", folder);
+    return w.files();
+}
 
 // Lines with the case's replacements made.
 inline std::vector<std::string> withChanges(std::vector<std::string> lines, const ReportCase& c) {

@@ -7,41 +7,37 @@ namespace {
 
 using namespace testing;
 using store::DateTime;
-using store::ItemType;
-using store::memory::MemoryFolder;
 using store::memory::MemoryItem;
 
-void baseTask(MemoryItem& t) {
-    t.set("BillingInformation", "Acct 7")
-        .set("ActualWork", 120)
-        .set("LastModificationTime", DateTime{2003, 11, 7, 10, 0, 0})
-        .set("Complete", false)
-        .set("ContactNames", "Ann Lee")
-        .set("DateCompleted", DateTime::none())
-        .set("DelegationState", 0)
-        .set("Delegator", "")
-        .set("Mileage", "12")
-        .set("Ownership", 2)
-        .set("Owner", "Jane Smith")
-        .set("PercentComplete", 50)
-        .set("ReminderSet", true)
-        .set("ReminderTime", DateTime{2003, 11, 9, 8, 0, 0})
-        .set("ResponseState", 0)
-        .set("Role", "")
-        .set("Status", 1)
-        .set("StatusOnCompletionRecipients", "Carl Dunn")
-        .set("TeamTask", false)
-        .set("TotalWork", 0)
-        .set("Body", "Do it")
-        .set("CreationTime", DateTime{2003, 11, 5, 9, 7, 2})
-        .set("StartDate", DateTime{2003, 11, 6, 0, 0, 0})
-        .set("DueDate", DateTime{2003, 11, 10, 0, 0, 0})
-        .set("Importance", 1)
-        .set("Sensitivity", 0)
-        .set("Companies", "")
-        .set("Categories", "Work")
-        .set("Subject", "Write plan");
-}
+const Values kBase = {{"BillingInformation", "Acct 7"},
+                      {"ActualWork", 120},
+                      {"LastModificationTime", DateTime{2003, 11, 7, 10, 0, 0}},
+                      {"Complete", false},
+                      {"ContactNames", "Ann Lee"},
+                      {"DateCompleted", DateTime::none()},
+                      {"DelegationState", 0},
+                      {"Delegator", ""},
+                      {"Mileage", "12"},
+                      {"Ownership", 2},
+                      {"Owner", "Jane Smith"},
+                      {"PercentComplete", 50},
+                      {"ReminderSet", true},
+                      {"ReminderTime", DateTime{2003, 11, 9, 8, 0, 0}},
+                      {"ResponseState", 0},
+                      {"Role", ""},
+                      {"Status", 1},
+                      {"StatusOnCompletionRecipients", "Carl Dunn"},
+                      {"TeamTask", false},
+                      {"TotalWork", 0},
+                      {"Body", "Do it"},
+                      {"CreationTime", DateTime{2003, 11, 5, 9, 7, 2}},
+                      {"StartDate", DateTime{2003, 11, 6, 0, 0, 0}},
+                      {"DueDate", DateTime{2003, 11, 10, 0, 0, 0}},
+                      {"Importance", 1},
+                      {"Sensitivity", 0},
+                      {"Companies", ""},
+                      {"Categories", "Work"},
+                      {"Subject", "Write plan"}};
 
 const std::vector<std::string> kBaseReport = {
     "Subject: Write plan",
@@ -118,30 +114,28 @@ enum Line : std::size_t {
 
 TEST(TaskWriter, ReportsAreWrittenByteForByteForEveryWordAndSubstitute) {
     const std::vector<ReportCase> cases = {
-        {"base", [](MemoryItem&) {}, {}},
+        {"base", {}, {}},
         {"first words, labels without blanks, filled texts",
-         [](MemoryItem& t) {
-             t.set("DelegationState", 1)
-                 .set("Ownership", 0)
-                 .set("ResponseState", 1)
-                 .set("Status", 0)
-                 .set("Importance", 0)
-                 .set("Sensitivity", 1)
-                 .set("Complete", true)
-                 .set("ReminderSet", false)
-                 .set("TeamTask", true)
-                 .set("Role", "Lead")
-                 .set("Delegator", "Bob Ray")
-                 .set("ContactNames", "")
-                 .set("Companies", "Acme; Beta")
-                 .set("Categories", "")
-                 .set("Owner", "")
-                 .set("TotalWork", 45)
-                 .set("BillingInformation", "")
-                 .set("ActualWork", 0)
-                 .set("Mileage", "0")
-                 .set("DateCompleted", DateTime{2003, 11, 8, 0, 0, 0});
-         },
+         {{"DelegationState", 1},
+          {"Ownership", 0},
+          {"ResponseState", 1},
+          {"Status", 0},
+          {"Importance", 0},
+          {"Sensitivity", 1},
+          {"Complete", true},
+          {"ReminderSet", false},
+          {"TeamTask", true},
+          {"Role", "Lead"},
+          {"Delegator", "Bob Ray"},
+          {"ContactNames", ""},
+          {"Companies", "Acme; Beta"},
+          {"Categories", ""},
+          {"Owner", ""},
+          {"TotalWork", 45},
+          {"BillingInformation", ""},
+          {"ActualWork", 0},
+          {"Mileage", "0"},
+          {"DateCompleted", DateTime{2003, 11, 8, 0, 0, 0}}},
          {{Delegation, "Delegation state: Delegation unknown."},
           {Ownership, "Task ownership state: New."},
           {Response, "Response state: Assigned."},
@@ -163,16 +157,14 @@ TEST(TaskWriter, ReportsAreWrittenByteForByteForEveryWordAndSubstitute) {
           {Mileage, "Mileage: None."},
           {Completed, "Date completed: 11/8/2003"}}},
         {"second words, text mileage",
-         [](MemoryItem& t) {
-             t.set("DelegationState", 2)
-                 .set("Ownership", 1)
-                 .set("ResponseState", 2)
-                 .set("Status", 2)
-                 .set("Importance", 2)
-                 .set("Sensitivity", 2)
-                 .set("Mileage", "about 30")
-                 .set("PercentComplete", 100);
-         },
+         {{"DelegationState", 2},
+          {"Ownership", 1},
+          {"ResponseState", 2},
+          {"Status", 2},
+          {"Importance", 2},
+          {"Sensitivity", 2},
+          {"Mileage", "about 30"},
+          {"PercentComplete", 100}},
          {{Delegation, "Delegation state: Accepted."},
           {Ownership, "Task ownership state: Delegated."},
           {Response, "Response state: Accepted."},
@@ -182,16 +174,14 @@ TEST(TaskWriter, ReportsAreWrittenByteForByteForEveryWordAndSubstitute) {
           {Mileage, "Mileage: about 30 miles."},
           {Percent, "Percent completed: 100%."}}},
         {"third words, empty mileage, negative work",
-         [](MemoryItem& t) {
-             t.set("DelegationState", 3)
-                 .set("Ownership", 3)
-                 .set("ResponseState", 3)
-                 .set("Status", 3)
-                 .set("Importance", 3)
-                 .set("Sensitivity", 3)
-                 .set("Mileage", "")
-                 .set("ActualWork", -5);
-         },
+         {{"DelegationState", 3},
+          {"Ownership", 3},
+          {"ResponseState", 3},
+          {"Status", 3},
+          {"Importance", 3},
+          {"Sensitivity", 3},
+          {"Mileage", ""},
+          {"ActualWork", -5}},
          {{Delegation, "Delegation state: Declined."},
           {Ownership, "Task ownership state: See the task for details."},
           {Response, "Response state: Declined."},
@@ -201,15 +191,13 @@ TEST(TaskWriter, ReportsAreWrittenByteForByteForEveryWordAndSubstitute) {
           {Mileage, "Mileage: None."},
           {ActualWork, "Actual work: None."}}},
         {"deferred: completion reports have recipients; values past the tables",
-         [](MemoryItem& t) {
-             t.set("DelegationState", 4)
-                 .set("Ownership", 4)
-                 .set("ResponseState", 4)
-                 .set("Status", 4)
-                 .set("Sensitivity", 9)
-                 .set("StatusOnCompletionRecipients", "Ann Lee; Bob Ray")
-                 .set("Mileage", " -3 ");
-         },
+         {{"DelegationState", 4},
+          {"Ownership", 4},
+          {"ResponseState", 4},
+          {"Status", 4},
+          {"Sensitivity", 9},
+          {"StatusOnCompletionRecipients", "Ann Lee; Bob Ray"},
+          {"Mileage", " -3 "}},
          {{Delegation, "4"},
           {Ownership, "Task ownership state: See the task for details."},
           {Response, "Response state: See the task for details."},
@@ -218,77 +206,63 @@ TEST(TaskWriter, ReportsAreWrittenByteForByteForEveryWordAndSubstitute) {
           {StatusRecipients, "Status reports upon completion are to be sent to: Ann Lee; Bob Ray."},
           {Mileage, "Mileage: None."}}},
         {"status past the table",
-         [](MemoryItem& t) {
-             t.set("DelegationState", -1).set("Status", 5).set("StatusOnCompletionRecipients", "");
-         },
+         {{"DelegationState", -1}, {"Status", 5}, {"StatusOnCompletionRecipients", ""}},
          {{Delegation, "-1"},
           {Status, "Task status: See the task for details."},
           {StatusRecipients, "Status reports upon completion are to be sent to: ."}}},
         {"no start and no due date",
-         [](MemoryItem& t) {
-             t.set("StartDate", DateTime::none()).set("DueDate", DateTime::none());
-         },
+         {{"StartDate", DateTime::none()}, {"DueDate", DateTime::none()}},
          {{Start, "Start date: N/A"}, {Due, "Due date: No due date was set for this task."}},
          "Folder/4501-01-01 - Write plan.rtf"},
         {"due on the last date that counts, start after it",
-         [](MemoryItem& t) {
-             t.set("StartDate", DateTime{2500, 1, 2, 0, 0, 0})
-                 .set("DueDate", DateTime{2500, 1, 1, 12, 0, 0});
-         },
+         {{"StartDate", DateTime{2500, 1, 2, 0, 0, 0}},
+          {"DueDate", DateTime{2500, 1, 1, 12, 0, 0}}},
          {{Start, "Start date: N/A"}, {Due, "Due date: 1/1/2500 12:00:00 PM"}},
          "Folder/2500-01-01 - Write plan.rtf"},
         {"recipients by display name",
+         {},
+         {{Recipients, "Task recipients: Ann Lee, Bob Ray."},
+          {RecipientsAgain, "Ann Lee, Bob Ray."}},
+         "",
          [](MemoryItem& t) {
              t.addRecipient("Ann Lee", "ann@example.com", 1);
              t.addRecipient("Bob Ray", "bob@example.com", 2);
-         },
-         {{Recipients, "Task recipients: Ann Lee, Bob Ray."},
-          {RecipientsAgain, "Ann Lee, Bob Ray."}}},
+         }},
         {"no subject, no body",
-         [](MemoryItem& t) { t.set("Subject", "").set("Body", ""); },
+         {{"Subject", ""}, {"Body", ""}},
          {{Subject, "Subject: This task has no subject."},
           {Notes, "Task notes:\r\n<This task contained no message body.>"}},
          "Folder/2003-11-10 - This task contained no subject.rtf"},
         {"subject made only of removed characters shows as read",
-         [](MemoryItem& t) { t.set("Subject", "<?>"); },
+         {{"Subject", "<?>"}},
          {{Subject, "Subject: <?>"}},
          "Folder/2003-11-10 - This task contained no subject.rtf"},
         {"subject cut in the title only",
-         [](MemoryItem& t) { t.set("Subject", "Plan: 345678901234567890123456789012345678901"); },
+         {{"Subject", "Plan: 345678901234567890123456789012345678901"}},
          {{Subject, "Subject: Plan: 345678901234567890123456789012345678901"}},
          "Folder/2003-11-10 - Plan 3456789012345678901234567890123456.rtf"},
         {"attachments",
+         {},
+         {{Attachments, "This task contained the following attachments: \r\n1.  list.csv."}},
+         "",
          [](MemoryItem& t) {
              t.addAttachment("Untitled.msg", "U");
              t.addAttachment("list.csv", "a,b");
-         },
-         {{Attachments, "This task contained the following attachments: \r\n1.  list.csv."}}},
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriterRun w;
-        auto folder = MemoryFolder::make("Tasks", ItemType::Task);
-        auto& item = folder->addItem("IPM.Task");
-        baseTask(item);
-        c.change(item);
-        runOn(w, &SaveTasks, folder);
-        const auto files = w.files();
+        // A report of an earlier run is replaced.
+        std::filesystem::create_directories(w.root.path() / kDirectory);
+        archive::testing::writeBytes(w.root.path() / kBaseName, "an older, longer report text");
+        const auto files = runCase(w, &SaveTasks, "IPM.Task", kBase, c);
         const std::string name = c.fileName.empty() ? kBaseName : c.fileName;
         ASSERT_EQ(files.count(name), 1u);
         EXPECT_EQ(files.at(name), reportText(withChanges(kBaseReport, c)));
         EXPECT_EQ(w.log(), "");
-        EXPECT_EQ(files.size(), c.name == "attachments" ? 2u : 1u);
+        EXPECT_EQ(files.size(), (c.name == "attachments" ? 2u : 1u) + (name != kBaseName));
     }
-}
-
-TEST(TaskWriter, ReplacesAReportLeftByAnEarlierRun) {
-    WriterRun w;
-    std::filesystem::create_directories(w.root.path() / kDirectory);
-    archive::testing::writeBytes(w.root.path() / kBaseName, "an older, longer report text");
-    auto folder = MemoryFolder::make("Tasks", ItemType::Task);
-    baseTask(folder->addItem("IPM.Task"));
-    runOn(w, &SaveTasks, folder);
-    EXPECT_EQ(w.files().at(kBaseName), reportText(kBaseReport));
 }
 
 } // namespace
