@@ -104,9 +104,15 @@ bool takesTask(std::string_view messageClass) {
     return reports::isClassOf(messageClass, "IPM.Task");
 }
 
-// The display names of the task's recipients joined with ", ", or the words for none;
-// nothing when the collection cannot be read. A name that cannot be read is left out.
-std::optional<std::string> recipientNames(reports::ClearingTrap& trap, const store::Item& item) {
+struct TaskRecipients {
+    // The display names joined with ", ", or the words for none.
+    std::string text;
+    bool any = false;
+};
+
+// The task's recipients; nothing when the collection cannot be read. A name that cannot be
+// read is left out.
+std::optional<TaskRecipients> recipientNames(reports::ClearingTrap& trap, const store::Item& item) {
     std::shared_ptr<store::Recipients> recipients;
     std::int32_t count = 0;
     if (!trap.step([&] {
@@ -116,13 +122,15 @@ std::optional<std::string> recipientNames(reports::ClearingTrap& trap, const sto
         return std::nullopt;
     }
     if (count < 1) {
-        return std::string(kNoRecipients);
+        return TaskRecipients{std::string(kNoRecipients), false};
     }
-    std::string names;
+    TaskRecipients names{{}, true};
+    bool first = true;
     for (std::int32_t i = 1; i <= count; ++i) {
         trap.step([&] {
             const auto name = recipients->item(i)->name();
-            names += names.empty() ? name : ", " + name;
+            names.text += first ? name : ", " + name;
+            first = false;
         });
     }
     return names;
@@ -242,9 +250,7 @@ bool PrintTasks(archive::RunContext& run, const store::Item& item,
                  ? word(kImportanceLines, *importance, "Importance level: Not set for this task.")
                  : std::string("Importance level: "),
              labelled("Task recipients: ", recipients,
-                      [](const std::string& names) {
-                          return names == kNoRecipients ? names : names + ".";
-                      }),
+                      [](const TaskRecipients& r) { return r.any ? r.text + "." : r.text; }),
              sensitivity ? word(kSensitivityLines, *sensitivity,
                                 "Sensitivity level: Not set for this task.")
                          : std::string("Sensitivity level: "),
@@ -270,7 +276,7 @@ bool PrintTasks(archive::RunContext& run, const store::Item& item,
                                        : std::string("None.");
                       }),
              std::string{},
-             recipients ? *recipients + "." : std::string{},
+             recipients ? recipients->text + "." : std::string{},
              std::string{},
              reports::attachmentLines(
                  "This task contained the following attachments: ", attachments, anyListed),
