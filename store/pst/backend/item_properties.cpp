@@ -394,11 +394,11 @@ std::optional<std::int32_t> coarseRecurrenceType(std::int64_t kind) {
     }
 }
 
-// The minutes from one FILETIME to a later one, when both are dates and the difference
+// The minutes from one FILETIME to a later one, when both are set dates and the difference
 // fits a 32-bit count.
 std::optional<std::int64_t> minutesBetween(std::int64_t start, std::int64_t end) {
     constexpr std::int64_t kTicksPerMinute = 600'000'000;
-    if (start < 0 || end < start) {
+    if (start < 0 || end < start || end >= kNoDateFileTime) {
         return std::nullopt;
     }
     const std::int64_t minutes = (end - start) / kTicksPerMinute; // both >= 0: no overflow
