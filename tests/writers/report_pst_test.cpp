@@ -58,6 +58,7 @@ constexpr std::string_view kDescription = R"({"folders": [
               "IsRecurring": true, "RecurrenceType": 4}},
   {"class": "IPM.Appointment", "subject": "Ends before it starts",
    "fields": {"Start": "2024-02-04T14:00:00Z", "End": "2024-02-04T13:00:00Z"}},
+  {"class": "IPM.Appointment", "subject": "No end", "fields": {"Start": "2024-02-06T14:00:00Z"}},
   {"class": "IPM.Appointment", "subject": "Stored duration",
    "fields": {"Start": "2024-02-05T14:00:00Z", "End": "2024-02-05T15:00:00Z", "Duration": 45}}
  ]},
@@ -151,6 +152,7 @@ TEST_F(ReportPst, DamagedRecurrencePatternsAreReportedAndDurationsStayInRange) {
     expectLines("Odd/2024-02-03 09.00.00 - Coarse type only.rtf", {recurring + "Yes - Yearly."});
     expectLines("Odd/2024-02-04 09.00.00 - Ends before it starts.rtf", {"Duration: N/A."});
     expectLines("Odd/2024-02-05 09.00.00 - Stored duration.rtf", {"Duration: 45 minutes."});
+    expectLines("Odd/2024-02-06 09.00.00 - No end.rtf", {"End Date: 1/1/4501", "Duration: N/A."});
     const std::string log = w.log();
     EXPECT_NE(
         log.find("Error Description: The recurrence pattern is 4 bytes long, too short to "
@@ -159,7 +161,7 @@ TEST_F(ReportPst, DamagedRecurrencePatternsAreReportedAndDurationsStayInRange) {
         std::string::npos)
         << log;
     EXPECT_NE(log.find("frequency 0x200C and pattern type 0x0001"), std::string::npos) << log;
-    EXPECT_EQ(w.run.accounts().at(0)->written, 5);
+    EXPECT_EQ(w.run.accounts().at(0)->written, 6);
 }
 
 TEST_F(ReportPst, TasksShowEveryValueAsOutlookGivesIt) {
