@@ -193,5 +193,75 @@ TEST(CalendarCorpus, EveryAppointmentGetsTheReportOfWhatPffexportReads) {
     }
 }
 
+// readpst writes each appointment as an iCalendar event whose RRULE gives the recurrence
+// type that pffexport leaves out for most of the OST's recurring holidays.
+TEST(CalendarCorpus, RecurrenceTypesAreTheOnesReadpstReads) {
+    TALLYVANE_REQUIRE_CORPUS(dir);
+    if (std::system("command -v readpst > /dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "readpst is not installed";
+    }
+    PinnedTimeZone zone;
+    WriterRun w;
+    const auto file = dir / "outlookcom-2013.ost";
+    SaveCalendar(w.run, "Calendar", w.root.path() / "Calendar",
+                 store::pst::openDataFile(file, nullptr)->folders()->item("Calendar"));
+    std::multiset<std::string> ours;
+    for (const auto& [name, bytes] : w.files()) {
+        const auto lines = splitLines(bytes);
+        if (fs::path(name).extension() == ".rtf" && lines.size() > 14) {
+            ours.insert(lines[0] + " | " + lines[3] + " | " + lines[14]);
+        }
+    }
+
+    const auto out = w.root.path() / "readpst";
+    fs::create_directories(out);
+    ASSERT_EQ(std::system(("readpst -D -j 0 -S -8 -o '" + out.string() + "' '" + file.string() +
+                           "' > /dev/null 2>&1")
+                              .c_str()),
+              0);
+    static const std::regex freq(R"(RRULE:FREQ=(DAILY|WEEKLY|MONTHLY|YEARLY))");
+    static const std::regex start(R"(DTSTART[^:]*:(\d{4})(\d\d)(\d\d)T(\d\d)(\d\d)(\d\d)Z)");
+    const std::map<std::string, std::string> words = {{"DAILY", "Yes - Daily."},
+                                                      {"WEEKLY", "Yes - Weekly."},
+                                                      {"MONTHLY", "Yes - Monthly."},
+                                                      {"YEARLY", "Yes - Yearly."}};
+    std::multiset<std::string> theirs;
+    for (const auto& entry :
+         fs::recursive_directory_iterator(out / "outlookcom-2013.ost" / "Calendar")) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        const std::string text = test_support::readFileText(entry.path());
+        const auto summary = text.find("\nSUMMARY:");
+        std::smatch m;
+        if (summary == std::string::npos || !std::regex_search(text, m, start)) {
+            continue;
+        }
+        std::string subject;
+        for (auto at = summary + 9; at < text.size() && text[at] != '\r' && text[at] != '\n';
+             ++at) {
+            if (text[at] == '\\' && at + 1 < text.size()) {
+                ++at; // iCalendar escapes commas, semicolons and backslashes
+            }
+            subject += text[at];
+        }
+        std::tm utc{};
+        utc.tm_year = std::stoi(m[1]) - 1900;
+        utc.tm_mon = std::stoi(m[2]) - 1;
+        utc.tm_mday = std::stoi(m[3]);
+        utc.tm_hour = std::stoi(m[4]);
+        utc.tm_min = std::stoi(m[5]);
+        utc.tm_sec = std::stoi(m[6]);
+        std::smatch f;
+        const std::string recurrence =
+            std::regex_search(text, f, freq) ? words.at(f[1]) : std::string("No.");
+        theirs.insert("Subject: " + archive::cleanSubject(subject) +
+                      " | Start date: " + archive::generalDate(localFromUtc(utc)) +
+                      " | Recurring appointment: " + recurrence);
+    }
+    EXPECT_EQ(theirs.size(), 169u);
+    EXPECT_EQ(ours, theirs);
+}
+
 } // namespace
 } // namespace tvn::writers

@@ -53,6 +53,15 @@ private:
     std::optional<std::string> m_old;
 };
 
+// A UTC civil time in local time.
+inline store::DateTime localFromUtc(std::tm utc) {
+    const std::time_t t = ::timegm(&utc);
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    return store::DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                           local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
 // "Aug 02, 2016 15:00:00.000000000 UTC" in local time, or nothing.
 inline std::optional<store::DateTime> pffLocalTime(const std::string& text) {
     static const std::regex re(R"(([A-Z][a-z]{2}) (\d\d), (\d{4}) (\d\d):(\d\d):(\d\d))");
@@ -68,11 +77,7 @@ inline std::optional<store::DateTime> pffLocalTime(const std::string& text) {
     utc.tm_hour = std::stoi(m[4]);
     utc.tm_min = std::stoi(m[5]);
     utc.tm_sec = std::stoi(m[6]);
-    const std::time_t t = ::timegm(&utc);
-    std::tm local{};
-    ::localtime_r(&t, &local);
-    return store::DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                           local.tm_hour,        local.tm_min,     local.tm_sec};
+    return localFromUtc(utc);
 }
 
 // The "Label: value" fields of an exported item, the first of each label; with a section
