@@ -61,16 +61,7 @@ std::string orElse(const std::string& text, std::string_view empty, std::string_
 bool takesAppointment(std::string_view messageClass) {
     // A changed occurrence of a series is stored under a class of its own.
     return reports::isClassOf(messageClass, "IPM.Appointment") ||
-           messageClass.starts_with("IPM.OLE.CLASS.{00061055-");
-}
-
-// The title of a report without subject holds "<" and ">", which Windows refuses in names.
-std::string noSubjectTitle() {
-#ifdef _WIN32
-    return archive::CleanName(kNoSubject);
-#else
-    return std::string(kNoSubject);
-#endif
+           reports::startsWithClass(messageClass, "IPM.OLE.CLASS.{00061055-");
 }
 
 bool PrintCalendar(archive::RunContext& run, const store::Item& item,
@@ -108,7 +99,8 @@ bool PrintCalendar(archive::RunContext& run, const store::Item& item,
     const std::string stamp = start ? archive::reportStamp(*start) : std::string{};
     const std::string cleaned = archive::CleanName(subject.value_or(std::string{}));
     const std::string shown = archive::cutSubject(cleaned);
-    const std::string title = stamp + " - " + (cleaned.empty() ? noSubjectTitle() : shown);
+    const std::string title =
+        stamp + " - " + (cleaned.empty() ? reports::placeholderTitle(kNoSubject) : shown);
 
     const auto text = [](const auto& v) { return std::string(v); };
     bool anyListed = false;

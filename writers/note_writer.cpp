@@ -30,15 +30,6 @@ bool takesNote(std::string_view messageClass) {
     return reports::isClassOf(messageClass, "IPM.StickyNote");
 }
 
-// The title of a report without subject holds "<" and ">", which Windows refuses in names.
-std::string noSubjectTitle() {
-#ifdef _WIN32
-    return archive::CleanName(kNoSubject);
-#else
-    return std::string(kNoSubject);
-#endif
-}
-
 bool PrintNotes(archive::RunContext& run, const store::Item& item,
                 const reports::ReportTarget& target) {
     reports::ClearingTrap trap(run.reporter(), kPrintNotesInfo);
@@ -52,7 +43,8 @@ bool PrintNotes(archive::RunContext& run, const store::Item& item,
     const std::string stamp = created ? archive::reportStamp(*created) : std::string{};
     const std::string cleaned = archive::CleanName(subject.value_or(std::string{}));
     const std::string shown = archive::cutSubject(cleaned);
-    const std::string title = stamp + " - " + (cleaned.empty() ? noSubjectTitle() : shown);
+    const std::string title =
+        stamp + " - " + (cleaned.empty() ? reports::placeholderTitle(kNoSubject) : shown);
 
     std::string report;
     report.reserve(512 + (body ? body->size() : 0));

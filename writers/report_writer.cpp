@@ -111,16 +111,29 @@ void walkReportFolders(archive::RunContext& run, const fs::path& directory,
     store::walkFolderTree(folder, visitor);
 }
 
-bool isClassOf(std::string_view messageClass, std::string_view base) {
-    if (messageClass.size() < base.size()) {
+bool startsWithClass(std::string_view messageClass, std::string_view prefix) {
+    if (messageClass.size() < prefix.size()) {
         return false;
     }
-    for (std::size_t i = 0; i < base.size(); ++i) {
-        if (!sameNoCase(messageClass[i], base[i])) {
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (!sameNoCase(messageClass[i], prefix[i])) {
             return false;
         }
     }
-    return messageClass.size() == base.size() || messageClass[base.size()] == '.';
+    return true;
+}
+
+bool isClassOf(std::string_view messageClass, std::string_view base) {
+    return startsWithClass(messageClass, base) &&
+           (messageClass.size() == base.size() || messageClass[base.size()] == '.');
+}
+
+std::string placeholderTitle(std::string_view placeholder) {
+#ifdef _WIN32
+    return archive::CleanName(placeholder);
+#else
+    return std::string(placeholder);
+#endif
 }
 
 bool ClearingTrap::step(const std::function<void()>& body) {

@@ -70,6 +70,13 @@ private:
     std::int32_t m_cleared;
 };
 
+// True when messageClass begins with prefix, compared without regard to case.
+bool startsWithClass(std::string_view messageClass, std::string_view prefix);
+
+// A report title's placeholder for an item without subject ("<This ... no subject.>"): its
+// angle brackets are taken out where the file system refuses them in names (Windows).
+std::string placeholderTitle(std::string_view placeholder);
+
 // One property of the item, or nothing when it cannot be read (the failure is reported).
 template <store::Variant::Kind K>
 auto readValue(ClearingTrap& trap, const store::Item& item, store::PropertyKey<K> key)
