@@ -76,6 +76,12 @@ std::optional<std::string> passwordFor(const std::string& file) {
     if (file == "passworded.pst") {
         return textWithCrc(0xE61EB50FU);
     }
+    if (file == "aspose-password.pst") {
+        return "Password1";
+    }
+    if (file == "test-ansi.pst" || file == "test-unicode.pst") {
+        return "test";
+    }
     return std::nullopt;
 }
 
@@ -176,6 +182,41 @@ TEST(ContactsCorpus, EveryContactHasItsRowAndNothingElseIsReported) {
         EXPECT_EQ(archived.skipped, c.skipped);
         EXPECT_EQ(archived.found, static_cast<std::int64_t>(c.rows) + c.skipped);
     }
+}
+
+// As a run of every folder would: each top-level contacts folder of every corpus file gets
+// one table per folder with contacts, and nothing fails.
+TEST(ContactsCorpus, EveryContactsFolderOfEveryFileGetsItsTable) {
+    TALLYVANE_REQUIRE_CORPUS(dir);
+    std::size_t tables = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const auto extension = entry.path().extension();
+        if (extension != ".pst" && extension != ".ost") {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().filename().string());
+        testing::WriterRun w;
+        store::FixedPasswordPrompt prompt(passwordFor(entry.path().filename().string()));
+        const auto top = store::pst::openDataFile(entry.path(), &prompt);
+        const auto folders = top->folders();
+        for (std::int32_t i = 1; i <= folders->count(); ++i) {
+            const auto folder = folders->item(i);
+            if (folder->defaultItemType() == store::ItemType::Contact) {
+                const auto name = folder->name();
+                SaveContacts(w.run, name, w.root.path() / archive::directoryName(name), folder);
+            }
+        }
+        std::size_t withContacts = 0;
+        for (const auto& account : w.run.accounts()) {
+            EXPECT_EQ(account->failed, 0) << account->path;
+            EXPECT_EQ(account->found, account->written + account->skippedCount()) << account->path;
+            withContacts += account->written > 0 ? 1U : 0U;
+        }
+        EXPECT_EQ(w.files().size(), withContacts);
+        tables += withContacts;
+    }
+    EXPECT_EQ(tables, 5U) << "aspose-contacts.pst, aspose-outlook.pst, dist-list.pst, "
+                             "aspose-chunk.pst and passworded.pst";
 }
 
 // pffexport's contact fields and the columns that show the same property.
