@@ -123,8 +123,6 @@ inline constexpr std::string_view kSaveContactsInfo =
     " Error in SaveContacts function or a sub-function therein.";
 inline constexpr std::string_view kPrintContactsInfo =
     " Error in PrintContacts sub or a sub-function therein.";
-inline constexpr std::string_view kPrintContactHeadersInfo =
-    " Error in PrintContactHeaders function or a sub-function therein.";
 
 // The 80 column names joined by tabs, without a line end.
 std::string PrintContactHeaders();

@@ -104,6 +104,7 @@ public:
     void visitItem(const std::shared_ptr<store::Item>& item, std::int32_t /*index*/) override {
         Frame& frame = m_frames.back();
         ++frame.account->found;
+        m_itemPending = true;
         std::string cls;
         if (!m_trap.assign(cls, [&] { return item->messageClass(); })) {
             ++frame.account->failed;
@@ -121,6 +122,7 @@ public:
             }
             ++(written ? frame.account->written : frame.account->failed);
         }
+        m_itemPending = false;
         m_run.progress().itemDone(*frame.account);
     }
 
@@ -142,9 +144,13 @@ public:
     void failed(const Failure& failure, store::WalkStep step, std::int32_t /*index*/) override {
         m_run.reporter().ErrorMessages(failure, kSaveContactsInfo, "N/A.");
         if (step == store::WalkStep::Item) {
-            // An item that could not be opened.
+            // An item that could not be opened, or one whose row broke off (a message box
+            // that failed); either way it is counted once.
             Frame& frame = m_frames.back();
-            ++frame.account->found;
+            if (!m_itemPending) {
+                ++frame.account->found;
+            }
+            m_itemPending = false;
             ++frame.account->failed;
             m_run.progress().itemDone(*frame.account);
         }
@@ -233,6 +239,8 @@ private:
     archive::ErrorTrap m_trap;
     store::DateTime m_now;
     std::vector<Frame> m_frames;
+    // An item has been counted as found and its outcome not yet.
+    bool m_itemPending = false;
 };
 
 } // namespace
@@ -244,7 +252,15 @@ void SaveContacts(archive::RunContext& run, const std::string& /*strFolderName*/
         return;
     }
     ContactsWalk walk(run, strPath);
-    store::walkFolderTree(folder, walk);
+    try {
+        store::walkFolderTree(folder, walk);
+    } catch (...) {
+        // A failure of the reporter itself ends the walk; the next folder must still begin
+        // a table of its own rather than add to this one.
+        run.TextStream9.reset();
+        run.boolContact = true;
+        throw;
+    }
 }
 
 } // namespace tvn::writers

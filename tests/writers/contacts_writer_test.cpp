@@ -1,4 +1,5 @@
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -445,6 +446,17 @@ TEST_F(HeldTable, AFileThatStaysHeldFailsEachRowAndEachContactTriesAgain) {
     EXPECT_THAT(log, ::testing::HasSubstr("Error Subject: Roe, John\r\n"));
     EXPECT_EQ(run.accounts()[0]->failed, 2);
     EXPECT_EQ(run.accounts()[0]->written, 0);
+}
+
+TEST_F(HeldTable, AMessageBoxThatFailsEndsTheRowAndCountsTheContactOnce) {
+    boxes.onShow = [](std::size_t) { throw std::runtime_error("no display"); };
+    SaveContacts(run, "Contacts", root / "Contacts", folder);
+    const auto& account = *run.accounts()[0];
+    EXPECT_EQ(account.found, 2);
+    EXPECT_EQ(account.failed, 2);
+    EXPECT_THAT(archive::testing::readFileText(root / "log.txt"),
+                ::testing::HasSubstr("Error Description: no display\r\n"));
+    EXPECT_EQ(run.TextStream9, nullptr);
 }
 
 TEST(ContactsWriter, ADirectoryThatCannotBeMadeFailsEveryRow) {
