@@ -11,6 +11,7 @@
 
 #include "store/pst/pst_file.h"
 #include "tests/archive/temp_folder.h"
+#include "tests/writers/contact_test_support.h"
 #include "tests/writers/writer_test_support.h"
 #include "tools/pstwriter/description.h"
 #include "writers/contact_table.h"
@@ -155,24 +156,10 @@ TEST(ContactProperties, EachColumnReadsOutlooksProperty) {
         SaveContacts(w.run, "Contacts", w.root / "Contacts", top->folders()->item("Contacts"));
         EXPECT_EQ(w.log(), "");
 
-        const auto text = w.files().at("Contacts/Contacts.rtf");
-        const auto rowStart = text.find("\r\n") + 2;
-        const auto row = text.substr(rowStart, text.size() - rowStart - 2);
-        std::vector<std::string> values(1);
-        for (const char c : row) {
-            if (c == '\t') {
-                values.emplace_back();
-            } else {
-                values.back() += c;
-            }
-        }
-        ASSERT_EQ(values.size(), contacts::kColumns.size());
+        const auto rows = testing::lines(w.files().at("Contacts/Contacts.rtf"));
+        ASSERT_EQ(rows.size(), 2U);
         for (const auto& [header, value] : expected) {
-            for (std::size_t i = 0; i < values.size(); ++i) {
-                if (contacts::kColumns[i].header == header) {
-                    EXPECT_EQ(values[i], value) << header;
-                }
-            }
+            EXPECT_EQ(testing::column(rows[1], header), value) << header;
         }
     }
 }

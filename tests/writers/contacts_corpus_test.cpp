@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "store/pst/pst_file.h"
 #include "tests/archive/temp_folder.h"
 #include "tests/support/corpus.h"
+#include "tests/writers/contact_test_support.h"
 #include "tests/writers/writer_test_support.h"
 #include "writers/contact_table.h"
 
@@ -26,8 +28,6 @@ namespace tvn::writers {
 namespace {
 
 namespace fs = std::filesystem;
-using contacts::kColumns;
-using Row = std::map<std::string, std::string>;
 
 // A text whose CRC-32 (as the file format computes it) is `target`. The CRC without
 // inversions is linear in the message bits, so four bytes are found by solving for them.
@@ -85,102 +85,137 @@ std::optional<std::string> passwordFor(const std::string& file) {
     return std::nullopt;
 }
 
-std::vector<std::string> split(const std::string& text, const std::string& separator) {
-    std::vector<std::string> out;
-    std::size_t begin = 0;
-    for (auto at = text.find(separator); at != std::string::npos;
-         at = text.find(separator, begin)) {
-        out.push_back(text.substr(begin, at - begin));
-        begin = at + separator.size();
-    }
-    out.push_back(text.substr(begin));
-    return out;
-}
+// Archives one top-level folder of a corpus file with the contacts writer and gives the
+// rows of its table; every item is accounted for and only items that are not contacts are
+// reported.
+std::vector<std::string> archiveFolder(const fs::path& file, const std::string& folderName,
+                                       std::int64_t skipped) {
+    testing::WriterRun w;
+    store::FixedPasswordPrompt prompt(passwordFor(file.filename().string()));
+    const auto top = store::pst::openDataFile(file, &prompt);
+    SaveContacts(w.run, folderName, w.root.path() / archive::directoryName(folderName),
+                 top->folders()->item(folderName));
 
-// The rows of a table file by column name; a row of the wrong width fails the test.
-std::vector<Row> tableRows(const std::string& text) {
-    auto lines = split(text, "\r\n");
-    EXPECT_TRUE(!lines.empty() && lines.back().empty()) << "the last line ends with CR LF";
-    lines.pop_back();
-    EXPECT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), contacts::PrintContactHeaders());
-    std::vector<Row> rows;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const auto values = split(lines[i], "\t");
-        EXPECT_EQ(values.size(), kColumns.size()) << lines[i];
-        Row row;
-        for (std::size_t c = 0; c < values.size() && c < kColumns.size(); ++c) {
-            row[std::string(kColumns[c].header)] = values[c];
-        }
-        rows.push_back(std::move(row));
+    const auto files = w.files();
+    EXPECT_EQ(files.size(), 1U);
+    auto rows = testing::lines(files.at(folderName + "/Contacts.rtf"));
+    EXPECT_EQ(rows.front(), contacts::PrintContactHeaders());
+    rows.erase(rows.begin());
+    const auto& account = *w.run.accounts().front();
+    EXPECT_EQ(account.found, static_cast<std::int64_t>(rows.size()) + skipped);
+    EXPECT_EQ(account.skippedCount(), skipped);
+    EXPECT_EQ(account.written, static_cast<std::int64_t>(rows.size()));
+    const auto log = w.log();
+    for (auto at = log.find("Error Nbr: "); at != std::string::npos;
+         at = log.find("Error Nbr: ", at + 1)) {
+        EXPECT_EQ(log.substr(at, 14), "Error Nbr: 13\r") << log;
     }
     return rows;
 }
 
-struct Archived {
-    // The rows of each table file, by its path below the root.
-    std::map<std::string, std::vector<Row>> tables;
-    std::int64_t found = 0;
-    std::int64_t skipped = 0;
-};
+// pffexport's contact fields and the columns that show the same property.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kOracleFields = {{
+    {"Given name", "First Name"},
+    {"Surname", "Last Name"},
+    {"Initials", "Initials"},
+    {"Title", "Title"},
+    {"Generational abbreviation", "Suffix"},
+    {"Company name", "Company"},
+    {"Job title", "Job Title"},
+    {"Department name", "Department"},
+    {"Business phone number 1", "Business Phone"},
+    {"Home phone number", "Home Phone"},
+    {"Mobile phone number", "Mobile Phone"},
+    {"Primary phone number", "Primary Phone"},
+    {"Email address 1", "E-mail Address"},
+    {"Importance", "Priority"},
+    {"Sensitivity", "Sensitivity"},
+}};
 
-// Archives one top-level folder of a corpus file with the contacts writer.
-Archived archiveFolder(const fs::path& file, const std::string& folderName) {
-    testing::WriterRun w;
-    store::FixedPasswordPrompt prompt(passwordFor(file.filename().string()));
-    const auto top = store::pst::openDataFile(file, &prompt);
-    const auto folder = top->folders()->item(folderName);
-    SaveContacts(w.run, folderName, w.root.path() / archive::directoryName(folderName), folder);
-
-    Archived out;
-    for (const auto& [path, text] : w.files()) {
-        out.tables[path] = tableRows(text);
+// The values pffexport shows for one exported contact, by our column names.
+std::map<std::string, std::string> oracleRow(const fs::path& contactText) {
+    const auto text = test_support::readFileText(contactText);
+    std::map<std::string, std::string> row;
+    std::istringstream in(text.substr(0, text.find("\nBody:")));
+    for (std::string line; std::getline(in, line);) {
+        const auto colon = line.find(':');
+        for (const auto& [field, header] : kOracleFields) {
+            if (colon != std::string::npos && line.substr(0, colon) == field) {
+                auto value = line.substr(colon + 1);
+                value.erase(0, value.find_first_not_of('\t'));
+                row[std::string(header)] = value == "None" ? "Normal" : value;
+            }
+        }
     }
-    for (const auto& account : w.run.accounts()) {
-        EXPECT_EQ(account->found, account->written + account->skippedCount() + account->failed)
-            << account->path;
-        EXPECT_EQ(account->failed, 0) << account->path;
-        out.found += account->found;
-        out.skipped += account->skippedCount();
-    }
-    // Only items that are not contacts may be reported.
-    const auto log = w.log();
-    for (std::size_t at = log.find("Error Nbr: "); at != std::string::npos;
-         at = log.find("Error Nbr: ", at + 1)) {
-        EXPECT_EQ(log.substr(at, 14), "Error Nbr: 13\r") << log;
-    }
-    return out;
+    return row;
 }
 
-struct CorpusCase {
-    const char* file;
-    const char* folder;
-    std::size_t rows;
-    std::int64_t skipped;
-};
+// Each contact pffexport exports must have a row showing the same values; rows of one
+// content may repeat, so each exported contact takes one matching row. Returns how many
+// were compared.
+std::size_t compareWithPffexport(const fs::path& file, const std::string& folderName,
+                                 std::vector<std::string> rows) {
+    archive::testing::TempFolder out;
+    const auto command = "pffexport -q -m items -f text -t '" + (out / "x").string() + "' '" +
+                         file.string() + "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::size_t compared = 0;
+    // pffexport names the top folder by its own name, not by the store's.
+    for (const auto& top : fs::directory_iterator(out / "x.export")) {
+        if (!fs::is_directory(top.path() / folderName)) {
+            continue;
+        }
+        for (const auto& entry : fs::directory_iterator(top.path() / folderName)) {
+            const auto contactText = entry.path() / "Contact.txt";
+            if (!entry.path().filename().string().starts_with("Contact") ||
+                !fs::exists(contactText)) {
+                continue;
+            }
+            const auto expected = oracleRow(contactText);
+            const auto match = std::find_if(rows.begin(), rows.end(), [&](const auto& row) {
+                return std::all_of(expected.begin(), expected.end(), [&](const auto& field) {
+                    return testing::column(row, field.first) == field.second;
+                });
+            });
+            if (match == rows.end()) {
+                ADD_FAILURE() << "no row shows what pffexport shows in " << contactText;
+                continue;
+            }
+            rows.erase(match);
+            ++compared;
+        }
+    }
+    return compared;
+}
 
-// Every contact of the corpus. The .ost keeps its contacts in a mail folder, which the
-// run gives the mail writer; the contacts writer is handed it here to read them all.
-constexpr std::array kCases = {
-    CorpusCase{"aspose-contacts.pst", "Contacts", 6, 0},
-    CorpusCase{"aspose-contacts.ost", "myInbox", 18, 0},
-    CorpusCase{"aspose-outlook.pst", "Contacts", 1, 0},
-    CorpusCase{"dist-list.pst", "Contacts", 1, 1},
-    CorpusCase{"aspose-chunk.pst", "Contacts", 21, 0},
-    CorpusCase{"passworded.pst", "Contacts", 1, 1},
-};
-
-TEST(ContactsCorpus, EveryContactHasItsRowAndNothingElseIsReported) {
+TEST(ContactsCorpus, EveryContactHasItsRowShowingWhatPffexportShows) {
     TALLYVANE_REQUIRE_CORPUS(dir);
-    for (const auto& c : kCases) {
+    const bool oracle = std::system("pffexport -h >/dev/null 2>&1") == 0;
+    struct Case {
+        const char* file;
+        const char* folder;
+        std::size_t rows;
+        std::int64_t skipped; // distribution lists
+        std::size_t oracleRows;
+    };
+    // The .ost keeps its contacts in a mail folder, which a run gives the mail writer; the
+    // contacts writer is handed it here to read them all. pffexport cannot read 12 of
+    // aspose-chunk's contacts (a property of type 0); they must have their rows all the same.
+    const Case cases[] = {
+        {"aspose-contacts.pst", "Contacts", 6, 0, 6}, {"aspose-contacts.ost", "myInbox", 18, 0, 18},
+        {"aspose-outlook.pst", "Contacts", 1, 0, 1},  {"dist-list.pst", "Contacts", 1, 1, 1},
+        {"aspose-chunk.pst", "Contacts", 21, 0, 9},   {"passworded.pst", "Contacts", 1, 1, 1},
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const auto archived = archiveFolder(dir / c.file, c.folder);
-        ASSERT_EQ(archived.tables.size(), 1U);
-        const auto& [path, rows] = *archived.tables.begin();
-        EXPECT_EQ(path, std::string(c.folder) + "/Contacts.rtf");
+        const auto rows = archiveFolder(dir / c.file, c.folder, c.skipped);
         EXPECT_EQ(rows.size(), c.rows);
-        EXPECT_EQ(archived.skipped, c.skipped);
-        EXPECT_EQ(archived.found, static_cast<std::int64_t>(c.rows) + c.skipped);
+        if (oracle) {
+            EXPECT_EQ(compareWithPffexport(dir / c.file, c.folder, rows), c.oracleRows);
+        }
+    }
+    if (!oracle) {
+        GTEST_SKIP() << "pffexport is not installed: rows counted, values not compared";
     }
 }
 
@@ -197,8 +232,7 @@ TEST(ContactsCorpus, EveryContactsFolderOfEveryFileGetsItsTable) {
         SCOPED_TRACE(entry.path().filename().string());
         testing::WriterRun w;
         store::FixedPasswordPrompt prompt(passwordFor(entry.path().filename().string()));
-        const auto top = store::pst::openDataFile(entry.path(), &prompt);
-        const auto folders = top->folders();
+        const auto folders = store::pst::openDataFile(entry.path(), &prompt)->folders();
         for (std::int32_t i = 1; i <= folders->count(); ++i) {
             const auto folder = folders->item(i);
             if (folder->defaultItemType() == store::ItemType::Contact) {
@@ -217,103 +251,6 @@ TEST(ContactsCorpus, EveryContactsFolderOfEveryFileGetsItsTable) {
     }
     EXPECT_EQ(tables, 5U) << "aspose-contacts.pst, aspose-outlook.pst, dist-list.pst, "
                              "aspose-chunk.pst and passworded.pst";
-}
-
-// pffexport's contact fields and the columns that show the same property.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kOracleFields = {{
-    {"Given name", "First Name"},
-    {"Surname", "Last Name"},
-    {"Initials", "Initials"},
-    {"Title", "Title"},
-    {"Generational abbreviation", "Suffix"},
-    {"Company name", "Company"},
-    {"Job title", "Job Title"},
-    {"Department name", "Department"},
-    {"Business phone number 1", "Business Phone"},
-    {"Home phone number", "Home Phone"},
-    {"Mobile phone number", "Mobile Phone"},
-    {"Primary phone number", "Primary Phone"},
-    {"Email address 1", "E-mail Address"},
-    {"Importance", "Priority"},
-}};
-
-// The values pffexport shows for one exported contact, under our column names.
-Row oracleRow(const fs::path& contactText) {
-    const auto text = test_support::readFileText(contactText);
-    Row row;
-    for (const auto& line : split(text.substr(0, text.find("\nBody:")), "\n")) {
-        const auto colon = line.find(':');
-        if (colon == std::string::npos) {
-            continue;
-        }
-        const auto key = line.substr(0, colon);
-        auto value = line.substr(colon + 1);
-        value.erase(0, value.find_first_not_of('\t'));
-        for (const auto& [field, header] : kOracleFields) {
-            if (key == field) {
-                row[std::string(header)] = value;
-            }
-        }
-        if (key == "Sensitivity") {
-            row["Sensitivity"] = value == "None" ? "Normal" : value;
-        }
-    }
-    return row;
-}
-
-TEST(ContactsCorpus, RowsShowWhatPffexportShows) {
-    TALLYVANE_REQUIRE_CORPUS(dir);
-    if (std::system("pffexport -h >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "pffexport is not installed";
-    }
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.file);
-        const auto archived = archiveFolder(dir / c.file, c.folder);
-        ASSERT_EQ(archived.tables.size(), 1U);
-        auto rows = archived.tables.begin()->second;
-
-        archive::testing::TempFolder out;
-        const auto command = "pffexport -q -m items -f text -t '" + (out / "x").string() + "' '" +
-                             (dir / c.file).string() + "' >/dev/null 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        // pffexport names the top folder by its own name, not by the store's.
-        fs::path exported;
-        for (const auto& top : fs::directory_iterator(out / "x.export")) {
-            if (fs::is_directory(top.path() / c.folder)) {
-                exported = top.path() / c.folder;
-            }
-        }
-        ASSERT_TRUE(fs::is_directory(exported)) << exported;
-
-        std::size_t compared = 0;
-        for (const auto& entry : fs::directory_iterator(exported)) {
-            const auto contactText = entry.path() / "Contact.txt";
-            if (!entry.path().filename().string().starts_with("Contact") ||
-                !fs::exists(contactText)) {
-                continue;
-            }
-            const auto expected = oracleRow(contactText);
-            ASSERT_FALSE(expected.empty()) << contactText;
-            // Rows of one content may repeat: each exported contact takes one matching row.
-            const auto match = std::find_if(rows.begin(), rows.end(), [&](const Row& row) {
-                return std::all_of(expected.begin(), expected.end(), [&](const auto& field) {
-                    return row.at(field.first) == field.second;
-                });
-            });
-            if (match == rows.end()) {
-                std::string shown;
-                for (const auto& [header, value] : expected) {
-                    shown += header + "=[" + value + "] ";
-                }
-                ADD_FAILURE() << "no row shows " << shown;
-                continue;
-            }
-            rows.erase(match);
-            ++compared;
-        }
-        // pffexport cannot read 12 of aspose-chunk's contacts; it shows the other 9.
-        EXPECT_EQ(compared, std::string_view(c.file) == "aspose-chunk.pst" ? 9U : c.rows);
-    }
 }
 
 } // namespace
