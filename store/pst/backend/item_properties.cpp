@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -472,8 +473,11 @@ Variant readItemProperty(const MessageObject& m, std::string_view name) {
         if (const auto id = m.namedId(ps::kAppointment, 0x820E)) {
             end = m.properties().fileTime(*id);
         }
-        if (start && end && *end >= *start) {
-            return Variant(static_cast<std::int64_t>((*end - *start) / 600'000'000));
+        // Both are stored values: the difference is taken only when it cannot overflow
+        // (end >= start, so only a negative start can take it past the largest value).
+        if (start && end && *end >= *start &&
+            (*start >= 0 || *end <= std::numeric_limits<std::int64_t>::max() + *start)) {
+            return Variant((*end - *start) / 600'000'000);
         }
         return absentValue(name);
     }
