@@ -707,7 +707,9 @@ void NodeDatabase::readHeader() {
         if (e.number() == tvn::err::kCorruptStore) {
             throw;
         }
-        throwCorruptStore(e.description(), e.offset());
+        // The description already names the offset.
+        throw ReadError(tvn::err::kCorruptStore, "not an Outlook data file: " + e.description(),
+                        e.offset());
     }
 }
 
@@ -769,7 +771,9 @@ void NodeDatabase::readHeaderFields() {
         (void)Impl::readPage(*this, m_header.nodeBTreeRoot, page_type::kNodeBTree, std::nullopt);
         (void)Impl::readPage(*this, m_header.blockBTreeRoot, page_type::kBlockBTree, std::nullopt);
     } catch (const ReadError& e) {
-        throwCorruptStore("unusable B-tree root (" + e.description() + ")", e.offset());
+        throw ReadError(tvn::err::kCorruptStore,
+                        "not an Outlook data file: unusable B-tree root (" + e.description() + ")",
+                        e.offset());
     }
 }
 
