@@ -91,7 +91,14 @@ Layout Layout::forFormat(Format format) noexcept {
 // leaves the cache. Nothing is mapped: a file cut short under the reader gives short reads,
 // which are errors, not signals.
 struct NodeDatabase::Storage {
-    using Buffer = std::shared_ptr<const std::vector<std::uint8_t>>;
+    // Bytes read from the file; left uninitialised until read (a window is filled whole).
+    struct Chunk {
+        std::unique_ptr<std::uint8_t[]> bytes;
+        std::size_t size = 0;
+        explicit Chunk(std::size_t n) : bytes(new std::uint8_t[n]), size(n) {}
+        std::span<std::uint8_t> span() { return {bytes.get(), size}; }
+    };
+    using Buffer = std::shared_ptr<Chunk>;
 
     std::vector<std::uint8_t> memory; // openMemory(), and builds without positioned reads
     bool inMemory = true;
@@ -127,16 +134,16 @@ struct NodeDatabase::Storage {
         if ((offset + n - (n > 0 ? 1 : 0)) / kWindowSize == first) {
             Buffer w = window(first);
             const auto at = static_cast<std::size_t>(offset - first * kWindowSize);
-            if (at > w->size() || n > w->size() - at) {
+            if (at > w->size || n > w->size - at) {
                 changedUnder(offset);
             }
-            const std::span<const std::uint8_t> view(w->data() + at, n);
+            const std::span<const std::uint8_t> view(w->bytes.get() + at, n);
             return {view, std::move(w)};
         }
         // A range across windows (a large block of the 4K format) is read on its own.
-        auto buffer = std::make_shared<std::vector<std::uint8_t>>(n);
-        readFile(offset, *buffer);
-        const std::span<const std::uint8_t> view(*buffer);
+        auto buffer = std::make_shared<Chunk>(n);
+        readFile(offset, buffer->span());
+        const std::span<const std::uint8_t> view(buffer->span());
         return {view, std::move(buffer)};
     }
 
@@ -147,9 +154,9 @@ private:
             return it->second->second;
         }
         const std::uint64_t start = number * kWindowSize;
-        auto buffer = std::make_shared<std::vector<std::uint8_t>>(
+        auto buffer = std::make_shared<Chunk>(
             static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - start)));
-        readFile(start, *buffer);
+        readFile(start, buffer->span());
         order.emplace_front(number, buffer);
         index[number] = order.begin();
         while (order.size() > kMaxCachedWindows) {
@@ -166,7 +173,7 @@ private:
                      offset);
     }
 
-    void readFile(std::uint64_t offset, std::vector<std::uint8_t>& out) {
+    void readFile(std::uint64_t offset, std::span<std::uint8_t> out) {
 #ifdef TALLYVANE_HAVE_PREAD
         if (changed) {
             changedUnder(offset);
