@@ -7,9 +7,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "store/pst/ndb/crypt.h"
+#include "store/pst/ndb/node_database.h"
 #include "store/pst/ndb/types.h"
 #include "tools/pstwriter/ltp_writer.h"
 #include "tools/pstwriter/ndb_writer.h"
@@ -22,6 +27,8 @@ struct CraftedFolder {
     std::string name;
     std::vector<std::size_t> listed;
     std::size_t items = 0; // messages written into its contents table
+    // Empty 32-bit columns added to its contents table, to fit fewer rows in a block.
+    std::size_t extraColumns = 0;
 };
 
 // The name-to-id map as raw streams.
@@ -144,9 +151,14 @@ inline void writeCraftedFile(const std::filesystem::path& path,
             const auto pc = writePropertyContext(ndb, props, sink);
             ndb.addNode(message, pc, sink.write(ndb), nid);
             rows.push_back({message, {unicode("IPM.Appointment")}});
+            rows.back().cells.resize(1 + folders[f].extraColumns);
+        }
+        std::vector<std::uint32_t> columns{0x001A001F};
+        for (std::size_t c = 0; c < folders[f].extraColumns; ++c) {
+            columns.push_back(static_cast<std::uint32_t>(0x66000003U + (c << 16U)));
         }
         SubnodeSink sink;
-        const auto tc = writeTableContext(ndb, {0x001A001F}, rows, sink);
+        const auto tc = writeTableContext(ndb, columns, rows, sink);
         ndb.addNode(makeNid(ndb::nid_type::kContentsTable, index), tc, sink.write(ndb), 0);
     }
     ndb.finish();
@@ -205,6 +217,107 @@ inline CraftedNameMap sameLongName(std::size_t entries, std::size_t length) {
                                            static_cast<std::uint8_t>(propIndex >> 8U)});
     }
     return m;
+}
+
+inline std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+// The crafted file with one folder of `items` items, and the bytes and block of its
+// contents table's row matrix (an XBLOCK: internal blocks are stored as they are).
+struct RowMatrix {
+    std::vector<std::uint8_t> bytes;
+    ndb::BlockEntry xblock;
+    ndb::NodeRef table;
+    std::size_t leaves = 0;
+    std::size_t idSize = 8;
+};
+
+inline RowMatrix rowMatrixFile(const std::filesystem::path& path, std::size_t items,
+                               std::size_t extraColumns = 0) {
+    writeCraftedFile(path, {{"top", {}, items, extraColumns}});
+    RowMatrix m;
+    m.bytes = readBytes(path);
+    const auto db = ndb::NodeDatabase::openMemory(m.bytes);
+    m.table = db->nodeRef(ndb::contentsTableOf(ndb::NodeId{craftedFolderNid(0)}));
+    for (const auto& sub : db->subnodes(m.table)) {
+        if (ndb::isInternal(sub.data)) {
+            m.xblock = db->findBlock(sub.data).value();
+            m.leaves = db->dataStream(sub.data).blockCount();
+        }
+    }
+    return m;
+}
+
+// Rewrites XBLOCK entry `i` and repairs the block's CRC.
+inline void setLeaf(RowMatrix& m, std::size_t i, std::uint64_t bid) {
+    const auto at = static_cast<std::size_t>(m.xblock.ref.offset) + 8 + i * m.idSize;
+    for (std::size_t b = 0; b < m.idSize; ++b) {
+        m.bytes[at + b] = static_cast<std::uint8_t>(bid >> (8 * b));
+    }
+    const auto off = static_cast<std::size_t>(m.xblock.ref.offset);
+    const std::uint32_t crc =
+        ndb::crc32(std::span<const std::uint8_t>(m.bytes).subspan(off, m.xblock.size));
+    const std::size_t trailer = off + ((std::size_t{m.xblock.size} + 16 + 63) / 64) * 64 - 16;
+    for (std::size_t b = 0; b < 4; ++b) {
+        m.bytes[trailer + 4 + b] = static_cast<std::uint8_t>(crc >> (8 * b));
+    }
+}
+
+inline std::uint64_t leaf(const RowMatrix& m, std::size_t i) {
+    std::uint64_t v = 0;
+    const auto at = static_cast<std::size_t>(m.xblock.ref.offset) + 8 + i * m.idSize;
+    for (std::size_t b = m.idSize; b-- > 0;) {
+        v = (v << 8U) | m.bytes[at + b];
+    }
+    return v;
+}
+
+// The fuzz target's regression inputs, one per way of attacking the reader, written into
+// `dir` (tests/fuzz/regressions holds the ones made by this function).
+inline void writeRegressionInputs(const std::filesystem::path& dir) {
+    writeCraftedFile(dir / "folders-listed-40-times.pst", repeatedChain(5, 40));
+    writeCraftedFile(dir / "folders-sharing-a-subtree.pst", sharedSubtree(10, 6));
+    writeCraftedFile(dir / "folders-listing-ancestors.pst",
+                     {{"top", {1}, 0}, {"a", {2, 2}, 0}, {"b", {1, 0, 2, 3}, 0}, {"c", {}, 0}});
+    const auto names = sameLongName(4000, 20000);
+    writeCraftedFile(dir / "names-one-long-string.pst", {{"top", {}, 1}}, &names);
+    writeCraftedFile(dir / "names-forging-output.pst",
+                     {{"top", {1}, 0}, {"Inbox\t3\t999\n\x1b]0;owned\x07\x1b[2J", {}, 1}});
+    constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    writeCraftedFile(dir / "times-at-the-extremes.pst", {{"top", {}, 3}}, nullptr,
+                     {{kMin, kMax}, {-1, kMax}, {kMax, kMin}});
+    {
+        auto m = rowMatrixFile(dir / "rows-in-missing-blocks.pst", 200, 40);
+        for (std::size_t i = 1; i + 1 < m.leaves; ++i) {
+            setLeaf(m, i, 0x40000000U + 4 * i);
+        }
+        writeBytes(dir / "rows-in-missing-blocks.pst", m.bytes);
+    }
+    {
+        auto m = rowMatrixFile(dir / "rows-short-block-first.pst", 120, 40);
+        const auto first = leaf(m, 0);
+        setLeaf(m, 0, leaf(m, m.leaves - 1));
+        setLeaf(m, m.leaves - 1, first);
+        writeBytes(dir / "rows-short-block-first.pst", m.bytes);
+    }
+    {
+        auto m = rowMatrixFile(dir / "data-tree-claims-4gib.pst", 120, 40);
+        const auto off = static_cast<std::size_t>(m.xblock.ref.offset);
+        for (std::size_t b = 0; b < 4; ++b) {
+            m.bytes[off + 4 + b] = 0xFF;
+        }
+        setLeaf(m, 0, leaf(m, 0));
+        writeBytes(dir / "data-tree-claims-4gib.pst", m.bytes);
+    }
 }
 
 } // namespace tvn::store::pst::test_support

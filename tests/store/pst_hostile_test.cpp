@@ -23,6 +23,7 @@
 #include "store/pst/ndb/crypt.h"
 #include "store/pst/ndb/node_database.h"
 #include "store/pst/pst_file.h"
+#include "tests/fuzz/pst_fuzz_walk.h"
 #include "tests/store/hostile_files.h"
 #include "tests/support/corpus.h"
 
@@ -32,6 +33,10 @@ namespace fs = std::filesystem;
 using namespace tvn::store;
 using namespace tvn::store::pst;
 using test_support::CraftedFolder;
+using test_support::leaf;
+using test_support::RowMatrix;
+using test_support::rowMatrixFile;
+using test_support::setLeaf;
 using test_support::writeCraftedFile;
 
 class ScratchDir {
@@ -179,58 +184,9 @@ TEST(NameMap, ManyEntriesNamingOneLongStringDecodeItOnce) {
 
 // --- tables that claim rows in blocks that do not exist ----------------------------------
 
-// The crafted file with one folder of `items` items, and the bytes and block of its
-// contents table's row matrix (an XBLOCK: internal blocks are stored as they are).
-struct RowMatrix {
-    std::vector<std::uint8_t> bytes;
-    ndb::BlockEntry xblock;
-    ndb::NodeRef table;
-    std::size_t leaves = 0;
-    std::size_t idSize = 8;
-};
-
-RowMatrix rowMatrixFile(const fs::path& path, std::size_t items) {
-    writeCraftedFile(path, {{"top", {}, items}});
-    RowMatrix m;
-    m.bytes = tvn::test_support::readFileBytes(path);
-    const auto db = ndb::NodeDatabase::openMemory(m.bytes);
-    m.table = db->nodeRef(ndb::contentsTableOf(ndb::NodeId{test_support::craftedFolderNid(0)}));
-    for (const auto& sub : db->subnodes(m.table)) {
-        if (ndb::isInternal(sub.data)) {
-            m.xblock = db->findBlock(sub.data).value();
-            m.leaves = db->dataStream(sub.data).blockCount();
-        }
-    }
-    return m;
-}
-
-// Rewrites XBLOCK entry `i` and repairs the block's CRC.
-void setLeaf(RowMatrix& m, std::size_t i, std::uint64_t bid) {
-    const auto at = static_cast<std::size_t>(m.xblock.ref.offset) + 8 + i * m.idSize;
-    for (std::size_t b = 0; b < m.idSize; ++b) {
-        m.bytes[at + b] = static_cast<std::uint8_t>(bid >> (8 * b));
-    }
-    const auto off = static_cast<std::size_t>(m.xblock.ref.offset);
-    const std::uint32_t crc =
-        ndb::crc32(std::span<const std::uint8_t>(m.bytes).subspan(off, m.xblock.size));
-    const std::size_t trailer = off + ((std::size_t{m.xblock.size} + 16 + 63) / 64) * 64 - 16;
-    for (std::size_t b = 0; b < 4; ++b) {
-        m.bytes[trailer + 4 + b] = static_cast<std::uint8_t>(crc >> (8 * b));
-    }
-}
-
-std::uint64_t leaf(const RowMatrix& m, std::size_t i) {
-    std::uint64_t v = 0;
-    const auto at = static_cast<std::size_t>(m.xblock.ref.offset) + 8 + i * m.idSize;
-    for (std::size_t b = m.idSize; b-- > 0;) {
-        v = (v << 8U) | m.bytes[at + b];
-    }
-    return v;
-}
-
 TEST(RowMatrix, RowsAreCountedFromTheBlocksThatExist) {
     ScratchDir dir;
-    auto m = rowMatrixFile(dir / "rows.pst", 6000);
+    auto m = rowMatrixFile(dir / "rows.pst", 300, 40);
     ASSERT_GE(m.leaves, 4U);
     const auto pristine = ndb::NodeDatabase::openMemory(m.bytes);
     const auto stream = pristine->dataStream(pristine->subnodes(m.table)[0].data);
@@ -260,7 +216,7 @@ TEST(RowMatrix, AShortBlockFirstIsNoReasonToLoseOrInventRows) {
     // The last, short block put first: the first block's row count no longer fits the
     // others, and rows past the end were asked of the stream (std::out_of_range) before.
     ScratchDir dir;
-    auto m = rowMatrixFile(dir / "rows.pst", 1500);
+    auto m = rowMatrixFile(dir / "rows.pst", 150, 40);
     ASSERT_GE(m.leaves, 2U);
     const std::size_t rows =
         ltp::TableContext(ndb::NodeDatabase::openMemory(m.bytes), m.table).rowCount();
@@ -282,7 +238,7 @@ TEST(RowMatrix, AShortBlockFirstIsNoReasonToLoseOrInventRows) {
 
 TEST(RowMatrix, ADataTreeClaimingMoreThanItsBlocksHoldIsRefusedBeforeReading) {
     ScratchDir dir;
-    auto m = rowMatrixFile(dir / "rows.pst", 1500);
+    auto m = rowMatrixFile(dir / "rows.pst", 150, 40);
     // lcbTotal: 4 GiB - 1 in a tree of a few blocks.
     const auto off = static_cast<std::size_t>(m.xblock.ref.offset);
     for (std::size_t b = 0; b < 4; ++b) {
@@ -367,6 +323,28 @@ TEST(ChangingFile, TruncationAndRewritingUnderTheReaderEndInDamagedDataErrors) {
         EXPECT_GT(changed, 0U) << c.name;
         EXPECT_LT(r.items, 71U) << c.name;
     }
+}
+
+// --- the fuzz target's regression inputs -------------------------------------------------
+
+TEST(FuzzRegressions, EveryInputIsReadThroughWithTheReadersErrorsOnly) {
+    // tests/fuzz/regressions keeps these inputs gzipped, as seeds for the fuzzer; here they
+    // are written afresh and read the way the fuzz target reads its inputs.
+    ScratchDir dir;
+    const auto fresh = dir / "fresh";
+    fs::create_directories(fresh);
+    test_support::writeRegressionInputs(fresh);
+    const fs::path stored = TALLYVANE_FUZZ_REGRESSIONS;
+    std::size_t inputs = 0;
+    for (const auto& entry : fs::directory_iterator(fresh)) {
+        const auto name = entry.path().filename().string();
+        EXPECT_TRUE(fs::exists(stored / (name + ".gz"))) << name << " is not kept in " << stored;
+        EXPECT_LE(fs::file_size(entry.path()), 300U << 10U) << name;
+        // Anything but a tvn::Failure escaping here fails the test; the fuzz target aborts.
+        fuzz::readWholeFile(test_support::readBytes(entry.path()));
+        ++inputs;
+    }
+    EXPECT_GE(inputs, 9U);
 }
 
 // --- smaller things ----------------------------------------------------------------------
