@@ -857,9 +857,12 @@ BlockBytes NodeDatabase::readBlock(const BlockEntry& entry, BlockId bid) const {
     const bool compressed = entry.inflatedSize != entry.size;
     // Internal blocks are never encoded; any block of the 4K format may be compressed.
     const bool encoded = !isInternal(bid) && m_header.crypt != CryptMethod::None;
-    if (!encoded && !compressed) {
-        return stored;
+    if (!encoded && !compressed && !stored.owner()) {
+        return stored; // a view of bytes the database holds in memory
     }
+    // Bytes read from the file are copied out of their window even when they need no
+    // decoding: a caller may hold a block for long (a heap keeps its pages), and a view
+    // would keep the whole window alive with it.
     std::vector<std::uint8_t> decoded(stored.bytes().begin(), stored.bytes().end());
     if (encoded) {
         decodeBlock(decoded, m_header.crypt, raw(entry.ref.bid));

@@ -8,10 +8,10 @@
 // (never mapped), so resident memory does not grow with the file, and a file that another
 // program truncates or rewrites while it is open gives err::kCorruptData for what can no
 // longer be read instead of a signal. Every read that goes to the file checks that the
-// file's size and modification time are still those seen at open. Blocks that need
-// decoding (encrypted or compressed) are decoded into buffers held by a second bounded
-// cache; plain blocks are views of a cached window. Each lookup costs the depth of one
-// B-tree; reading a node costs its own blocks.
+// file's size and modification time are still those seen at open. Blocks are copied out of
+// their window (decrypted and inflated where they need it) into buffers held by a second
+// bounded cache, so a block kept by a caller holds its own bytes and not a whole window.
+// Each lookup costs the depth of one B-tree; reading a node costs its own blocks.
 //
 // Errors: every function throws ReadError (see read_error.h) and nothing else. open*()
 // throws err::kFileNotFound, err::kPermissionDenied, err::kPathFileAccess or
