@@ -91,6 +91,8 @@ Layout Layout::forFormat(Format format) noexcept {
 // leaves the cache. Nothing is mapped: a file cut short under the reader gives short reads,
 // which are errors, not signals.
 struct NodeDatabase::Storage {
+    static constexpr std::size_t kSpareWindows = 8;
+
     // Bytes read from the file; left uninitialised until read (a window is filled whole).
     struct Chunk {
         std::unique_ptr<std::uint8_t[]> bytes;
@@ -111,6 +113,9 @@ struct NodeDatabase::Storage {
     bool changed = false; // once seen, every later read of the file fails
     std::list<std::pair<std::uint64_t, Buffer>> order; // front = most recent
     std::unordered_map<std::uint64_t, decltype(order)::iterator> index;
+    // Windows dropped from the cache that nobody holds, kept for the next reads: reusing
+    // them spares the allocator and the kernel fresh pages for every window read.
+    std::vector<Buffer> spare;
 
     Storage() = default;
     Storage(const Storage&) = delete;
@@ -154,13 +159,23 @@ private:
             return it->second->second;
         }
         const std::uint64_t start = number * kWindowSize;
-        auto buffer = std::make_shared<Chunk>(
-            static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - start)));
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - start));
+        Buffer buffer;
+        if (!spare.empty() && n == kWindowSize) {
+            buffer = std::move(spare.back());
+            spare.pop_back();
+        } else {
+            buffer = std::make_shared<Chunk>(n);
+        }
         readFile(start, buffer->span());
         order.emplace_front(number, buffer);
         index[number] = order.begin();
         while (order.size() > kMaxCachedWindows) {
             index.erase(order.back().first);
+            if (order.back().second.use_count() == 1 && order.back().second->size == kWindowSize &&
+                spare.size() < kSpareWindows) {
+                spare.push_back(std::move(order.back().second));
+            }
             order.pop_back();
         }
         return buffer;
@@ -217,7 +232,16 @@ struct NodeDatabase::Cache {
     static constexpr std::size_t kMaxEntries = 256;
     static constexpr std::size_t kMaxBytes = kMaxDecodedBytes;
 
-    using Buffer = std::shared_ptr<const std::vector<std::uint8_t>>;
+    // A decoded block; left uninitialised until it is written whole.
+    struct Decoded {
+        std::unique_ptr<std::uint8_t[]> bytes;
+        std::size_t n = 0;
+        explicit Decoded(std::size_t size) : bytes(new std::uint8_t[size]), n(size) {}
+        std::size_t size() const noexcept { return n; }
+        std::span<std::uint8_t> span() noexcept { return {bytes.get(), n}; }
+        std::span<const std::uint8_t> view() const noexcept { return {bytes.get(), n}; }
+    };
+    using Buffer = std::shared_ptr<const Decoded>;
     std::list<std::pair<std::uint64_t, Buffer>> order; // front = most recent
     std::unordered_map<std::uint64_t, decltype(order)::iterator> index;
     std::size_t bytes = 0;
@@ -461,10 +485,10 @@ public:
         return b;
     }
 
-    // Inflates a zlib stream that must produce exactly `expected` bytes.
-    static std::vector<std::uint8_t> inflateBlock(std::span<const std::uint8_t> in,
-                                                  std::size_t expected, const BlockEntry& b) {
-        std::vector<std::uint8_t> out(expected);
+    // Inflates a zlib stream that must fill `out` exactly.
+    static void inflateBlock(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+                             const BlockEntry& b) {
+        const std::size_t expected = out.size();
         z_stream z{};
         if (inflateInit(&z) != Z_OK) {
             throwCorrupt("cannot start inflating block " + hexText(raw(b.ref.bid)));
@@ -482,7 +506,6 @@ public:
                              " bytes)",
                          b.ref.offset);
         }
-        return out;
     }
 
     // Reads a block's stored bytes and checks its trailer.
@@ -837,7 +860,7 @@ void NodeDatabase::forEachPage(const std::function<bool(const PageInfo&)>& visit
 
 BlockBytes NodeDatabase::readBlock(BlockId bid) const {
     if (auto cached = m_cache->find(blockKey(bid))) {
-        const std::span<const std::uint8_t> view(*cached);
+        const auto view = cached->view();
         return {view, std::move(cached)};
     }
     const auto entry = findBlock(bid);
@@ -850,7 +873,7 @@ BlockBytes NodeDatabase::readBlock(BlockId bid) const {
 BlockBytes NodeDatabase::readBlock(const BlockEntry& entry, BlockId bid) const {
     const std::uint64_t key = blockKey(bid);
     if (auto cached = m_cache->find(key)) {
-        const std::span<const std::uint8_t> view(*cached);
+        const auto view = cached->view();
         return {view, std::move(cached)};
     }
     BlockBytes stored = Impl::storedBlock(*this, entry, bid);
@@ -863,16 +886,19 @@ BlockBytes NodeDatabase::readBlock(const BlockEntry& entry, BlockId bid) const {
     // Bytes read from the file are copied out of their window even when they need no
     // decoding: a caller may hold a block for long (a heap keeps its pages), and a view
     // would keep the whole window alive with it.
-    std::vector<std::uint8_t> decoded(stored.bytes().begin(), stored.bytes().end());
-    if (encoded) {
-        decodeBlock(decoded, m_header.crypt, raw(entry.ref.bid));
-    }
+    const CryptMethod method = encoded ? m_header.crypt : CryptMethod::None;
+    std::shared_ptr<Cache::Decoded> buffer;
     if (compressed) {
-        decoded = Impl::inflateBlock(decoded, entry.inflatedSize, entry);
+        std::vector<std::uint8_t> plain(stored.size());
+        decodeBlockInto(stored.bytes(), plain, method, raw(entry.ref.bid));
+        buffer = std::make_shared<Cache::Decoded>(entry.inflatedSize);
+        Impl::inflateBlock(plain, buffer->span(), entry);
+    } else {
+        buffer = std::make_shared<Cache::Decoded>(stored.size());
+        decodeBlockInto(stored.bytes(), buffer->span(), method, raw(entry.ref.bid));
     }
-    auto buffer = std::make_shared<const std::vector<std::uint8_t>>(std::move(decoded));
     m_cache->put(key, buffer);
-    const std::span<const std::uint8_t> view(*buffer);
+    const auto view = buffer->view();
     return {view, std::move(buffer)};
 }
 

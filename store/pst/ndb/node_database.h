@@ -166,7 +166,7 @@ public:
     // Bounds of the two caches: file windows read from disk, and decoded blocks.
     static constexpr std::size_t kWindowSize = 64U << 10U;
     static constexpr std::size_t kMaxCachedWindows = 192;
-    static constexpr std::size_t kMaxDecodedBytes = 12U << 20U;
+    static constexpr std::size_t kMaxDecodedBytes = 16U << 20U;
 
     class Impl; // private decoding helpers (node_database.cpp)
 
