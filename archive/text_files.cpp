@@ -342,6 +342,36 @@ std::unique_ptr<TextStream> openStream(const fs::path& path, TextEncoding encodi
     return stream;
 }
 
+// Collects an attachment's pieces into writes of a useful size.
+class FileByteSink final : public store::ByteSink {
+public:
+    FileByteSink(HostFile& file, const fs::path& path, std::uint64_t& received)
+        : m_file(file), m_path(path), m_received(received) {}
+
+    void write(std::span<const std::uint8_t> bytes) override {
+        m_received += bytes.size();
+        m_held.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        if (m_held.size() >= kPiece) {
+            flush();
+        }
+    }
+
+    void flush() {
+        const int error = m_file.write(m_held);
+        m_held.clear();
+        if (error != 0) {
+            failHost(error, m_path, Operation::Write);
+        }
+    }
+
+private:
+    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+    HostFile& m_file;
+    const fs::path& m_path;
+    std::uint64_t& m_received;
+    std::string m_held;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -386,6 +416,33 @@ std::unique_ptr<TextStream> FileSystem::OpenTextFile(const fs::path& path, int m
         fail(err::kInvalidProcedureCall, path);
     }
     return openStream(path, m_encoding, buffering, false, false);
+}
+
+void FileSystem::SaveAttachment(const store::Attachment& attachment, const fs::path& path) const {
+    checkName(path);
+    HostFile file;
+    if (const int error = file.open(path, true, false); error != 0) {
+        failHost(error, path, Operation::CreateFile);
+    }
+    std::uint64_t received = 0;
+    try {
+        FileByteSink sink(file, path, received);
+        attachment.writeTo(sink);
+        sink.flush();
+        if (const int error = file.close(); error != 0) {
+            failHost(error, path, Operation::Write);
+        }
+    } catch (...) {
+        // What arrived stays on disk: the failure is logged with this path, and a partly
+        // readable attachment is worth more to its owner than none. A file that received
+        // nothing at all would only pass for an empty attachment.
+        file.close();
+        if (received == 0) {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
+        throw;
+    }
 }
 
 } // namespace tvn::archive

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "store/failure.h"
+#include "store/object_model.h"
 
 namespace tvn::archive {
 
@@ -90,6 +91,13 @@ public:
     // when absent (76 when its directory is), 5 for any other mode.
     std::unique_ptr<TextStream> OpenTextFile(const std::filesystem::path& path, int mode,
                                              Buffering buffering = Buffering::UntilClose) const;
+
+    // Attachment.SaveAsFile: writes the attachment's content to path, replacing a file of
+    // that name. The bytes pass through in pieces (a large attachment is never held whole);
+    // a failure of the attachment or of the file is thrown. What arrived before a failure
+    // stays on disk; a file that received nothing is removed.
+    void SaveAttachment(const store::Attachment& attachment,
+                        const std::filesystem::path& path) const;
 
     TextEncoding encoding() const { return m_encoding; }
 

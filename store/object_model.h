@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,13 +51,42 @@ enum class AttachmentType : std::int32_t {
 class Folder;
 class Item;
 
+// Where an attachment's bytes go, a piece at a time, so that a large attachment is never
+// held whole. The archive layer's files are one kind of sink; a test's string is another.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // A failure of the sink (a full disk) is thrown as tvn::Failure and ends the transfer.
+    virtual void write(std::span<const std::uint8_t> bytes) = 0;
+};
+
+// A sink that keeps everything in memory (small attachments, tests).
+class StringSink final : public ByteSink {
+public:
+    void write(std::span<const std::uint8_t> bytes) override {
+        m_bytes.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    const std::string& bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+};
+
+// MAPI recipient types: the line of the message a recipient stands on.
+enum class RecipientType : std::int32_t {
+    // The file gives none.
+    Unknown = 0,
+    To = 1,
+    Cc = 2,
+    Bcc = 3,
+};
+
 class Recipient {
 public:
     virtual ~Recipient() = default;
     virtual std::string name() const = 0;
     virtual std::string address() const = 0;
-    // MAPI recipient type: 1 To, 2 Cc, 3 Bcc (0 when the file gives none).
-    virtual std::int32_t type() const = 0;
+    virtual RecipientType type() const = 0;
 };
 
 class Recipients {
@@ -73,8 +103,10 @@ public:
     virtual std::string fileName() const = 0;
     virtual std::string displayName() const = 0;
     virtual AttachmentType type() const = 0;
-    // Writes the attachment's content to path, replacing a file of that name.
-    virtual void saveAsFile(const std::filesystem::path& path) const = 0;
+    // Hands the attachment's content to sink: the bytes of a file attachment, the stored
+    // object of an OLE attachment. An embedded item or a link to an outside file has no
+    // content of its own to give and throws err::kInvalidProcedureCall.
+    virtual void writeTo(ByteSink& sink) const = 0;
     // The message inside an embedded-item attachment; nullptr for any other type.
     virtual std::shared_ptr<Item> embeddedItem() const = 0;
 };
@@ -123,6 +155,9 @@ public:
     virtual ItemType defaultItemType() const = 0;
     virtual std::shared_ptr<Folders> folders() const = 0;
     virtual std::shared_ptr<Items> items() const = 0;
+    // True when other stands for the same folder of the same open data file, however each
+    // was reached (a collection hands out a new object at every call).
+    virtual bool sameFolder(const Folder& other) const { return this == &other; }
 };
 
 // Shows the open data files' folder trees and lets the user pick one folder. The desktop
@@ -140,23 +175,6 @@ public:
     virtual ~PasswordPrompt() = default;
     // The password the user gave, or nothing when the user declined.
     virtual std::optional<std::string> askPassword(const std::filesystem::path& file) = 0;
-};
-
-// A prompt that always gives the same answer (the command line's password file, tests).
-class FixedPasswordPrompt final : public PasswordPrompt {
-public:
-    explicit FixedPasswordPrompt(std::optional<std::string> password)
-        : m_password(std::move(password)) {}
-    std::optional<std::string> askPassword(const std::filesystem::path&) override {
-        ++m_asked;
-        return m_password;
-    }
-    // How often a backend asked (an unprotected file asks nothing).
-    int asked() const { return m_asked; }
-
-private:
-    std::optional<std::string> m_password;
-    int m_asked = 0;
 };
 
 // The open data files, each seen through its top folder.

@@ -1,7 +1,5 @@
 #include "store/memory/memory_store.h"
 
-#include <fstream>
-
 #include "store/property_names.h"
 
 namespace tvn::store::memory {
@@ -78,16 +76,12 @@ std::string MemoryAttachment::fileName() const {
     return m_fileName;
 }
 
-void MemoryAttachment::saveAsFile(const std::filesystem::path& path) const {
+void MemoryAttachment::writeTo(ByteSink& sink) const {
     raiseIf(m_saveFailure);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        throw Failure(err::kPathNotFound, "Path not found: " + path.string());
+    if (m_type == AttachmentType::EmbeddedItem || m_type == AttachmentType::ByReference) {
+        throw Failure(err::kInvalidProcedureCall, "The attachment has no content of its own.");
     }
-    out.write(m_content.data(), static_cast<std::streamsize>(m_content.size()));
-    if (!out) {
-        throw Failure(err::kDiskFull, "Disk full: " + path.string());
-    }
+    sink.write({reinterpret_cast<const std::uint8_t*>(m_content.data()), m_content.size()});
 }
 
 std::shared_ptr<Item> MemoryAttachment::embeddedItem() const {
@@ -151,7 +145,7 @@ MemoryAttachment& MemoryItem::addAttachment(std::string fileName, std::string co
     return *m_attachments.back();
 }
 
-MemoryItem& MemoryItem::addRecipient(std::string name, std::string address, std::int32_t type) {
+MemoryItem& MemoryItem::addRecipient(std::string name, std::string address, RecipientType type) {
     m_recipients.push_back(
         std::make_shared<MemoryRecipient>(std::move(name), std::move(address), type));
     return *this;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/text_files.h"
+#include "store/memory/memory_store.h"
 #include "tests/archive/temp_folder.h"
 
 namespace tvn::archive {
@@ -242,6 +243,35 @@ TEST(TextStream, DiskFullIsReportedWithThePath) {
     auto log = fso.CreateTextFile(full, true, Buffering::EveryLine);
     expectFailure([&] { log->WriteLine("entry"); }, err::kDiskFull, full);
     log->Close();
+}
+
+// An attachment's bytes reach the file whole; the failures of the file and of the
+// attachment are thrown with the file's path or the attachment's own number.
+TEST(FileSystem, SaveAttachmentWritesItsBytesOrFails) {
+    TempFolder dir;
+    std::string big(3'000'000, 'x');
+    big[2'999'999] = 'y';
+    store::memory::MemoryAttachment attachment("a.bin", big);
+    FileSystem fso;
+    fso.SaveAttachment(attachment, dir.path() / "a.bin");
+    EXPECT_EQ(readFileText(dir.path() / "a.bin"), big);
+    store::memory::MemoryAttachment small("a.bin", "short");
+    fso.SaveAttachment(small, dir.path() / "a.bin"); // replaces
+    EXPECT_EQ(readFileText(dir.path() / "a.bin"), "short");
+
+    expectFailure([&] { fso.SaveAttachment(small, dir.path() / "missing" / "a.bin"); },
+                  err::kPathNotFound, dir.path() / "missing" / "a.bin");
+    expectFailure([&] { fso.SaveAttachment(small, dir.path()); }, err::kPermissionDenied,
+                  dir.path());
+    if (fs::exists("/dev/full")) {
+        expectFailure([&] { fso.SaveAttachment(attachment, "/dev/full"); }, err::kDiskFull,
+                      "/dev/full");
+    }
+    store::memory::MemoryAttachment damaged("d.bin", "bytes");
+    damaged.failSave(Failure(err::kCorruptData, "damaged"));
+    EXPECT_EQ(failureNumber([&] { fso.SaveAttachment(damaged, dir.path() / "d.bin"); }),
+              err::kCorruptData);
+    EXPECT_FALSE(fs::exists(dir.path() / "d.bin")) << "nothing arrived: no empty file";
 }
 
 // ---------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "store/failure.h"
+#include "store/fixed_password_prompt.h"
 #include "store/pst/pst_file.h"
 #include "tests/support/corpus.h"
 #include "tests/tools/test_files.h"
@@ -29,10 +30,10 @@ std::shared_ptr<Folder> child(const Folder& parent, const std::string& name) {
     return nullptr;
 }
 
-std::vector<std::uint8_t> saved(const tvn::store::Attachment& a, const TempDir& tmp) {
-    const auto p = tmp / "attachment.out";
-    a.saveAsFile(p);
-    return test_support::readFileBytes(p);
+std::vector<std::uint8_t> saved(const tvn::store::Attachment& a) {
+    tvn::store::StringSink sink;
+    a.writeTo(sink);
+    return {sink.bytes().begin(), sink.bytes().end()};
 }
 
 // String-valued fields the description set, compared with what the reader returns.
@@ -61,7 +62,7 @@ void expectTextFields(const Message& m, const Item& item) {
     }
 }
 
-void compareFolder(const FolderDescription& want, const Folder& folder, const TempDir& tmp) {
+void compareFolder(const FolderDescription& want, const Folder& folder) {
     SCOPED_TRACE("folder " + want.name);
     EXPECT_EQ(folder.name(), want.name);
     const auto items = folder.items();
@@ -83,7 +84,7 @@ void compareFolder(const FolderDescription& want, const Folder& folder, const Te
                 ASSERT_TRUE(inner);
                 EXPECT_EQ(inner->get("Subject").text(), subjectOf(*m.attachments[k].embedded));
             } else {
-                EXPECT_TRUE(saved(*a, tmp) == m.attachments[k].data) << "attachment " << k;
+                EXPECT_TRUE(saved(*a) == m.attachments[k].data) << "attachment " << k;
             }
         }
         EXPECT_EQ(item->recipients()->count(), static_cast<std::int32_t>(m.recipients.size()));
@@ -91,7 +92,7 @@ void compareFolder(const FolderDescription& want, const Folder& folder, const Te
     const auto sub = folder.folders();
     ASSERT_EQ(sub->count(), static_cast<std::int32_t>(want.folders.size()));
     for (std::size_t k = 0; k < want.folders.size(); ++k) {
-        compareFolder(want.folders[k], *sub->item(static_cast<std::int32_t>(k + 1)), tmp);
+        compareFolder(want.folders[k], *sub->item(static_cast<std::int32_t>(k + 1)));
     }
 }
 
@@ -110,7 +111,7 @@ TEST_P(ReadByOurReader, SeesTheDescription) {
     ASSERT_EQ(folders->count(), static_cast<std::int32_t>(d.folders.size() + 1));
     EXPECT_EQ(folders->item(1)->name(), "Deleted Items");
     for (std::size_t k = 0; k < d.folders.size(); ++k) {
-        compareFolder(d.folders[k], *folders->item(static_cast<std::int32_t>(k + 2)), tmp);
+        compareFolder(d.folders[k], *folders->item(static_cast<std::int32_t>(k + 2)));
     }
     const auto facts = tvn::store::pst::dataFileFacts(*top);
     ASSERT_TRUE(facts);

@@ -1,8 +1,6 @@
 #include "store/pst/backend/pst_objects.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <stdexcept>
 
 #include "store/failure.h"
@@ -107,7 +105,7 @@ public:
     explicit PstRecipient(messaging::RecipientRow row) : m_row(std::move(row)) {}
     std::string name() const override { return m_row.name; }
     std::string address() const override { return m_row.address; }
-    std::int32_t type() const override { return m_row.type; }
+    RecipientType type() const override { return static_cast<RecipientType>(m_row.type); }
 
 private:
     messaging::RecipientRow m_row;
@@ -146,74 +144,6 @@ public:
 private:
     std::shared_ptr<const messaging::MessageObject> m_message;
     std::size_t m_count;
-};
-
-// The runtime error number of a file that could not be created.
-std::int32_t openFailureNumber(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return err::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return err::kPermissionDenied;
-    default:
-        return err::kPathFileAccess;
-    }
-}
-
-class OutputFile {
-public:
-    explicit OutputFile(const std::filesystem::path& path) : m_path(path) {
-        errno = 0;
-#ifdef _WIN32
-        m_file = _wfopen(path.c_str(), L"wb");
-#else
-        m_file = std::fopen(path.c_str(), "wb");
-#endif
-        if (m_file == nullptr) {
-            const int error = errno;
-            const auto number = openFailureNumber(error);
-            throw Failure(number,
-                          number == err::kPathNotFound       ? "Path not found"
-                          : number == err::kPermissionDenied ? "Permission denied"
-                                                             : "Path/File access error",
-                          path.string());
-        }
-    }
-    ~OutputFile() {
-        if (m_file != nullptr) {
-            std::fclose(m_file);
-        }
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    void write(std::span<const std::uint8_t> bytes) {
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
-            writeFailed(errno);
-        }
-    }
-    void close() {
-        errno = 0;
-        const int rc = std::fclose(m_file);
-        m_file = nullptr;
-        if (rc != 0) {
-            writeFailed(errno);
-        }
-    }
-
-private:
-    [[noreturn]] void writeFailed(int error) {
-        if (error == ENOSPC) {
-            throw Failure(err::kDiskFull, "Disk full", m_path.string());
-        }
-        throw Failure(err::kPathFileAccess, "Path/File access error", m_path.string());
-    }
-
-    std::filesystem::path m_path;
-    std::FILE* m_file = nullptr;
 };
 
 } // namespace
@@ -270,6 +200,12 @@ std::shared_ptr<Folders> PstFolder::folders() const {
         return std::make_shared<PstFolders>(m_folder->store(), m_folder->subfolders(),
                                             std::move(path), m_claims);
     });
+}
+
+bool PstFolder::sameFolder(const Folder& other) const {
+    const auto* pst = dynamic_cast<const PstFolder*>(&other);
+    return pst != nullptr && pst->m_folder->store() == m_folder->store() &&
+           pst->m_folder->nid() == m_folder->nid();
 }
 
 std::shared_ptr<Items> PstFolder::items() const {
@@ -352,21 +288,19 @@ PstAttachment::readData(const std::function<void(std::span<const std::uint8_t>)>
     return guarded("attachment data", [&] { return m_attachment.readData(sink); });
 }
 
-void PstAttachment::saveAsFile(const std::filesystem::path& path) const {
+void PstAttachment::writeTo(ByteSink& sink) const {
     const AttachmentType kind = type();
     if (kind == AttachmentType::EmbeddedItem) {
         throw Failure(err::kInvalidProcedureCall,
-                      "An attached Outlook item cannot be saved as a file yet.", path.string());
+                      "An attached Outlook item cannot be saved as a file yet.");
     }
     if (kind == AttachmentType::ByReference) {
         throw Failure(err::kInvalidProcedureCall,
-                      "The attachment is a link to a file outside the data file.", path.string());
+                      "The attachment is a link to a file outside the data file.");
     }
-    OutputFile out(path);
     guarded("attachment data", [&] {
-        return m_attachment.readData([&](std::span<const std::uint8_t> b) { out.write(b); });
+        return m_attachment.readData([&](std::span<const std::uint8_t> b) { sink.write(b); });
     });
-    out.close();
 }
 
 std::shared_ptr<Item> PstAttachment::embeddedItem() const {

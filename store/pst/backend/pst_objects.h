@@ -57,6 +57,7 @@ public:
     ItemType defaultItemType() const override;
     std::shared_ptr<Folders> folders() const override;
     std::shared_ptr<Items> items() const override;
+    bool sameFolder(const Folder& other) const override;
 
     const messaging::FolderObject& object() const { return *m_folder; }
 
@@ -90,12 +91,8 @@ public:
     std::string fileName() const override;
     std::string displayName() const override;
     AttachmentType type() const override;
-    // By value: the bytes, streamed. OLE: the stored object. An embedded message throws
-    // err::kInvalidProcedureCall (saving one as a .msg file is not available yet); a
-    // reference attachment has no content here and throws the same. A file that cannot be
-    // created throws 76 (no such folder), 70 (permission denied) or 75 (other), one that
-    // cannot be written 61 (disk full) or 75, each with the path.
-    void saveAsFile(const std::filesystem::path& path) const override;
+    // By value: the bytes, streamed a block at a time. OLE: the stored object.
+    void writeTo(ByteSink& sink) const override;
     std::shared_ptr<Item> embeddedItem() const override;
 
     // The attachment's bytes to `sink` without a file (the bench's null sink, tests).
