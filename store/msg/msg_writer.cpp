@@ -269,7 +269,14 @@ CfbStorage buildMsgTree(const MsgDocument& document) {
 }
 
 CfbWriteResult writeMsg(const MsgDocument& document, ByteSink& sink, const CfbLimits& limits) {
-    const CfbStorage root = buildMsgTree(document);
+    return writeMsg(document.message, document.names, sink, limits);
+}
+
+CfbWriteResult writeMsg(const MsgMessage& message, const std::vector<PropertyName>& names,
+                        ByteSink& sink, const CfbLimits& limits) {
+    CfbStorage root;
+    addMessage(root, message, Level::Top, 0);
+    addNames(root, names);
     return writeCompoundFile(root, sink, limits);
 }
 

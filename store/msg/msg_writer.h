@@ -16,5 +16,8 @@ CfbStorage buildMsgTree(const MsgDocument& document);
 
 // Writes `document` as a .msg file to `sink`.
 CfbWriteResult writeMsg(const MsgDocument& document, ByteSink& sink, const CfbLimits& limits = {});
+// The same for a message inside a document (an embedded one), with the document's names.
+CfbWriteResult writeMsg(const MsgMessage& message, const std::vector<PropertyName>& names,
+                        ByteSink& sink, const CfbLimits& limits = {});
 
 } // namespace tvn::store::msg
