@@ -134,8 +134,12 @@ private:
         }
         const auto base = static_cast<std::uint16_t>(v.type & ~pt::kMultiValue & 0xFFFF);
         if (v.type == pt::kString8 || v.type == pt::kUnicode) {
-            const auto text =
+            auto text =
                 messaging::PropertyReader::decodeString(v.type, reader.bytes(v), reader.codePage());
+            if (v.id == messaging::tag::kSubject) {
+                // The prefix marker is how data files store a subject, not part of it.
+                text = messaging::stripSubjectMarker(std::move(text));
+            }
             out.push_back(makeProperty(*id, pt::kUnicode, utf16(text)));
             return;
         }
