@@ -31,6 +31,7 @@ struct Node {
     std::uint32_t right = kNoEntry;
     std::uint32_t child = kNoEntry;
     bool red = false;
+    std::array<std::uint8_t, 16> classId{};
     const CfbEntry* entry = nullptr;
     bool mini = false;
     std::uint64_t start = 0; // mini sector (mini streams) or logical sector (others)
@@ -73,6 +74,9 @@ public:
                               "The compound-file name \"" + entry.name + "\" is not usable.");
             }
             node.type = entry.storage ? kTypeStorage : kTypeStream;
+            if (entry.storage) {
+                node.classId = entry.storage->classId;
+            }
             node.entry = &entry;
             ids.push_back(static_cast<std::uint32_t>(m_nodes.size()));
             m_nodes.push_back(std::move(node));
@@ -403,6 +407,7 @@ void writeDirectory(Output& out, const Layout& l, const std::vector<Node>& nodes
         putLe(&e[68], n.left, 4);
         putLe(&e[72], n.right, 4);
         putLe(&e[76], n.child, 4);
+        std::copy(n.classId.begin(), n.classId.end(), e.begin() + 80);
         std::uint64_t start = 0;
         std::uint64_t size = 0;
         if (n.type == kTypeRoot) {
@@ -468,6 +473,7 @@ CfbWriteResult writeCompoundFile(const CfbStorage& root, ByteSink& sink, const C
     std::vector<Node> nodes(1);
     nodes[0].name = text::utf8ToUtf16le("Root Entry");
     nodes[0].type = kTypeRoot;
+    nodes[0].classId = root.classId;
     Flattener(nodes).addChildren(root, 0);
 
     std::uint64_t miniSectors = 0;

@@ -10,6 +10,7 @@
 // Files up to 2 GiB use 512-byte sectors (version 3); larger ones 4096-byte sectors
 // (version 4), with the range-lock sector at 2 GiB left out of every chain.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -57,6 +58,9 @@ public:
     void addStream(std::string name, std::uint64_t size, StreamProducer producer);
 
     const std::vector<CfbEntry>& entries() const { return m_entries; }
+
+    // The class of the storage's content (all zero: none).
+    std::array<std::uint8_t, 16> classId{};
 
 private:
     std::vector<CfbEntry> m_entries;

@@ -33,6 +33,15 @@ MsgProperty makeProperty(std::uint16_t id, std::uint16_t type, std::vector<std::
     return p;
 }
 
+// Tells readers that the file's strings are Unicode (STORE_UNICODE_OK), as every string
+// written is.
+void markUnicode(PropertyList& props) {
+    constexpr std::uint16_t kStoreSupportMask = 0x340D;
+    if (findProperty(props, kStoreSupportMask) == nullptr) {
+        props.push_back(makeProperty(kStoreSupportMask, ptype::kInt32, {0x00, 0x00, 0x04, 0x00}));
+    }
+}
+
 // --- from a data file -------------------------------------------------------------------
 
 class PstConverter {
@@ -43,6 +52,7 @@ public:
     MsgDocument convert(const messaging::MessageObject& message) {
         MsgDocument document;
         message_(document.message, message, 0);
+        markUnicode(document.message.properties);
         document.names = std::move(m_names);
         return document;
     }
@@ -320,6 +330,7 @@ MsgDocument documentFromPst(std::shared_ptr<const pst::messaging::MessageObject>
 MsgDocument documentFromItem(const Item& item) {
     MsgDocument document;
     itemMessage(document.message, item, 0);
+    markUnicode(document.message.properties);
     return document;
 }
 

@@ -20,6 +20,10 @@ constexpr std::uint32_t kEmbeddedTag = 0x3701000D;
 // attachments have only the reserved 8 bytes.
 enum class Level { Top, Embedded, Child };
 
+// The class of a storage holding a message.
+constexpr std::array<std::uint8_t, 16> kMessageClassId = {
+    0x0B, 0x0D, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
 std::string hex8(std::uint32_t value) {
     char buf[9];
     std::snprintf(buf, sizeof buf, "%08X", value);
@@ -156,6 +160,7 @@ void addMessage(CfbStorage& storage, const MsgMessage& message, Level level, int
                   attachment.embedded != nullptr);
         if (attachment.embedded) {
             auto& inner = attach.addStorage(streamName(kEmbeddedTag));
+            inner.classId = kMessageClassId;
             addMessage(inner, *attachment.embedded, Level::Embedded, depth + 1);
         }
     }
@@ -263,6 +268,7 @@ const MsgProperty* findProperty(const PropertyList& list, std::uint16_t id) {
 
 CfbStorage buildMsgTree(const MsgDocument& document) {
     CfbStorage root;
+    root.classId = kMessageClassId;
     addMessage(root, document.message, Level::Top, 0);
     addNames(root, document.names);
     return root;
@@ -275,6 +281,7 @@ CfbWriteResult writeMsg(const MsgDocument& document, ByteSink& sink, const CfbLi
 CfbWriteResult writeMsg(const MsgMessage& message, const std::vector<PropertyName>& names,
                         ByteSink& sink, const CfbLimits& limits) {
     CfbStorage root;
+    root.classId = kMessageClassId;
     addMessage(root, message, Level::Top, 0);
     addNames(root, names);
     return writeCompoundFile(root, sink, limits);
