@@ -103,6 +103,19 @@ std::shared_ptr<const ByteSource> memorySource(std::vector<std::uint8_t> bytes) 
     return std::make_shared<MemorySource>(std::move(bytes));
 }
 
+std::shared_ptr<const CfbReader> tryCompoundFile(std::vector<std::uint8_t> bytes) {
+    static constexpr std::uint8_t kSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    if (bytes.size() < 512 ||
+        !std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin())) {
+        return nullptr;
+    }
+    try {
+        return std::make_shared<const CfbReader>(memorySource(std::move(bytes)));
+    } catch (const Failure&) {
+        return nullptr;
+    }
+}
+
 CfbReader::CfbReader(std::shared_ptr<const ByteSource> source) : m_source(std::move(source)) {
     std::vector<std::uint8_t> h(512);
     if (m_source->size() < h.size()) {
@@ -163,6 +176,7 @@ CfbReader::CfbReader(std::shared_ptr<const ByteSource> source) : m_source(std::m
             entry.left = le32(e, 68);
             entry.right = le32(e, 72);
             entry.child = le32(e, 76);
+            std::copy_n(e.begin() + 80, 16, entry.classId.begin());
             entry.start = le32(e, 116);
             entry.size = le32(e, 120) | (major == 4 ? std::uint64_t{le32(e, 124)} << 32 : 0);
             m_entries.push_back(std::move(entry));

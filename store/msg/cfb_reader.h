@@ -5,6 +5,7 @@
 // file's size as it is read: a damaged file gives tvn::Failure (err::kCorruptData), never a
 // read outside the file, an endless chain or an allocation larger than the file.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -39,9 +40,15 @@ struct CfbDirEntry {
     std::uint32_t child = 0xFFFFFFFF;
     std::uint32_t start = 0;
     std::uint64_t size = 0;
+    std::array<std::uint8_t, 16> classId{};
     bool isStorage() const { return type == 1 || type == 5; }
     bool isStream() const { return type == 2; }
 };
+
+class CfbReader;
+
+// The compound file in `bytes`, or nullptr when they are not one (or a damaged one).
+std::shared_ptr<const CfbReader> tryCompoundFile(std::vector<std::uint8_t> bytes);
 
 class CfbReader {
 public:

@@ -72,9 +72,14 @@ struct PropertyName {
 
 struct MsgMessage;
 
+class CfbReader;
+
 struct MsgAttachment {
     PropertyList properties;
     std::unique_ptr<MsgMessage> embedded;
+    // An OLE object's storage (method 6): storage `oleRoot` of `ole`.
+    std::shared_ptr<const CfbReader> ole;
+    std::uint32_t oleRoot = 0;
 };
 
 struct MsgMessage {

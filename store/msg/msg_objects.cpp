@@ -193,6 +193,13 @@ public:
             throw Failure(err::kInvalidProcedureCall,
                           "The attachment is a link to a file outside the message file.");
         }
+        if (m_attachment->ole) {
+            // The object's storage as a compound file of its own.
+            CfbStorage root;
+            copyStorage(root, m_attachment->ole, m_attachment->oleRoot);
+            writeCompoundFile(root, sink);
+            return;
+        }
         if (const auto* data = findProperty(m_attachment->properties, 0x3701)) {
             if (data->producer) {
                 data->producer(sink);

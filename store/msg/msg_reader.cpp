@@ -108,8 +108,16 @@ private:
                 if (!inner || !m_cfb->entries()[*inner].isStorage()) {
                     corrupt("an attached message is missing");
                 }
-                attachment.embedded = std::make_unique<MsgMessage>();
-                message(*attachment.embedded, *inner, 24, depth + 1);
+                const auto* method = findProperty(attachment.properties, 0x3705);
+                if (method != nullptr && method->type() == ptype::kInt32 &&
+                    le32(method->bytes, 0) == 6) {
+                    // An OLE object's own storage.
+                    attachment.ole = m_cfb;
+                    attachment.oleRoot = *inner;
+                } else {
+                    attachment.embedded = std::make_unique<MsgMessage>();
+                    message(*attachment.embedded, *inner, 24, depth + 1);
+                }
             }
             out.attachments.push_back(std::move(attachment));
         }

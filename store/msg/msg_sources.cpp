@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "store/failure.h"
+#include "store/msg/cfb_reader.h"
 #include "store/property_names.h"
 #include "store/text/utf.h"
 
@@ -16,6 +17,9 @@ namespace ltp = pst::ltp;
 
 constexpr std::uint16_t kAttachData = 0x3701;
 constexpr std::uint16_t kAttachMethod = 0x3705;
+// OLE objects are copied storage by storage up to this size; larger ones are kept as
+// plain data.
+constexpr std::uint64_t kMaxOleObject = 64ULL << 20;
 
 [[noreturn]] void tooDeep() {
     throw Failure(err::kCorruptData, "Attached messages are nested more than " +
@@ -108,7 +112,15 @@ private:
         }
         std::uint64_t size = 0;
         if (data->type == ltp::prop_type::kObject) {
-            size = pc.database()->dataStream(pc.objectNode(*data)).size();
+            // An OLE object is a storage of its own, which the .msg file holds as one.
+            const auto stream = pc.database()->dataStream(pc.objectNode(*data));
+            size = stream.size();
+            if (size <= kMaxOleObject) {
+                if (auto ole = tryCompoundFile(stream.readAll())) {
+                    out.ole = std::move(ole);
+                    return out;
+                }
+            }
         } else if (data->type != ltp::prop_type::kBinary) {
             return out;
         } else if (data->storage == ltp::ValueStorage::Subnode) {
@@ -313,8 +325,14 @@ void itemMessage(MsgMessage& out, const Item& item, int depth) {
                 StringSink data;
                 a->writeTo(data);
                 const auto& b = data.bytes();
-                att.properties.push_back(makeProperty(
-                    kAttachData, ptype::kBinary, std::vector<std::uint8_t>(b.begin(), b.end())));
+                std::vector<std::uint8_t> bytes(b.begin(), b.end());
+                if (type == AttachmentType::Ole) {
+                    att.ole = tryCompoundFile(bytes);
+                }
+                if (!att.ole) {
+                    att.properties.push_back(
+                        makeProperty(kAttachData, ptype::kBinary, std::move(bytes)));
+                }
             }
             out.attachments.push_back(std::move(att));
         }

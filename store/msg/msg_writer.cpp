@@ -157,7 +157,11 @@ void addMessage(CfbStorage& storage, const MsgMessage& message, Level level, int
         auto& attach =
             storage.addStorage("__attach_version1.0_#" + hex8(static_cast<std::uint32_t>(i)));
         addObject(attach, attachment.properties, Level::Child, 0, 0,
-                  attachment.embedded != nullptr);
+                  attachment.embedded != nullptr || attachment.ole != nullptr);
+        if (attachment.ole) {
+            copyStorage(attach.addStorage(streamName(kEmbeddedTag)), attachment.ole,
+                        attachment.oleRoot);
+        }
         if (attachment.embedded) {
             auto& inner = attach.addStorage(streamName(kEmbeddedTag));
             inner.classId = kMessageClassId;
@@ -227,7 +231,30 @@ void addNames(CfbStorage& root, const std::vector<PropertyName>& names) {
     }
 }
 
+void copyTree(CfbStorage& to, const std::shared_ptr<const CfbReader>& from, std::uint32_t id,
+              int depth) {
+    // The reader takes every entry once, so only a tree this deep can be this deep.
+    if (depth > 256) {
+        throw Failure(err::kCorruptData, "An attached object's storage is nested too deeply.");
+    }
+    to.classId = from->entries()[id].classId;
+    for (const auto c : from->children(id)) {
+        const auto& e = from->entries()[c];
+        if (e.isStorage()) {
+            copyTree(to.addStorage(e.name), from, c, depth + 1);
+        } else if (e.isStream()) {
+            to.addStream(e.name, e.size, [from, c](ByteSink& sink) {
+                from->readTo(c, [&](std::span<const std::uint8_t> b) { sink.write(b); });
+            });
+        }
+    }
+}
+
 } // namespace
+
+void copyStorage(CfbStorage& to, const std::shared_ptr<const CfbReader>& from, std::uint32_t id) {
+    copyTree(to, from, id, 0);
+}
 
 bool isFixedType(std::uint16_t type) {
     switch (type) {

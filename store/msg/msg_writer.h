@@ -5,6 +5,7 @@
 // attachment (an embedded message in a storage of its attachment, to any depth) and the
 // named-property mapping.
 
+#include "store/msg/cfb_reader.h"
 #include "store/msg/cfb_writer.h"
 #include "store/msg/msg_document.h"
 
@@ -13,6 +14,10 @@ namespace tvn::store::msg {
 // The compound-file tree of `document`. Streams of large values keep their producers, so
 // the tree must not outlive the sources those producers read from.
 CfbStorage buildMsgTree(const MsgDocument& document);
+
+// Adds storage `id` of `from` and everything below it to `to`; the streams are read from
+// `from` when the tree is written.
+void copyStorage(CfbStorage& to, const std::shared_ptr<const CfbReader>& from, std::uint32_t id);
 
 // Writes `document` as a .msg file to `sink`.
 CfbWriteResult writeMsg(const MsgDocument& document, ByteSink& sink, const CfbLimits& limits = {});

@@ -193,6 +193,38 @@ TEST(MsgFile, ItemReadsBackWithRecipientsAndNestedAttachments) {
     EXPECT_EQ(reread->attachments()->count(), 1);
 }
 
+// An OLE object is a storage of its own inside the .msg file, and saved on its own it is
+// that storage as a compound file again.
+TEST(MsgFile, OleObjectsKeepTheirStorage) {
+    CfbStorage object;
+    object.classId[0] = 0x42;
+    object.addStream("\x01Ole", pattern(20, 1));
+    object.addStorage("inner").addStream("Contents", pattern(9000, 2));
+    StringSink objectFile;
+    writeCompoundFile(object, objectFile);
+
+    auto item = std::make_shared<memory::MemoryItem>("IPM.Note");
+    item->addAttachment("picture", objectFile.bytes(), AttachmentType::Ole);
+    item->addAttachment("not-a-storage", "plain bytes", AttachmentType::Ole);
+    StringSink sink;
+    writeMsg(documentFromItem(*item), sink);
+    const auto atts = itemOf(sink.bytes())->attachments();
+    ASSERT_EQ(atts->count(), 2);
+    for (std::int32_t i = 1; i <= 2; ++i) {
+        EXPECT_EQ(atts->item(i)->type(), AttachmentType::Ole);
+    }
+    StringSink saved;
+    atts->item(1)->writeTo(saved);
+    const auto reader = readBack(saved.bytes());
+    EXPECT_EQ(reader.entries()[CfbReader::kRoot].classId[0], 0x42);
+    const auto inner = reader.find(CfbReader::kRoot, "inner");
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(reader.read(*reader.find(*inner, "Contents"), UINT64_MAX), pattern(9000, 2));
+    StringSink plain;
+    atts->item(2)->writeTo(plain);
+    EXPECT_EQ(plain.bytes(), "plain bytes");
+}
+
 TEST(MsgFile, NestingBeyondTheLimitIsAFailureNotACrash) {
     for (const int levels : {kMaxNesting, kMaxNesting + 1, 5000}) {
         auto top = std::make_shared<memory::MemoryItem>("IPM.Note");
