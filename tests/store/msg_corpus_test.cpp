@@ -227,6 +227,48 @@ TEST_P(MsgCorpus, ReadsBackWithTheSameProperties) {
     }
 }
 
+// An embedded message whose property context is damaged fails to save with a number; the
+// message around it stays readable.
+TEST(MsgCorpusDamage, DamagedEmbeddedMessageFailsWithANumber) {
+    TALLYVANE_REQUIRE_CORPUS(dir);
+    const auto original = dir / "submessage.pst";
+    if (!fs::exists(original)) {
+        GTEST_SKIP() << "submessage.pst is not in the corpus";
+    }
+    auto bytes = tvn::test_support::readFileBytes(original);
+    {
+        const auto top = pst::openDataFile(original, nullptr);
+        const auto outer = top->folders()->item("submessage")->items()->item(1);
+        const auto& message = dynamic_cast<const pst::backend::PstItem&>(*outer).object();
+        const auto inner = message.attachment(0).embeddedMessage();
+        ASSERT_NE(inner, nullptr);
+        const auto block = message.store()->database()->findBlock(inner->node().data);
+        ASSERT_TRUE(block);
+        for (std::size_t i = 8; i < block->size; i += 5) {
+            bytes[block->ref.offset + i] ^= 0x5A;
+        }
+    }
+    const fs::path copy =
+        fs::temp_directory_path() / ("tvn_damaged_" + std::to_string(::getpid()) + ".pst");
+    {
+        std::ofstream out(copy, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    const auto top = pst::openDataFile(copy, nullptr);
+    const auto outer = top->folders()->item("submessage")->items()->item(1);
+    const auto att = outer->attachments()->item(1);
+    StringSink sink;
+    try {
+        att->writeTo(sink);
+        ADD_FAILURE() << "a damaged embedded message was saved";
+    } catch (const tvn::Failure& f) {
+        EXPECT_NE(f.number(), 0);
+    }
+    EXPECT_FALSE(read(*outer, prop::Subject).empty());
+    fs::remove(copy);
+}
+
 std::string run(const std::string& command) {
     std::string out;
     if (FILE* p = ::popen(command.c_str(), "r")) {
