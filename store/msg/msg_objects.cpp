@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "store/failure.h"
 #include "store/msg/cfb_reader.h"
@@ -236,71 +237,115 @@ private:
     const MsgMessage* m_message;
 };
 
+// A message of a .msg file as the item properties read it.
+class MsgSource final : public pst::backend::ItemSource {
+public:
+    MsgSource(const MsgDocument& doc, const MsgMessage& m)
+        : m_doc(doc), m_props(m.properties), m_message(m) {}
+
+    std::optional<std::string> string(std::uint16_t id) const override {
+        return textOf(m_props, id);
+    }
+    std::optional<std::int64_t> integer(std::uint16_t id) const override {
+        return integerOf(m_props, id);
+    }
+    std::optional<bool> boolean(std::uint16_t id) const override {
+        const auto n = integerOf(m_props, id);
+        return n ? std::optional<bool>(*n != 0) : std::nullopt;
+    }
+    std::optional<double> real(std::uint16_t id) const override {
+        const auto* p = findProperty(m_props, id);
+        if (p != nullptr && p->type() == ptype::kDouble && p->bytes.size() >= 8) {
+            const auto raw = static_cast<std::uint64_t>(leValue(p->bytes));
+            double d = 0;
+            std::memcpy(&d, &raw, sizeof d);
+            return d;
+        }
+        if (p != nullptr && p->type() == ptype::kFloat && p->bytes.size() >= 4) {
+            const auto raw = static_cast<std::uint32_t>(leValue(p->bytes));
+            float f = 0;
+            std::memcpy(&f, &raw, sizeof f);
+            return static_cast<double>(f);
+        }
+        if (const auto n = integerOf(m_props, id)) {
+            return static_cast<double>(*n);
+        }
+        return std::nullopt;
+    }
+    std::optional<std::int64_t> fileTime(std::uint16_t id) const override {
+        return fileTimeOf(m_props, id);
+    }
+    std::optional<std::vector<std::string>> strings(std::uint16_t id) const override {
+        const auto* p = findProperty(m_props, id);
+        if (p == nullptr) {
+            return std::nullopt;
+        }
+        if (p->type() == ptype::kUnicode) {
+            return std::vector<std::string>{text::utf16leToUtf8(p->bytes)};
+        }
+        if (p->type() != (ptype::kUnicode | ptype::kMulti)) {
+            return std::nullopt;
+        }
+        std::vector<std::string> out;
+        for (const auto& item : p->items) {
+            out.push_back(text::utf16leToUtf8(item));
+        }
+        return out;
+    }
+    std::optional<std::uint16_t> namedId(const pst::messaging::Guid& set,
+                                         std::uint32_t lid) const override {
+        return find([&](const PropertyName& n) { return n.set == set.bytes && n.lid == lid; });
+    }
+    std::optional<std::uint16_t> namedId(const pst::messaging::Guid& set,
+                                         std::string_view name) const override {
+        return find(
+            [&](const PropertyName& n) { return n.set == set.bytes && !n.lid && n.name == name; });
+    }
+    std::string messageClass() const override { return textOf(m_props, 0x001A).value_or(""); }
+    std::string body() const override { return bodyOf(m_props); }
+    std::vector<std::string> recipientNames(std::int32_t type) const override {
+        std::vector<std::string> names;
+        for (const auto& r : m_message.recipients) {
+            const MsgRecipient recipient(r);
+            if (recipient.type() == type) {
+                names.push_back(recipient.name());
+            }
+        }
+        return names;
+    }
+
+private:
+    template <typename F> std::optional<std::uint16_t> find(F&& matches) const {
+        for (std::size_t i = 0; i < m_doc.names.size() && i < 0x7FFF; ++i) {
+            if (matches(m_doc.names[i])) {
+                return static_cast<std::uint16_t>(0x8000 + i);
+            }
+        }
+        return std::nullopt;
+    }
+
+    const MsgDocument& m_doc;
+    const PropertyList& m_props;
+    const MsgMessage& m_message;
+};
+
 class MsgItem final : public Item {
 public:
     MsgItem(std::shared_ptr<const MsgDocument> doc, const MsgMessage* m)
         : m_doc(std::move(doc)), m_message(m) {}
 
     Variant get(std::string_view name) const override {
-        const auto& props = m_message->properties;
-        auto textProperty = [&](std::uint16_t id) {
-            auto t = textOf(props, id);
-            return t ? Variant(std::move(*t)) : absentValue(name);
-        };
-        auto dateProperty = [&](std::uint16_t id) {
-            const auto t = fileTimeOf(props, id);
-            return t ? Variant(pst::backend::fileTimeToLocal(*t)) : absentValue(name);
-        };
-        auto integerProperty = [&](std::uint16_t id) {
-            const auto n = integerOf(props, id);
-            return n ? Variant(*n) : absentValue(name);
-        };
-        if (name == "Subject") {
-            auto s = textOf(props, 0x0037);
-            return s ? Variant(pst::messaging::stripSubjectMarker(std::move(*s)))
-                     : absentValue(name);
+        try {
+            return pst::backend::readItemProperty(MsgSource(*m_doc, *m_message), name);
+        } catch (const Failure&) {
+            throw;
+        } catch (const std::exception& e) {
+            throw Failure(err::kCorruptData, "property " + std::string(name) + ": " + e.what());
         }
-        if (name == "Body") {
-            return Variant(bodyOf(props));
-        }
-        if (name == "MessageClass") {
-            return Variant(messageClass());
-        }
-        if (name == "Class") {
-            return Variant(std::int64_t{pst::backend::objectClassOf(messageClass())});
-        }
-        if (name == "To") {
-            return Variant(displayList(0x0E04, 1));
-        }
-        if (name == "CC") {
-            return Variant(displayList(0x0E03, 2));
-        }
-        if (name == "BCC") {
-            return Variant(displayList(0x0E02, 3));
-        }
-        struct Simple {
-            std::string_view name;
-            std::uint16_t id;
-            char kind; // t text, d date, i integer
-        };
-        static constexpr Simple kSimple[] = {
-            {"SenderName", 0x0C1A, 't'},   {"SenderEmailAddress", 0x0C1F, 't'},
-            {"SentOn", 0x0039, 'd'},       {"ReceivedTime", 0x0E06, 'd'},
-            {"CreationTime", 0x3007, 'd'}, {"LastModificationTime", 0x3008, 'd'},
-            {"Importance", 0x0017, 'i'},   {"Sensitivity", 0x0036, 'i'},
-        };
-        for (const auto& s : kSimple) {
-            if (s.name == name) {
-                return s.kind == 't'   ? textProperty(s.id)
-                       : s.kind == 'd' ? dateProperty(s.id)
-                                       : integerProperty(s.id);
-            }
-        }
-        return absentValue(name); // throws err::kNotFound for a name the model lacks
     }
 
     std::string messageClass() const override {
-        return textOf(m_message->properties, 0x001A).value_or("IPM.Note");
+        return textOf(m_message->properties, 0x001A).value_or("");
     }
     std::shared_ptr<Attachments> attachments() const override {
         return std::make_shared<MsgAttachments>(m_doc, m_message);
@@ -310,21 +355,6 @@ public:
     }
 
 private:
-    // The stored display list, else the names of the recipients of that type.
-    std::string displayList(std::uint16_t id, std::int32_t type) const {
-        if (auto stored = textOf(m_message->properties, id)) {
-            return *stored;
-        }
-        std::string out;
-        for (const auto& r : m_message->recipients) {
-            const MsgRecipient recipient(r);
-            if (recipient.type() == type) {
-                out += (out.empty() ? "" : "; ") + recipient.name();
-            }
-        }
-        return out;
-    }
-
     std::shared_ptr<const MsgDocument> m_doc;
     const MsgMessage* m_message;
 };

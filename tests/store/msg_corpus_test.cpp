@@ -22,6 +22,7 @@
 #include "store/msg/msg_writer.h"
 #include "store/object_model.h"
 #include "store/properties.h"
+#include "store/property_names.h"
 #include "store/pst/backend/pst_objects.h"
 #include "store/pst/pst_file.h"
 #include "tests/support/corpus.h"
@@ -203,11 +204,10 @@ TEST_P(MsgCorpus, ReadsBackWithTheSameProperties) {
 
         // And through the object model.
         const auto item = msg::openMsgFile(w.path)->items()->item(1);
-        for (const auto name :
-             {"Subject", "Body", "SenderName", "SenderEmailAddress", "SentOn", "ReceivedTime", "To",
-              "CC", "BCC", "MessageClass", "Importance", "Sensitivity", "Class", "CreationTime"}) {
+        for (const auto name : knownPropertyNames()) {
             EXPECT_EQ(item->get(name), w.item->get(name)) << w.path << " " << name;
         }
+        EXPECT_EQ(item->messageClass(), w.item->messageClass());
         const auto want_atts = w.item->attachments();
         const auto got_atts = item->attachments();
         ASSERT_EQ(want_atts->count(), got_atts->count());
