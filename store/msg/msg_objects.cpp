@@ -71,34 +71,72 @@ std::optional<std::int64_t> fileTimeOf(const PropertyList& props, std::uint16_t 
     return leValue(p->bytes);
 }
 
-std::uint32_t internetCodePage(const PropertyList& props) {
-    if (const auto cp = integerOf(props, 0x3FDE);
+std::optional<std::uint32_t> knownCodePage(const PropertyList& props, std::uint16_t id) {
+    if (const auto cp = integerOf(props, id);
         cp && *cp > 0 && *cp <= 0xFFFF && text::isKnownCodePage(static_cast<std::uint32_t>(*cp))) {
         return static_cast<std::uint32_t>(*cp);
     }
-    return text::kDefaultCodePage;
+    return std::nullopt;
 }
 
-// The plain-text body: the text body, else the text of the HTML body, else of the RTF one.
+std::optional<std::string> htmlBody(const PropertyList& props) {
+    const auto* html = findProperty(props, 0x1013);
+    if (html == nullptr) {
+        return std::nullopt;
+    }
+    if (html->type() == ptype::kUnicode) {
+        return pst::text::htmlToText(text::utf16leToUtf8(html->bytes));
+    }
+    if (html->type() != ptype::kBinary) {
+        return std::nullopt;
+    }
+    // In the internet code page; failing that, in what the HTML declares; failing that, in
+    // the message's code page.
+    auto cp = knownCodePage(props, 0x3FDE);
+    if (!cp) {
+        if (const auto declared = pst::text::declaredCodePage(html->bytes);
+            declared != 0 && text::isKnownCodePage(declared)) {
+            cp = declared;
+        }
+    }
+    if (!cp) {
+        cp = knownCodePage(props, 0x3FFD);
+    }
+    return pst::text::htmlToText(
+        text::decodeCodePage(html->bytes, cp.value_or(text::kDefaultCodePage)));
+}
+
+std::optional<std::string> rtfBody(const PropertyList& props) {
+    const auto* rtf = findProperty(props, 0x1009);
+    if (rtf == nullptr || rtf->type() != ptype::kBinary) {
+        return std::nullopt;
+    }
+    const auto decoded = pst::text::decompressRtf(rtf->bytes);
+    if (!decoded.ok()) {
+        throw Failure(err::kCorruptData, "The message's RTF body is damaged: " + decoded.error);
+    }
+    return pst::text::rtfToText(decoded.rtf);
+}
+
+// The plain-text body: the text body; without one, the HTML or the RTF body, the one the
+// message says it was written in first.
 std::string bodyOf(const PropertyList& props) {
     if (auto plain = textOf(props, 0x1000)) {
         return *plain;
     }
-    if (const auto* html = findProperty(props, 0x1013)) {
-        if (html->type() == ptype::kUnicode) {
-            return pst::text::htmlToText(text::utf16leToUtf8(html->bytes));
-        }
-        if (html->type() == ptype::kBinary) {
-            return pst::text::htmlToText(
-                text::decodeCodePage(html->bytes, internetCodePage(props)));
+    const bool rtfFirst = integerOf(props, 0x1016).value_or(0) == 2;
+    if (rtfFirst) {
+        if (auto text = rtfBody(props)) {
+            return *text;
         }
     }
-    if (const auto* rtf = findProperty(props, 0x1009); rtf && rtf->type() == ptype::kBinary) {
-        const auto decoded = pst::text::decompressRtf(rtf->bytes);
-        if (!decoded.ok()) {
-            throw Failure(err::kCorruptData, "The message's RTF body is damaged: " + decoded.error);
+    if (auto text = htmlBody(props)) {
+        return *text;
+    }
+    if (!rtfFirst) {
+        if (auto text = rtfBody(props)) {
+            return *text;
         }
-        return pst::text::rtfToText(decoded.rtf);
     }
     return {};
 }
