@@ -1,6 +1,7 @@
 #include "store/msg/cfb_reader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,13 +76,6 @@ public:
 private:
     std::vector<std::uint8_t> m_bytes;
 };
-
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
 
 } // namespace
 
@@ -187,8 +181,7 @@ CfbReader::CfbReader(std::shared_ptr<const ByteSource> source) : m_source(std::m
     }
 
     // The mini stream and its allocation table.
-    const auto miniFatChain =
-        chain(le32(h, 60), m_fat, std::min<std::uint64_t>(le32(h, 64), sectors));
+    const auto miniFatChain = chain(le32(h, 60), m_fat, sectors);
     for (const auto s : miniFatChain) {
         const auto sector = readSector(s);
         for (std::uint32_t j = 0; j < perSector; ++j) {
@@ -200,6 +193,7 @@ CfbReader::CfbReader(std::shared_ptr<const ByteSource> source) : m_source(std::m
         corrupt("its mini stream is larger than the file");
     }
     m_miniChain = chain(m_entries[0].start, m_fat, sectors);
+    indexStorages();
     if (std::uint64_t{m_miniChain.size()} * m_sectorSize < m_miniSize) {
         corrupt("its mini stream is shorter than recorded");
     }
@@ -231,42 +225,60 @@ std::vector<std::uint32_t> CfbReader::chain(std::uint32_t start,
     return out;
 }
 
-std::vector<std::uint32_t> CfbReader::children(std::uint32_t id) const {
-    std::vector<std::uint32_t> out;
-    if (id >= m_entries.size() || !m_entries[id].isStorage()) {
-        return out;
-    }
-    // In-order walk of the sibling tree; each entry is taken at most once, so a damaged
-    // tree that loops ends.
-    std::vector<bool> seen(m_entries.size(), false);
+void CfbReader::indexStorages() {
+    // Every entry belongs to one storage at most: a damaged file whose trees share entries
+    // or loop is refused here, so that no walk of the storages can revisit one.
+    const auto n = m_entries.size();
+    m_children.assign(n, {});
+    m_byName.assign(n, {});
+    std::vector<bool> claimed(n, false);
+    claimed[kRoot] = true;
     std::vector<std::uint32_t> stack;
-    std::uint32_t node = m_entries[id].child;
-    while (node != kNoEntry || !stack.empty()) {
-        while (node != kNoEntry) {
-            if (node >= m_entries.size() || seen[node]) {
-                corrupt("a storage's entries form a loop or name no entry");
+    for (std::uint32_t id = 0; id < n; ++id) {
+        if (!m_entries[id].isStorage()) {
+            continue;
+        }
+        std::uint32_t node = m_entries[id].child;
+        while (node != kNoEntry || !stack.empty()) {
+            while (node != kNoEntry) {
+                if (node >= n || claimed[node]) {
+                    corrupt("a storage's entries form a loop or name no entry");
+                }
+                claimed[node] = true;
+                stack.push_back(node);
+                node = m_entries[node].left;
             }
-            seen[node] = true;
-            stack.push_back(node);
-            node = m_entries[node].left;
+            node = stack.back();
+            stack.pop_back();
+            if (m_entries[node].type != 0) {
+                m_children[id].push_back(node);
+                std::string key = m_entries[node].name;
+                std::transform(key.begin(), key.end(), key.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+                m_byName[id].emplace(std::move(key), node);
+            }
+            node = m_entries[node].right;
         }
-        node = stack.back();
-        stack.pop_back();
-        if (m_entries[node].type != 0) {
-            out.push_back(node);
-        }
-        node = m_entries[node].right;
     }
-    return out;
+}
+
+const std::vector<std::uint32_t>& CfbReader::children(std::uint32_t id) const {
+    static const std::vector<std::uint32_t> kNone;
+    return id < m_children.size() ? m_children[id] : kNone;
 }
 
 std::optional<std::uint32_t> CfbReader::find(std::uint32_t id, std::string_view name) const {
-    for (const auto c : children(id)) {
-        if (sameName(m_entries[c].name, name)) {
-            return c;
-        }
+    if (id >= m_byName.size()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    std::string key(name);
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const auto it = m_byName[id].find(key);
+    if (it == m_byName[id].end()) {
+        return std::nullopt;
+    }
+    return it->second;
 }
 
 std::vector<std::uint8_t> CfbReader::read(std::uint32_t id, std::uint64_t limit) const {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -59,7 +60,7 @@ public:
     static constexpr std::uint32_t kRoot = 0;
 
     // The entries directly inside storage `id`, in name order.
-    std::vector<std::uint32_t> children(std::uint32_t id) const;
+    const std::vector<std::uint32_t>& children(std::uint32_t id) const;
     // The child of storage `id` named `name` (names compare ignoring ASCII case).
     std::optional<std::uint32_t> find(std::uint32_t id, std::string_view name) const;
 
@@ -72,6 +73,7 @@ public:
     std::uint32_t sectorSize() const { return m_sectorSize; }
 
 private:
+    void indexStorages();
     std::vector<std::uint32_t> chain(std::uint32_t start, const std::vector<std::uint32_t>& table,
                                      std::uint64_t maxLength) const;
     std::vector<std::uint8_t> readSector(std::uint32_t sector) const;
@@ -83,6 +85,9 @@ private:
     std::vector<std::uint32_t> m_miniChain; // the sectors of the mini stream
     std::uint64_t m_miniSize = 0;
     std::vector<CfbDirEntry> m_entries;
+    // Each storage's entries, and the same by upper-case name.
+    std::vector<std::vector<std::uint32_t>> m_children;
+    std::vector<std::map<std::string, std::uint32_t>> m_byName;
 };
 
 } // namespace tvn::store::msg

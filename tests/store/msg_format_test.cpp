@@ -145,6 +145,36 @@ TEST(CfbWriter, RejectsDuplicateAndOverlongNames) {
     }
 }
 
+// Directory trees that share entries or loop are refused, so that no walk of the storages
+// can revisit one (an attached message that contains itself, say).
+TEST(CfbReaderDamage, SharedOrLoopingEntriesAreRefused) {
+    CfbStorage root;
+    root.addStorage("a").addStream("s", std::vector<std::uint8_t>{1});
+    root.addStorage("b").addStream("t", std::vector<std::uint8_t>{2});
+    StringSink sink;
+    writeCompoundFile(root, sink);
+    // One allocation-table sector, so the directory is sector 1 at offset 1024; entries:
+    // 0 root, 1 "a", 2 "b", 3 "s", 4 "t".
+    auto patch = [&](std::size_t entry, std::size_t field, std::uint32_t value) {
+        auto bytes = toBytes(sink.bytes());
+        for (int i = 0; i < 4; ++i) {
+            bytes[1024 + entry * 128 + field + static_cast<std::size_t>(i)] =
+                static_cast<std::uint8_t>(value >> (8 * i));
+        }
+        return bytes;
+    };
+    EXPECT_NO_THROW(CfbReader(memorySource(toBytes(sink.bytes()))));
+    for (const auto& damaged :
+         {patch(2, 76, 3), patch(1, 76, 1), patch(3, 68, 0), patch(0, 76, 999)}) {
+        try {
+            CfbReader reader(memorySource(damaged));
+            ADD_FAILURE() << "a damaged directory was read";
+        } catch (const tvn::Failure& f) {
+            EXPECT_EQ(f.number(), tvn::err::kCorruptData);
+        }
+    }
+}
+
 // A small .msg built in memory, used by the damage and .msg tests below.
 std::string sampleMsg() {
     memory::MemoryItem inner("IPM.Note");
