@@ -68,8 +68,13 @@ void FolderList::setEnabled(bool enabled) {
     }
 }
 
-void FolderList::append(std::string text) {
-    m_entries.push_back(Entry{std::move(text), false});
+const std::shared_ptr<store::Folder>& FolderList::folder(int index) const {
+    check(index);
+    return m_entries[static_cast<std::size_t>(index)].folder;
+}
+
+void FolderList::append(std::string text, std::shared_ptr<store::Folder> folder) {
+    m_entries.push_back(Entry{std::move(text), false, std::move(folder)});
     if (m_observer) {
         m_observer->entryAppended(*this, count() - 1);
     }

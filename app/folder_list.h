@@ -19,10 +19,13 @@
 // only of real changes, so a view that writes back what it was told does not loop.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "store/object_model.h"
 
 namespace tvn::app {
 
@@ -70,7 +73,11 @@ public:
     void setSelected(int index, bool selected);
     void setEnabled(bool enabled);
 
-    void append(std::string text);
+    // folder: the folder the entry was listed for, which the run archives (entries of one
+    // name may stand for different folders); nullptr when unknown.
+    void append(std::string text, std::shared_ptr<store::Folder> folder = nullptr);
+    // The folder entry index was listed for; nullptr when none was given.
+    const std::shared_ptr<store::Folder>& folder(int index) const;
     // Removes entry index and moves the current entry as described above.
     void removeAt(int index);
     void clear();
@@ -82,6 +89,7 @@ private:
     struct Entry {
         std::string text;
         bool selected = false;
+        std::shared_ptr<store::Folder> folder;
     };
     void check(int index) const;
 

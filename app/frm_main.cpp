@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "app/folder_listing.h"
+#include "app/object_not_set.h"
 #include "store/failure.h"
 
 #ifndef TALLYVANE_VERSION_TEXT
@@ -17,25 +18,6 @@
 namespace tvn::app {
 
 namespace {
-
-// What an automation call on an unset reference raises.
-[[noreturn]] void throwObjectNotSet() {
-    throw Failure(err::kObjectNotSet, "Object variable or With block variable not set");
-}
-
-template <typename T> T& need(const std::shared_ptr<T>& object) {
-    if (!object) {
-        throwObjectNotSet();
-    }
-    return *object;
-}
-
-template <typename T> T& need(std::optional<T>& object) {
-    if (!object) {
-        throwObjectNotSet();
-    }
-    return *object;
-}
 
 // Walks the subfolders of parent in collection order, each in objItem, calling visit for
 // each. Reading the collection is one step (when it fails nothing is walked); fetching
@@ -108,7 +90,8 @@ FrmMain::FrmMain(MainWindowView& view, archive::MessageBoxes& boxes,
     : m_view(view), m_boxes(boxes), m_settings(settings), m_reporter(boxes),
       m_dataFiles(settings, boxes,
                   options.opener ? std::move(options.opener) : pstDataFileOpener()),
-      m_root(options.root.empty() ? defaultArchiveRoot() : std::move(options.root)) {}
+      m_root(options.root.empty() ? defaultArchiveRoot() : std::move(options.root)),
+      m_saveLocation(settings, m_root) {}
 
 FrmMain::~FrmMain() {
     try {
@@ -149,8 +132,10 @@ void FrmMain::Form_Load() {
         if (!TextStream99()) {
             TextStream99() =
                 need(fso99).CreateTextFile(strErrLogPath99, true, archive::Buffering::EveryLine);
+            m_openLogPath = strErrLogPath99;
         }
     });
+    trap.step([&] { m_view.showArchiveLocation(archive::pathToUtf8(m_saveLocation.getPath())); });
 }
 
 void FrmMain::Form_Unload() {
@@ -225,7 +210,7 @@ void FrmMain::btnSelect1_Click() {
         }
         trap.step([&] {
             if (lstSource.isSelected(i)) {
-                lstDestination.append(lstSource.text(i));
+                lstDestination.append(lstSource.text(i), lstSource.folder(i));
                 lstSource.removeAt(i);
             }
         });
@@ -247,7 +232,7 @@ void FrmMain::btnSelectAll_Click() {
     walkFolders(trap, objFolder, objItem, [&](const std::shared_ptr<store::Folder>& folder) {
         trap.step([&] {
             if (isListable(*folder)) {
-                lstDestination.append(folder->name());
+                lstDestination.append(folder->name(), folder);
             }
         });
         return true;
@@ -289,7 +274,7 @@ void FrmMain::btnRemove1_Click() {
             if (found) {
                 return;
             }
-            lstSource.append(name);
+            lstSource.append(name, lstDestination.folder(i));
             lstDestination.removeAt(i);
         });
         // A name that also stands in lstSource stays where it is, and so does every entry
@@ -441,7 +426,7 @@ void FrmMain::GetFolderInfo(std::shared_ptr<store::Folders>& /*folders*/) {
             if (named) {
                 trap.step([&] {
                     if (isListable(*folder)) {
-                        lstSource.append(currentName);
+                        lstSource.append(currentName, folder);
                         lstSource.setEnabled(true);
                     }
                 });

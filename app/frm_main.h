@@ -20,8 +20,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/archive_run.h"
 #include "app/data_files.h"
+#include "app/dlg_save_location.h"
 #include "app/folder_list.h"
 #include "app/main_view.h"
 #include "archive/error_messages.h"
@@ -68,6 +71,12 @@ inline constexpr std::string_view kFolderWithinDataFile =
 inline constexpr std::string_view kUnableToLocate =
     "TVN was unable to locate your .pst file! Please select a valid PST file.";
 inline constexpr std::string_view kNoFoldersListed = "No Folders are listed!";
+inline constexpr std::string_view kNoFoldersSelected = "No folders are selected for archival!";
+inline constexpr std::string_view kErrorsEncountered =
+    "TVN encountered errors while processing certain items. You can view the error log at: ";
+inline constexpr std::string_view kFilesCreated = "Your files have been created!";
+inline constexpr std::string_view kNoFilesCreated =
+    "No files were created. Click Create to archive your files.";
 } // namespace message
 
 // "3 Folder(s)".
@@ -135,7 +144,21 @@ public:
     // (case-sensitive); nullptr when none or when the walk fails.
     std::shared_ptr<store::Folder> GetFolderObject(std::string_view name);
 
+    // ---- The archive run ---------------------------------------------------------------
+    // Create: archives every entry of lstDestination into the root getPath gives, with the
+    // progress window showing how far it got, and ends with the messages that tell whether
+    // errors were logged and whether files were created.
+    void btnCreate_Click();
+    void mnuCreateFiles_Click() { btnCreate_Click(); }
+    // The commands a run disables, in the order it disables them and enables them again.
+    static const std::vector<std::string_view>& runCommands();
+
     // ---- Services for the ui -----------------------------------------------------------
+    // The progress window runs show; not owned (nullptr: none is shown).
+    void setProgressWindow(ProgressWindow* window) { m_progress = window; }
+    DlgSaveLocation& saveLocation() { return m_saveLocation; }
+    // The error log that holds this session's entries (empty while none is open).
+    const std::filesystem::path& openLogPath() const { return m_openLogPath; }
     // Installed on golApp now and whenever it is created again. Not owned (nullptr: none).
     void setFolderPicker(store::FolderPicker* picker);
     void setPasswordPrompt(store::PasswordPrompt* prompt);
@@ -199,6 +222,9 @@ private:
     std::string m_caption;
     store::FolderPicker* m_picker = nullptr;
     store::PasswordPrompt* m_prompt = nullptr;
+    ProgressWindow* m_progress = nullptr;
+    DlgSaveLocation m_saveLocation;
+    std::filesystem::path m_openLogPath;
     bool m_released = false;
 };
 

@@ -29,6 +29,33 @@ public:
     virtual void closeWindow() = 0;
     // btnExit_MouseMove: set the screen-wide mouse pointer back to the default arrow.
     virtual void resetMousePointer() = 0;
+
+    // ---- During an archive run ---------------------------------------------------------
+    // The screen-wide mouse pointer as the hourglass (true) or the default arrow (false).
+    virtual void setHourglass(bool on) = 0;
+    // Enables or disables one command, by the name of its control ("btnCreate",
+    // "mnuCreateFiles", "mnuTools" for the whole Tools menu).
+    virtual void setCommandEnabled(std::string_view control, bool enabled) = 0;
+    // Lets the windows repaint without handling any user input (called between folders and
+    // items of a run, which keeps the one thread busy).
+    virtual void repaint() = 0;
+    // The archive root the next run writes to, for the user to see.
+    virtual void showArchiveLocation(std::string_view path) = 0;
+};
+
+// The progress window of a run, as the run drives it.
+class ProgressWindow {
+public:
+    virtual ~ProgressWindow() = default;
+    // The first use loads the window (it then shows itself at its remembered place); a
+    // stored place that is not a number throws tvn::Failure 13 from that first use.
+    virtual void setMinimum(int value) = 0;
+    virtual void setMaximum(int value) = 0;
+    // Shown modeless, activated, made visible.
+    virtual void showModeless() = 0;
+    virtual void activate() = 0;
+    virtual void setVisible(bool visible) = 0;
+    virtual void setValue(int value) = 0;
 };
 
 // A window of the program other than the main window (the progress window, the

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -206,12 +207,15 @@ void MainWindow::buildControls() {
     grid->setVerticalSpacing(8);
     setCentralWidget(central);
 
-    // The strip shows a fixed hint; nothing in the program changes it while it runs.
+    // The strip shows a fixed hint and, on the right, where the next run writes its files.
     auto* status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("sbStatusBar"));
     status->addWidget(new QLabel(QStringLiteral("Get the folder list of a data file, move the "
                                                 "folders to archive to the right, then Create."),
                                  status));
+    m_location = new QLabel(status);
+    m_location->setObjectName(QStringLiteral("lblArchiveLocation"));
+    status->addPermanentWidget(m_location);
     setStatusBar(status);
 
     resize(640, 460);
@@ -254,6 +258,7 @@ void MainWindow::connectControls() {
     onClick(kRemove1.name, &app::FrmMain::btnRemove1_Click);
     onClick(kRemoveAll.name, &app::FrmMain::btnRemoveAll_Click);
     onClick(kClearAll.name, &app::FrmMain::btnClearAll_Click);
+    onClick(kCreate.name, &app::FrmMain::btnCreate_Click);
     onClick(kExit.name, &app::FrmMain::btnExit_Click);
 
     const auto onChoose = [this](const char* name, void (app::FrmMain::*handler)()) {
@@ -263,6 +268,7 @@ void MainWindow::connectControls() {
     };
     onChoose("mnuGetFolderList", &app::FrmMain::mnuGetFolderList_Click);
     onChoose("mnuFileExit", &app::FrmMain::mnuFileExit_Click);
+    onChoose("mnuCreateFiles", &app::FrmMain::mnuCreateFiles_Click);
     onChoose("mnuClearAll", &app::FrmMain::mnuClearAll_Click);
     onChoose("mnuToolsmn_SelectAll", &app::FrmMain::mnuToolsmn_SelectAll_Click);
     onChoose("mnuToolsmn_RemoveOne", &app::FrmMain::mnuToolsmn_RemoveOne_Click);
@@ -330,6 +336,34 @@ void MainWindow::resetMousePointer() {
     while (QGuiApplication::overrideCursor() != nullptr) {
         QGuiApplication::restoreOverrideCursor();
     }
+}
+
+void MainWindow::setHourglass(bool on) {
+    if (on) {
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    } else {
+        resetMousePointer();
+    }
+}
+
+void MainWindow::setCommandEnabled(std::string_view control, bool enabled) {
+    const QString name = toQString(control);
+    if (auto* button = findChild<QPushButton*>(name)) {
+        button->setEnabled(enabled);
+    } else if (auto* action = findChild<QAction*>(name)) {
+        action->setEnabled(enabled);
+    } else if (auto* menu = findChild<QMenu*>(name)) {
+        menu->setEnabled(enabled);
+    }
+}
+
+void MainWindow::repaint() {
+    // Paint and layout only: a click or key press waits until the run is over.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainWindow::showArchiveLocation(std::string_view path) {
+    m_location->setText(QStringLiteral("Archive location: ") + toQString(path));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

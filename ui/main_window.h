@@ -23,6 +23,7 @@
 #include "ui/password_dialog.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -60,6 +61,10 @@ public:
     void setCountTexts(std::string_view listed, std::string_view selected) override;
     void closeWindow() override;
     void resetMousePointer() override;
+    void setHourglass(bool on) override;
+    void setCommandEnabled(std::string_view control, bool enabled) override;
+    void repaint() override;
+    void showArchiveLocation(std::string_view path) override;
 
     // ---- app::FolderListObserver -------------------------------------------------------
     void entryAppended(const app::FolderList& list, int index) override;
@@ -100,6 +105,7 @@ private:
     QLineEdit* m_txtListed = nullptr;
     QLineEdit* m_txtSelected = nullptr;
     QPushButton* m_btnExit = nullptr;
+    QLabel* m_location = nullptr;
     // True while the window applies a model change to a list widget, so the widget's own
     // signals are not reported back.
     bool m_mirroring = false;

@@ -149,8 +149,8 @@ public:
         auto a = textOf(m_props, 0x3003).value_or("");
         return a.empty() ? textOf(m_props, 0x39FE).value_or("") : a;
     }
-    std::int32_t type() const override {
-        return static_cast<std::int32_t>(integerOf(m_props, 0x0C15).value_or(0) & 0x0F);
+    RecipientType type() const override {
+        return static_cast<RecipientType>(integerOf(m_props, 0x0C15).value_or(0) & 0x0F);
     }
 
 private:
@@ -176,7 +176,7 @@ private:
             : doc(std::move(d)), inner(p) {}
         std::string name() const override { return inner.name(); }
         std::string address() const override { return inner.address(); }
-        std::int32_t type() const override { return inner.type(); }
+        RecipientType type() const override { return inner.type(); }
         std::shared_ptr<const MsgDocument> doc;
         MsgRecipient inner;
     };
@@ -330,6 +330,18 @@ public:
         }
         return out;
     }
+    std::optional<std::vector<std::uint8_t>> binary(std::uint16_t id) const override {
+        const auto* p = findProperty(m_props, id);
+        if (p == nullptr || p->type() != ptype::kBinary) {
+            return std::nullopt;
+        }
+        if (!p->producer) {
+            return p->bytes;
+        }
+        StringSink sink; // attachment data: never read as an item property
+        p->producer(sink);
+        return std::vector<std::uint8_t>(sink.bytes().begin(), sink.bytes().end());
+    }
     std::optional<std::uint16_t> namedId(const pst::messaging::Guid& set,
                                          std::uint32_t lid) const override {
         return find([&](const PropertyName& n) { return n.set == set.bytes && n.lid == lid; });
@@ -345,7 +357,7 @@ public:
         std::vector<std::string> names;
         for (const auto& r : m_message.recipients) {
             const MsgRecipient recipient(r);
-            if (recipient.type() == type) {
+            if (static_cast<std::int32_t>(recipient.type()) == type) {
                 names.push_back(recipient.name());
             }
         }

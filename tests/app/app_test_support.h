@@ -50,12 +50,20 @@ public:
         }
     }
     void resetMousePointer() override { calls.push_back("arrow"); }
+    void setHourglass(bool on) override { calls.push_back(on ? "hourglass" : "pointer"); }
+    void setCommandEnabled(std::string_view control, bool enabled) override {
+        calls.push_back(std::string(enabled ? "enable " : "disable ") + std::string(control));
+    }
+    void repaint() override { ++repaints; }
+    void showArchiveLocation(std::string_view path) override { location = path; }
 
     FrmMain* model = nullptr;
     bool failShow = false;
     std::vector<std::string> calls;
     std::string caption, listed, selected;
     int countRefreshes = 0;
+    int repaints = 0;
+    std::string location;
 };
 
 struct ShownMessage {

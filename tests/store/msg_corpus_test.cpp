@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "store/failure.h"
+#include "store/fixed_password_prompt.h"
 #include "store/msg/cfb_reader.h"
 #include "store/msg/msg_objects.h"
 #include "store/msg/msg_reader.h"

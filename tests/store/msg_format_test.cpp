@@ -180,7 +180,7 @@ std::string sampleMsg() {
     memory::MemoryItem inner("IPM.Note");
     auto item = std::make_shared<memory::MemoryItem>("IPM.Note");
     item->set("Subject", "Outer").set("Body", "outer body").set("SenderName", "Ann");
-    item->addRecipient("Bob", "bob@example.com", 1);
+    item->addRecipient("Bob", "bob@example.com", RecipientType::To);
     item->addAttachment("a.txt", std::string(5000, 'a'));
     auto nested = std::make_shared<memory::MemoryItem>("IPM.Note");
     nested->set("Subject", "Inner").set("Body", "inner body");

@@ -4,7 +4,10 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "store/failure.h"
@@ -330,6 +333,73 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && startsWithNoCase(a, b);
 }
 
+// OlRecurrenceType from the recurrence pattern at the start of PidLidAppointmentRecur (or a
+// task's PidLidTaskRecurrence): its frequency and its pattern type.
+std::int32_t recurrenceTypeOf(std::span<const std::uint8_t> blob) {
+    constexpr std::size_t kPatternTypeEnd = 8;
+    if (blob.size() < kPatternTypeEnd) {
+        throw Failure(err::kCorruptData, "The recurrence pattern is " +
+                                             std::to_string(blob.size()) +
+                                             " bytes long, too short to hold its type.");
+    }
+    const auto u16 = [&](std::size_t at) {
+        return static_cast<std::uint16_t>(blob[at] | (blob[at + 1] << 8));
+    };
+    const std::uint16_t frequency = u16(4);
+    const std::uint16_t pattern = u16(6);
+    constexpr std::uint16_t kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D;
+    const bool nth = pattern == 0x3 || pattern == 0xB;
+    const bool dayOfMonth = pattern == 0x2 || pattern == 0x4 || pattern == 0xA || pattern == 0xC;
+    if (pattern == 0x0 && frequency >= kDaily && frequency <= kYearly) {
+        return 0; // daily
+    }
+    if (pattern == 0x1 && (frequency == kWeekly || frequency == kDaily)) {
+        return 1; // weekly, or daily on every weekday
+    }
+    if (frequency == kMonthly && (nth || dayOfMonth)) {
+        return nth ? 3 : 2;
+    }
+    if (frequency == kYearly && (nth || dayOfMonth)) {
+        return nth ? 6 : 5;
+    }
+    char text[80];
+    std::snprintf(text, sizeof text,
+                  "The recurrence pattern has frequency 0x%04X and pattern type 0x%04X.", frequency,
+                  pattern);
+    throw Failure(err::kCorruptData, text);
+}
+
+// The coarse recurrence kind of an appointment (PidLidRecurrenceType: 1 daily, 2 weekly,
+// 3 monthly, 4 yearly) as OlRecurrenceType, for items without a pattern.
+std::optional<std::int32_t> coarseRecurrenceType(std::int64_t kind) {
+    switch (kind) {
+    case 1:
+        return 0;
+    case 2:
+        return 1;
+    case 3:
+        return 2;
+    case 4:
+        return 5;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The minutes from one FILETIME to a later one, when both are set dates and the difference
+// fits a 32-bit count.
+std::optional<std::int64_t> minutesBetween(std::int64_t start, std::int64_t end) {
+    constexpr std::int64_t kTicksPerMinute = 600'000'000;
+    if (start < 0 || end < start || end >= kNoDateFileTime) {
+        return std::nullopt;
+    }
+    const std::int64_t minutes = (end - start) / kTicksPerMinute; // both >= 0: no overflow
+    if (minutes > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return minutes;
+}
+
 std::string firstLine(const std::string& text) {
     const auto end = text.find_first_of("\r\n");
     return end == std::string::npos ? text : text.substr(0, end);
@@ -338,7 +408,7 @@ std::string firstLine(const std::string& text) {
 } // namespace
 
 // Names read by code of their own in readItemProperty rather than through kMappings.
-constexpr std::array<std::string_view, 14> kDerivedNames = {
+constexpr std::array<std::string_view, 15> kDerivedNames = {
     "BCC",
     "Body",
     "CC",
@@ -347,6 +417,7 @@ constexpr std::array<std::string_view, 14> kDerivedNames = {
     "IsRecurring",
     "LastNameAndFirstName",
     "OptionalAttendees",
+    "RecurrenceType",
     "RequiredAttendees",
     "Resources",
     "StatusOnCompletionRecipients",
@@ -455,17 +526,39 @@ Variant readItemProperty(const ItemSource& m, std::string_view name) {
                 return Variant(*n);
             }
         }
-        // Without a stored duration, the minutes between start and end.
-        std::optional<std::int64_t> start;
-        std::optional<std::int64_t> end;
-        if (const auto id = m.namedId(ps::kAppointment, 0x820D)) {
-            start = m.fileTime(*id);
+        // Without a stored duration, the minutes between start and end, each read where
+        // Start and End read it.
+        const auto fileTimeOf = [&](const Prop& primary, std::uint16_t fallback) {
+            std::optional<std::int64_t> t;
+            if (const auto id = resolve(m, primary)) {
+                t = m.fileTime(*id);
+            }
+            return t ? t : m.fileTime(fallback);
+        };
+        const auto start = fileTimeOf(named(ps::kAppointment, 0x820D), 0x0060);
+        const auto end = fileTimeOf(named(ps::kAppointment, 0x820E), 0x0061);
+        if (start && end) {
+            if (const auto minutes = minutesBetween(*start, *end)) {
+                return Variant(*minutes);
+            }
         }
-        if (const auto id = m.namedId(ps::kAppointment, 0x820E)) {
-            end = m.fileTime(*id);
+        return absentValue(name);
+    }
+    if (name == "RecurrenceType") {
+        const bool task = isClassOrSubclass(m.messageClass(), "IPM.Task");
+        const auto blobId =
+            task ? m.namedId(ps::kTask, 0x8116) : m.namedId(ps::kAppointment, 0x8216);
+        if (blobId) {
+            if (auto blob = m.binary(*blobId)) {
+                return Variant(recurrenceTypeOf(*blob));
+            }
         }
-        if (start && end && *end >= *start) {
-            return Variant(static_cast<std::int64_t>((*end - *start) / 600'000'000));
+        if (const auto id = m.namedId(ps::kAppointment, 0x8231)) {
+            if (const auto coarse = m.integer(*id)) {
+                if (const auto type = coarseRecurrenceType(*coarse)) {
+                    return Variant(*type);
+                }
+            }
         }
         return absentValue(name);
     }
@@ -507,6 +600,9 @@ public:
     }
     std::optional<std::vector<std::string>> strings(std::uint16_t id) const override {
         return m_props.strings(id);
+    }
+    std::optional<std::vector<std::uint8_t>> binary(std::uint16_t id) const override {
+        return m_props.binary(id);
     }
     std::optional<std::uint16_t> namedId(const Guid& set, std::uint32_t lid) const override {
         return m_message.namedId(set, lid);

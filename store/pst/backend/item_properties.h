@@ -29,6 +29,7 @@ public:
     virtual std::optional<double> real(std::uint16_t id) const = 0;
     virtual std::optional<std::int64_t> fileTime(std::uint16_t id) const = 0;
     virtual std::optional<std::vector<std::string>> strings(std::uint16_t id) const = 0;
+    virtual std::optional<std::vector<std::uint8_t>> binary(std::uint16_t id) const = 0;
     virtual std::optional<std::uint16_t> namedId(const messaging::Guid& set,
                                                  std::uint32_t lid) const = 0;
     virtual std::optional<std::uint16_t> namedId(const messaging::Guid& set,

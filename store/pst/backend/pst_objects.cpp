@@ -92,7 +92,7 @@ public:
     explicit PstRecipient(messaging::RecipientRow row) : m_row(std::move(row)) {}
     std::string name() const override { return m_row.name; }
     std::string address() const override { return m_row.address; }
-    std::int32_t type() const override { return m_row.type; }
+    RecipientType type() const override { return static_cast<RecipientType>(m_row.type); }
 
 private:
     messaging::RecipientRow m_row;
@@ -174,6 +174,12 @@ std::shared_ptr<Folders> PstFolder::folders() const {
         return std::make_shared<PstFolders>(m_folder->store(), m_folder->subfolders(),
                                             std::move(path));
     });
+}
+
+bool PstFolder::sameFolder(const Folder& other) const {
+    const auto* pst = dynamic_cast<const PstFolder*>(&other);
+    return pst != nullptr && pst->m_folder->store() == m_folder->store() &&
+           pst->m_folder->nid() == m_folder->nid();
 }
 
 std::shared_ptr<Items> PstFolder::items() const {

@@ -37,6 +37,7 @@ public:
     ItemType defaultItemType() const override;
     std::shared_ptr<Folders> folders() const override;
     std::shared_ptr<Items> items() const override;
+    bool sameFolder(const Folder& other) const override;
 
     const messaging::FolderObject& object() const { return *m_folder; }
 
