@@ -65,35 +65,43 @@ Measured runProgram(const std::vector<std::string>& argv, const fs::path& logFil
     return m;
 }
 
+// The files of an output tree: each one's path below the tree's root, and its size.
 struct Tree {
-    std::vector<std::uintmax_t> sizes;
+    std::vector<std::pair<fs::path, std::uintmax_t>> files;
+    std::vector<fs::path> directories;
     std::uintmax_t bytes = 0;
 };
 
 Tree filesBelow(const fs::path& dir) {
     Tree tree;
     for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        if (entry.is_regular_file()) {
-            tree.sizes.push_back(entry.file_size());
+        const auto relative = entry.path().lexically_relative(dir);
+        if (entry.is_directory()) {
+            tree.directories.push_back(relative);
+        } else if (entry.is_regular_file()) {
+            tree.files.emplace_back(relative, entry.file_size());
             tree.bytes += entry.file_size();
         }
     }
     return tree;
 }
 
-// Writes files of the given sizes, a hundred to a directory, each with one open, one
-// write and one close: what any archiver must at least pay for its output.
+// Writes the same tree again, files of the same names and sizes in the same directories,
+// each with one open, one write and one close: what any archiver must at least pay for
+// this output on this disk.
 double writeFloor(const Tree& tree, const fs::path& dir) {
-    fs::create_directories(dir);
     const std::string block(std::size_t{1} << 20, 'x');
     const auto start = Clock::now();
-    for (std::size_t i = 0; i < tree.sizes.size(); ++i) {
-        const auto sub = dir / std::to_string(i / 100);
-        if (i % 100 == 0) {
-            fs::create_directory(sub);
+    fs::create_directories(dir);
+    for (const auto& sub : tree.directories) {
+        fs::create_directories(dir / sub);
+    }
+    for (const auto& [path, size] : tree.files) {
+        std::FILE* f = std::fopen((dir / path).c_str(), "wb");
+        if (f == nullptr) {
+            continue;
         }
-        std::FILE* f = std::fopen((sub / std::to_string(i)).c_str(), "wb");
-        for (std::uintmax_t left = tree.sizes[i]; left > 0;) {
+        for (std::uintmax_t left = size; left > 0;) {
             const auto n = static_cast<std::size_t>(std::min<std::uintmax_t>(left, block.size()));
             std::fwrite(block.data(), 1, n, f);
             left -= n;
@@ -179,7 +187,7 @@ void benchFile(const fs::path& file, const fs::path& work, const std::string& cl
                    row.m.status == 0 ? "" : fmt::format("  (exit {})", row.m.status));
     }
     fmt::print("{:<28} {:>9.2f}   ({} files, {:.1f} MB written; ours is {:.2f}x the floor)\n",
-               "floor: same files, no reading", floor, tree.sizes.size(),
+               "floor: same files, no reading", floor, tree.files.size(),
                static_cast<double>(tree.bytes) / 1e6, rows[0].m.seconds / floor);
     for (const auto& name :
          {"out-tallyvane", "out-readpst-S", "out-readpst-8", "out-pffexport", "out-floor"}) {

@@ -225,8 +225,8 @@ TEST(TaskWriter, ReportsAreWrittenByteForByteForEveryWordAndSubstitute) {
           {RecipientsAgain, "Ann Lee, Bob Ray."}},
          "",
          [](MemoryItem& t) {
-             t.addRecipient("Ann Lee", "ann@example.com", 1);
-             t.addRecipient("Bob Ray", "bob@example.com", 2);
+             t.addRecipient("Ann Lee", "ann@example.com", store::RecipientType::To);
+             t.addRecipient("Bob Ray", "bob@example.com", store::RecipientType::Cc);
          }},
         {"no subject, no body",
          {{"Subject", ""}, {"Body", ""}},

@@ -65,11 +65,9 @@ constexpr std::array kMappings = {
     Mapping{"Account", tagged(0x3A00)},
     Mapping{"ActualWork", named(ps::kTask, 0x8110)},
     Mapping{"AllDayEvent", named(ps::kAppointment, 0x8215)},
-    Mapping{"Anniversary", tagged(0x3A41)},
     Mapping{"AssistantName", tagged(0x3A30)},
     Mapping{"AssistantTelephoneNumber", tagged(0x3A2E)},
     Mapping{"BillingInformation", named(ps::kCommon, 0x8535)},
-    Mapping{"Birthday", tagged(0x3A42)},
     Mapping{"Business2TelephoneNumber", tagged(0x3A1B), Prop{}, How::First},
     Mapping{"BusinessAddressCity", named(ps::kAddress, 0x8046)},
     Mapping{"BusinessAddressCountry", named(ps::kAddress, 0x8049)},
@@ -400,6 +398,26 @@ std::optional<std::int64_t> minutesBetween(std::int64_t start, std::int64_t end)
     return minutes;
 }
 
+// A contact's birthday or wedding anniversary: a day, without a time. Outlook keeps the
+// day at local midnight unconverted (PidLidBirthdayLocal / PidLidWeddingAnniversaryLocal)
+// beside the UTC value (PidTagBirthday / PidTagWeddingAnniversary) that other clients
+// write alone; converting that to this machine's zone would move the day.
+DateTime contactDay(const MessageObject& m, bool birthday) {
+    if (const auto id = m.namedId(ps::kAddress, birthday ? 0x80DE : 0x80DF)) {
+        if (const auto ft = m.properties().fileTime(*id)) {
+            auto day = fileTimeAsCivil(*ft);
+            if (!day.isNone()) {
+                day.hour = day.minute = day.second = 0;
+                return day;
+            }
+        }
+    }
+    if (const auto ft = m.properties().fileTime(birthday ? 0x3A42 : 0x3A41)) {
+        return fileTimeAsDay(*ft);
+    }
+    return DateTime::none();
+}
+
 std::string firstLine(const std::string& text) {
     const auto end = text.find_first_of("\r\n");
     return end == std::string::npos ? text : text.substr(0, end);
@@ -408,8 +426,10 @@ std::string firstLine(const std::string& text) {
 } // namespace
 
 // Names read by code of their own in readItemProperty rather than through kMappings.
-constexpr std::array<std::string_view, 15> kDerivedNames = {
+constexpr std::array<std::string_view, 17> kDerivedNames = {
+    "Anniversary",
     "BCC",
+    "Birthday",
     "Body",
     "CC",
     "Class",
@@ -561,6 +581,9 @@ Variant readItemProperty(const ItemSource& m, std::string_view name) {
             }
         }
         return absentValue(name);
+    }
+    if (name == "Birthday" || name == "Anniversary") {
+        return Variant(contactDay(m, name == "Birthday"));
     }
     if (name == "LastNameAndFirstName") {
         const auto last = readItemProperty(m, "LastName").text();
