@@ -402,9 +402,9 @@ std::optional<std::int64_t> minutesBetween(std::int64_t start, std::int64_t end)
 // day at local midnight unconverted (PidLidBirthdayLocal / PidLidWeddingAnniversaryLocal)
 // beside the UTC value (PidTagBirthday / PidTagWeddingAnniversary) that other clients
 // write alone; converting that to this machine's zone would move the day.
-DateTime contactDay(const MessageObject& m, bool birthday) {
+DateTime contactDay(const ItemSource& m, bool birthday) {
     if (const auto id = m.namedId(ps::kAddress, birthday ? 0x80DE : 0x80DF)) {
-        if (const auto ft = m.properties().fileTime(*id)) {
+        if (const auto ft = m.fileTime(*id)) {
             auto day = fileTimeAsCivil(*ft);
             if (!day.isNone()) {
                 day.hour = day.minute = day.second = 0;
@@ -412,7 +412,7 @@ DateTime contactDay(const MessageObject& m, bool birthday) {
             }
         }
     }
-    if (const auto ft = m.properties().fileTime(birthday ? 0x3A42 : 0x3A41)) {
+    if (const auto ft = m.fileTime(birthday ? 0x3A42 : 0x3A41)) {
         return fileTimeAsDay(*ft);
     }
     return DateTime::none();
