@@ -91,7 +91,7 @@ FrmMain::FrmMain(MainWindowView& view, archive::MessageBoxes& boxes,
       m_dataFiles(settings, boxes,
                   options.opener ? std::move(options.opener) : pstDataFileOpener()),
       m_root(options.root.empty() ? defaultArchiveRoot() : std::move(options.root)),
-      m_saveLocation(settings, m_root) {}
+      m_saveLocation(settings, m_reporter, m_root) {}
 
 FrmMain::~FrmMain() {
     try {
@@ -136,6 +136,13 @@ void FrmMain::Form_Load() {
         }
     });
     trap.step([&] { m_view.showArchiveLocation(archive::pathToUtf8(m_saveLocation.getPath())); });
+}
+
+void FrmMain::mnuFileOpen_Click() {
+    if (m_locationDialog != nullptr) {
+        m_locationDialog->open();
+    }
+    m_view.showArchiveLocation(archive::pathToUtf8(m_saveLocation.getPath()));
 }
 
 void FrmMain::Form_Unload() {

@@ -131,6 +131,10 @@ public:
     void txtListed_Change();
     void txtSelected_Change();
 
+    // Select Archive Location: the archive-location dialog, modal; the location shown
+    // follows what the user confirmed. No trap.
+    void mnuFileOpen_Click();
+
     // ---- Get Folder List ---------------------------------------------------------------
     void btnGetPST_Click();
     void mnuGetFolderList_Click() { btnGetPST_Click(); }
@@ -157,6 +161,8 @@ public:
     // The progress window runs show; not owned (nullptr: none is shown).
     void setProgressWindow(ProgressWindow* window) { m_progress = window; }
     DlgSaveLocation& saveLocation() { return m_saveLocation; }
+    // Opens the archive-location dialog over the model's saveLocation(); not owned.
+    void setLocationDialog(WindowOpener* dialog) { m_locationDialog = dialog; }
     // The error log that holds this session's entries (empty while none is open).
     const std::filesystem::path& openLogPath() const { return m_openLogPath; }
     // Installed on golApp now and whenever it is created again. Not owned (nullptr: none).
@@ -223,6 +229,7 @@ private:
     store::FolderPicker* m_picker = nullptr;
     store::PasswordPrompt* m_prompt = nullptr;
     ProgressWindow* m_progress = nullptr;
+    WindowOpener* m_locationDialog = nullptr;
     DlgSaveLocation m_saveLocation;
     std::filesystem::path m_openLogPath;
     bool m_released = false;

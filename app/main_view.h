@@ -58,6 +58,15 @@ public:
     virtual void setValue(int value) = 0;
 };
 
+// A secondary window the main window opens from its menu (the archive-location dialog, the
+// help viewer, the About box). A modal one returns when the user has closed it; the main
+// window takes no input meanwhile.
+class WindowOpener {
+public:
+    virtual ~WindowOpener() = default;
+    virtual void open() = 0;
+};
+
 // A window of the program other than the main window (the progress window, the
 // archive-location dialog, the About box) while it is loaded.
 class LoadedWindow {

@@ -138,11 +138,15 @@ private:
     std::shared_ptr<Shared> m_shared;
 };
 
-// Installs an in-memory log in the model's reporter and returns what it records.
-inline std::shared_ptr<MemoryLog::Shared> attachMemoryLog(FrmMain& model) {
+// Installs an in-memory log in a reporter and returns what it records.
+inline std::shared_ptr<MemoryLog::Shared> attachMemoryLogTo(archive::ErrorReporter& reporter) {
     auto shared = std::make_shared<MemoryLog::Shared>();
-    model.TextStream99() = std::make_unique<MemoryLog>(shared);
+    reporter.log() = std::make_unique<MemoryLog>(shared);
     return shared;
+}
+
+inline std::shared_ptr<MemoryLog::Shared> attachMemoryLog(FrmMain& model) {
+    return attachMemoryLogTo(model.reporter());
 }
 
 // A model over in-memory data files: each "file" is a top folder the opener hands out by
