@@ -137,6 +137,10 @@ MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& set
         this);
     m_model->setFolderPicker(m_picker.get());
     m_model->setPasswordPrompt(&m_password);
+    m_progress = std::make_unique<ProgressBarWindow>(settings, m_model->windows(), this);
+    m_model->setProgressWindow(m_progress.get());
+    m_locationDialog = std::make_unique<SaveLocationOpener>(m_model->saveLocation(), this);
+    m_model->setLocationDialog(m_locationDialog.get());
 
     connectControls();
 }
@@ -148,6 +152,8 @@ MainWindow::~MainWindow() {
     m_model->lstDestination.setObserver(nullptr);
     m_model->setFolderPicker(nullptr);
     m_model->setPasswordPrompt(nullptr);
+    m_model->setProgressWindow(nullptr);
+    m_model->setLocationDialog(nullptr);
 }
 
 void MainWindow::start() {
@@ -266,6 +272,7 @@ void MainWindow::connectControls() {
         connect(action, &QAction::triggered, this,
                 [this, handler] { run([this, handler] { (m_model.get()->*handler)(); }); });
     };
+    onChoose("mnuFileOpen", &app::FrmMain::mnuFileOpen_Click);
     onChoose("mnuGetFolderList", &app::FrmMain::mnuGetFolderList_Click);
     onChoose("mnuFileExit", &app::FrmMain::mnuFileExit_Click);
     onChoose("mnuCreateFiles", &app::FrmMain::mnuCreateFiles_Click);

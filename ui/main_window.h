@@ -21,6 +21,8 @@
 #include "archive/settings_store.h"
 #include "ui/data_file_picker.h"
 #include "ui/password_dialog.h"
+#include "ui/progress_window.h"
+#include "ui/save_location_dialog.h"
 
 class QAction;
 class QLabel;
@@ -52,6 +54,7 @@ public:
 
     app::FrmMain& model() { return *m_model; }
     DataFilePicker& folderPicker() { return *m_picker; }
+    ProgressBarWindow& progressWindow() { return *m_progress; }
 
     // ---- app::MainWindowView -----------------------------------------------------------
     void showWindow() override;
@@ -99,6 +102,8 @@ private:
     std::unique_ptr<app::FrmMain> m_model;
     std::unique_ptr<DataFilePicker> m_picker;
     PasswordDialog m_password;
+    std::unique_ptr<ProgressBarWindow> m_progress;
+    std::unique_ptr<SaveLocationOpener> m_locationDialog;
 
     QListWidget* m_lstSource = nullptr;
     QListWidget* m_lstDestination = nullptr;
