@@ -139,10 +139,36 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::mnuFileOpen_Click() {
-    if (m_locationDialog != nullptr) {
-        m_locationDialog->open();
+    archive::ErrorTrap trap(m_reporter, std::string(info::kFileOpen),
+                            std::string(info::kNoSubject));
+    trap.step([&] {
+        if (m_locationDialog != nullptr) {
+            m_locationDialog->open();
+        }
+    });
+    trap.step([&] { m_view.showArchiveLocation(archive::pathToUtf8(m_saveLocation.getPath())); });
+}
+
+void FrmMain::mnuHelpContents_Click() {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kHelpContents),
+                            std::string(info::kNoSubject));
+    bool shown = false;
+    trap.step([&] {
+        shown =
+            m_helpViewer != nullptr && !m_helpFile.empty() && m_helpViewer->showHelp(m_helpFile);
+    });
+    if (!shown) {
+        trap.step([&] {
+            m_boxes.show(message::kHelpUnavailable, archive::MessageIcon::Information,
+                         archive::kApplicationTitle);
+        });
     }
-    m_view.showArchiveLocation(archive::pathToUtf8(m_saveLocation.getPath()));
+}
+
+void FrmMain::mnuHelpAbout_Click() {
+    if (m_about != nullptr) {
+        m_about->open();
+    }
 }
 
 void FrmMain::Form_Unload() {

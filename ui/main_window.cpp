@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "store/failure.h"
+#include "ui/app_icon.h"
 #include "ui/qt_text.h"
 
 namespace tvn::ui {
@@ -123,6 +124,7 @@ MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& set
     : QMainWindow(parent), m_password(this) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(toQString(archive::kApplicationTitle));
+    setWindowIcon(appIcon());
     buildControls();
     buildMenus();
 
@@ -141,6 +143,11 @@ MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& set
     m_model->setProgressWindow(m_progress.get());
     m_locationDialog = std::make_unique<SaveLocationOpener>(m_model->saveLocation(), this);
     m_model->setLocationDialog(m_locationDialog.get());
+    m_help = std::make_unique<HelpWindow>(m_model->windows(), this);
+    m_model->setHelp(m_help.get(),
+                     app::helpFileFor(toPath(QCoreApplication::applicationDirPath())));
+    m_about = std::make_unique<AboutOpener>(boxes, this);
+    m_model->setAboutBox(m_about.get());
 
     connectControls();
 }
@@ -154,6 +161,8 @@ MainWindow::~MainWindow() {
     m_model->setPasswordPrompt(nullptr);
     m_model->setProgressWindow(nullptr);
     m_model->setLocationDialog(nullptr);
+    m_model->setHelp(nullptr, {});
+    m_model->setAboutBox(nullptr);
 }
 
 void MainWindow::start() {
@@ -279,6 +288,8 @@ void MainWindow::connectControls() {
     onChoose("mnuClearAll", &app::FrmMain::mnuClearAll_Click);
     onChoose("mnuToolsmn_SelectAll", &app::FrmMain::mnuToolsmn_SelectAll_Click);
     onChoose("mnuToolsmn_RemoveOne", &app::FrmMain::mnuToolsmn_RemoveOne_Click);
+    onChoose("mnuHelpContents", &app::FrmMain::mnuHelpContents_Click);
+    onChoose("mnuHelpAbout", &app::FrmMain::mnuHelpAbout_Click);
 
     for (QListWidget* list : {m_lstSource, m_lstDestination}) {
         connect(list, &QListWidget::itemSelectionChanged, this,
@@ -360,7 +371,9 @@ void MainWindow::setCommandEnabled(std::string_view control, bool enabled) {
     } else if (auto* action = findChild<QAction*>(name)) {
         action->setEnabled(enabled);
     } else if (auto* menu = findChild<QMenu*>(name)) {
+        // The menu bar shows, and opens, a menu by its action.
         menu->setEnabled(enabled);
+        menu->menuAction()->setEnabled(enabled);
     }
 }
 

@@ -19,7 +19,9 @@
 #include "app/main_view.h"
 #include "archive/error_messages.h"
 #include "archive/settings_store.h"
+#include "ui/about_box.h"
 #include "ui/data_file_picker.h"
+#include "ui/help_window.h"
 #include "ui/password_dialog.h"
 #include "ui/progress_window.h"
 #include "ui/save_location_dialog.h"
@@ -55,6 +57,7 @@ public:
     app::FrmMain& model() { return *m_model; }
     DataFilePicker& folderPicker() { return *m_picker; }
     ProgressBarWindow& progressWindow() { return *m_progress; }
+    HelpWindow& helpWindow() { return *m_help; }
 
     // ---- app::MainWindowView -----------------------------------------------------------
     void showWindow() override;
@@ -104,6 +107,8 @@ private:
     PasswordDialog m_password;
     std::unique_ptr<ProgressBarWindow> m_progress;
     std::unique_ptr<SaveLocationOpener> m_locationDialog;
+    std::unique_ptr<HelpWindow> m_help;
+    std::unique_ptr<AboutOpener> m_about;
 
     QListWidget* m_lstSource = nullptr;
     QListWidget* m_lstDestination = nullptr;
