@@ -344,6 +344,7 @@ void FrmMain::btnClearAll_Click() {
     lstDestination.clear();
     txtListed_Change();
     txtSelected_Change();
+    m_view.showDataFile({});
 }
 
 // ---- Get Folder List -----------------------------------------------------------------------
@@ -388,6 +389,7 @@ void FrmMain::btnGetPST_Click() {
     trap.step([&] {
         if (fldFolder) {
             GetFolderInfo(fldFolder);
+            m_view.showDataFile(archive::pathToUtf8(m_dataFiles.pathOf(gnspNameSpace)));
         }
     });
     trap.step([&] { m_view.activate(); });

@@ -41,6 +41,8 @@ public:
     virtual void repaint() = 0;
     // The archive root the next run writes to, for the user to see.
     virtual void showArchiveLocation(std::string_view path) = 0;
+    // The data file the folder list was read from last; empty when the lists were cleared.
+    virtual void showDataFile(std::string_view path) = 0;
 };
 
 // The progress window of a run, as the run drives it.

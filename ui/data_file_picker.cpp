@@ -21,6 +21,9 @@ namespace tvn::ui {
 
 namespace {
 
+// The data-file column's width at first: room for a typical path.
+constexpr int kDataFileColumnWidth = 220;
+
 constexpr int kFolderIndexRole = Qt::UserRole;
 constexpr int kPopulatedRole = Qt::UserRole + 1;
 
@@ -56,8 +59,14 @@ DataFilePickerDialog::DataFilePickerDialog(store::Session& session, app::DataFil
     m_tree->setObjectName(QStringLiteral("tvwFolders"));
     m_tree->setColumnCount(2);
     m_tree->setHeaderLabels({QStringLiteral("Folder"), QStringLiteral("Data file")});
-    m_tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    m_tree->header()->setStretchLastSection(true);
+    // The folder column takes what the data-file column leaves, so the data file stays in
+    // view whether or not a scrollbar appears; long texts are shortened in the middle and
+    // the user may widen either column.
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_tree->header()->setSectionResizeMode(1, QHeaderView::Interactive);
+    m_tree->header()->resizeSection(1, kDataFileColumnWidth);
+    m_tree->setTextElideMode(Qt::ElideMiddle);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setUniformRowHeights(true);
 

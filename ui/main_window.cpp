@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -97,6 +98,16 @@ QLabel* makeLabel(QWidget* parent, const ControlText& text) {
     font.setBold(true);
     label->setFont(font);
     return label;
+}
+
+// The strip's paths are shortened in the middle, so that a long path never widens the
+// window; the whole path is the label's tooltip.
+constexpr int kStatusPathWidth = 300;
+
+void showPath(QLabel* label, const QString& caption, const QString& path) {
+    label->setText(caption +
+                   label->fontMetrics().elidedText(path, Qt::ElideMiddle, kStatusPathWidth));
+    label->setToolTip(path);
 }
 
 // A menu entry; captions are given exactly, including any trailing blank.
@@ -225,9 +236,16 @@ void MainWindow::buildControls() {
     // The strip shows a fixed hint and, on the right, where the next run writes its files.
     auto* status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("sbStatusBar"));
-    status->addWidget(new QLabel(QStringLiteral("Get the folder list of a data file, move the "
-                                                "folders to archive to the right, then Create."),
-                                 status));
+    m_hint = new QLabel(QStringLiteral("Get Folder List, move folders to the right, then Create."),
+                        status);
+    m_hint->setObjectName(QStringLiteral("lblHint"));
+    // A hint may be cut short by a narrow window; it must never widen the window.
+    m_hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    status->addWidget(m_hint, 1);
+    m_dataFile = new QLabel(status);
+    m_dataFile->setObjectName(QStringLiteral("lblDataFile"));
+    m_dataFile->hide();
+    status->addPermanentWidget(m_dataFile);
     m_location = new QLabel(status);
     m_location->setObjectName(QStringLiteral("lblArchiveLocation"));
     status->addPermanentWidget(m_location);
@@ -305,6 +323,10 @@ void MainWindow::connectControls() {
     // btnExit_MouseMove: a move over the button, not only a drag.
     m_btnExit->setMouseTracking(true);
     m_btnExit->installEventFilter(this);
+    // A double-click on a list's empty area is a double-click on the list too (an empty
+    // archive list then says that no folders are listed).
+    m_lstSource->viewport()->installEventFilter(this);
+    m_lstDestination->viewport()->installEventFilter(this);
 }
 
 template <typename Handler> void MainWindow::run(Handler&& handler) {
@@ -383,7 +405,15 @@ void MainWindow::repaint() {
 }
 
 void MainWindow::showArchiveLocation(std::string_view path) {
-    m_location->setText(QStringLiteral("Archive location: ") + toQString(path));
+    showPath(m_location, QStringLiteral("Archive location: "), toQString(path));
+}
+
+void MainWindow::showDataFile(std::string_view path) {
+    // Once a file is listed the hint has done its work; the strip then tells where the
+    // folders came from and where they go.
+    showPath(m_dataFile, QStringLiteral("Folders from: "), toQString(path));
+    m_hint->setVisible(path.empty());
+    m_dataFile->setVisible(!path.empty());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -399,6 +429,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_btnExit && event->type() == QEvent::MouseMove) {
         run([this] { m_model->btnExit_MouseMove(); });
+    }
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        for (QListWidget* list : {m_lstSource, m_lstDestination}) {
+            const auto* click = static_cast<QMouseEvent*>(event);
+            if (watched == list->viewport() &&
+                list->itemAt(click->position().toPoint()) == nullptr) {
+                if (list == m_lstSource) {
+                    run([this] { m_model->lstSource_DblClick(); });
+                } else {
+                    run([this] { m_model->lstDestination_DblClick(); });
+                }
+                return true;
+            }
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

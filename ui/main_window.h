@@ -71,6 +71,7 @@ public:
     void setCommandEnabled(std::string_view control, bool enabled) override;
     void repaint() override;
     void showArchiveLocation(std::string_view path) override;
+    void showDataFile(std::string_view path) override;
 
     // ---- app::FolderListObserver -------------------------------------------------------
     void entryAppended(const app::FolderList& list, int index) override;
@@ -116,6 +117,8 @@ private:
     QLineEdit* m_txtSelected = nullptr;
     QPushButton* m_btnExit = nullptr;
     QLabel* m_location = nullptr;
+    QLabel* m_dataFile = nullptr;
+    QLabel* m_hint = nullptr;
     // True while the window applies a model change to a list widget, so the widget's own
     // signals are not reported back.
     bool m_mirroring = false;

@@ -56,6 +56,7 @@ public:
     }
     void repaint() override { ++repaints; }
     void showArchiveLocation(std::string_view path) override { location = path; }
+    void showDataFile(std::string_view path) override { dataFile = path; }
 
     FrmMain* model = nullptr;
     bool failShow = false;
@@ -64,6 +65,7 @@ public:
     int countRefreshes = 0;
     int repaints = 0;
     std::string location;
+    std::string dataFile;
 };
 
 struct ShownMessage {

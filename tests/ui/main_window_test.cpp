@@ -428,6 +428,32 @@ TEST_F(MainWindowTest, EveryWayOfClosingClosesTheWindow) {
     }
 }
 
+// A double-click on the empty part of a list is a double-click on the list: on an empty
+// archive list it says that no folders are listed.
+TEST_F(MainWindowTest, DoubleClickOnAnEmptyArchiveListSaysNoFoldersAreListed) {
+    m_window->start();
+    m_window->show();
+    QTest::mouseDClick(destination()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 40));
+    ASSERT_EQ(m_boxes.shown.size(), 1U);
+    EXPECT_EQ(m_boxes.shown[0].text, "No Folders are listed!");
+}
+
+// The status strip names the data file the folders were listed from, and where the files
+// go; Clear All forgets the data file.
+TEST_F(MainWindowTest, StatusStripShowsTheListedDataFileAndTheArchiveLocation) {
+    startWithMailFile();
+    auto* dataFile = child<QLabel>("lblDataFile");
+    auto* location = child<QLabel>("lblArchiveLocation");
+    EXPECT_TRUE(dataFile->isHidden());
+    EXPECT_EQ(location->text(),
+              QStringLiteral("Archive location: ") + m_root.path() + QStringLiteral("/Tallyvane"));
+    getFolderList();
+    EXPECT_FALSE(dataFile->isHidden());
+    EXPECT_EQ(dataFile->text(), QStringLiteral("Folders from: /data/mail.pst"));
+    child<QPushButton>("btnClearAll")->click();
+    EXPECT_TRUE(dataFile->isHidden());
+}
+
 TEST_F(MainWindowTest, MovingOverCloseProgramResetsTheMousePointer) {
     m_window->start();
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
