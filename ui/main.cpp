@@ -9,6 +9,7 @@
 #include <exception>
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -61,11 +62,13 @@ int main(int argc, char* argv[]) {
     tvn::ui::QtMessageBoxes boxes;
     tvn::ui::MainWindow window(boxes, settings);
     boxes.setParent(&window);
-    window.start();
 
     const QStringList arguments = QApplication::arguments();
+    std::vector<std::filesystem::path> files;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        window.openDataFile(tvn::ui::toPath(arguments[i]));
+        files.push_back(tvn::ui::toPath(arguments[i]));
     }
+    window.openDataFilesWhenShown(std::move(files));
+    window.start();
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -20,7 +21,9 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "store/failure.h"
 #include "ui/app_icon.h"
@@ -185,6 +188,17 @@ void MainWindow::openDataFile(const std::filesystem::path& file) {
         ui::openDataFile(m_model->application(), m_model->dataFiles(), m_model->messageBoxes(),
                          file);
     });
+}
+
+void MainWindow::openDataFilesWhenShown(std::vector<std::filesystem::path> files) {
+    m_filesToOpen = std::move(files);
+    if (m_filesToOpen.empty()) {
+        return;
+    }
+    // The window's native window exists from here on; its first exposure is the sign that
+    // the window stands where the user sees it.
+    winId();
+    windowHandle()->installEventFilter(this);
 }
 
 void MainWindow::buildControls() {
@@ -429,6 +443,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_btnExit && event->type() == QEvent::MouseMove) {
         run([this] { m_model->btnExit_MouseMove(); });
+    }
+    if (watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed() && !m_filesToOpen.empty()) {
+        windowHandle()->removeEventFilter(this);
+        // After the exposure has been handled, so that the window is painted under the box.
+        QTimer::singleShot(0, this, [this] {
+            const auto files = std::exchange(m_filesToOpen, {});
+            for (const auto& file : files) {
+                openDataFile(file);
+            }
+        });
     }
     if (event->type() == QEvent::MouseButtonDblClick) {
         for (QListWidget* list : {m_lstSource, m_lstDestination}) {

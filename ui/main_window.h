@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include <QMainWindow>
 
@@ -53,6 +54,10 @@ public:
 
     // Opens a data file so that the picker shows it; a message says why when it cannot be.
     void openDataFile(const std::filesystem::path& file);
+    // Opens the files once the window is on the screen (start() shows it), so that a
+    // message about one of them stands over the window, not in a corner of the screen
+    // where a window manager that has not placed the window yet would put it.
+    void openDataFilesWhenShown(std::vector<std::filesystem::path> files);
 
     app::FrmMain& model() { return *m_model; }
     DataFilePicker& folderPicker() { return *m_picker; }
@@ -126,6 +131,7 @@ private:
     // notices about it need not be shown again.
     bool m_reporting = false;
     bool m_unloaded = false;
+    std::vector<std::filesystem::path> m_filesToOpen;
 };
 
 } // namespace tvn::ui

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -26,6 +27,7 @@
 #include "tests/ui/ui_test_support.h"
 #include "ui/data_file_picker.h"
 #include "ui/main_window.h"
+#include "ui/qt_message_boxes.h"
 #include "ui/qt_text.h"
 
 namespace tvn::ui {
@@ -452,6 +454,34 @@ TEST_F(MainWindowTest, StatusStripShowsTheListedDataFileAndTheArchiveLocation) {
     EXPECT_EQ(dataFile->text(), QStringLiteral("Folders from: /data/mail.pst"));
     child<QPushButton>("btnClearAll")->click();
     EXPECT_TRUE(dataFile->isHidden());
+}
+
+// Files named when the program starts are opened once the window is on the screen, so that
+// a message about one of them stands over the window.
+TEST_F(MainWindowTest, MessageAboutAStartUpFileStandsOverTheWindow) {
+    QtMessageBoxes boxes(m_window.get());
+    app::FrmMainOptions options;
+    options.root = toPath(m_root.path()) / "Tallyvane";
+    MainWindow window(boxes, m_settings, std::move(options));
+    boxes.setParent(&window);
+    window.move(300, 200);
+    window.openDataFilesWhenShown({"/nowhere/missing.pst"});
+    QRect shownAt;
+    bool answered = false;
+    testing::answerNextModal([&](QWidget* modal) {
+        answered = true;
+        shownAt = modal->frameGeometry();
+        qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+    });
+    window.start();
+    EXPECT_FALSE(answered) << "opened before the window was on the screen";
+    for (int i = 0; i < 200 && !answered; ++i) {
+        QTest::qWait(10);
+    }
+    ASSERT_TRUE(answered);
+    EXPECT_TRUE(window.frameGeometry().contains(shownAt.center()))
+        << shownAt.x() << "," << shownAt.y() << " outside the window";
+    EXPECT_TRUE(window.model().dataFiles().paths().empty());
 }
 
 TEST_F(MainWindowTest, MovingOverCloseProgramResetsTheMousePointer) {
