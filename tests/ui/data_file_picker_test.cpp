@@ -246,6 +246,49 @@ TEST_F(PickerTest, PickFolderReturnsThePickOrNothingOnCancel) {
     m_session.setFolderPicker(nullptr);
 }
 
+// A remembered file that cannot be opened now shows greyed with the reason and cannot be
+// picked; Close Data File forgets it, or closes an open file.
+TEST_F(PickerTest, UnavailableFileIsShownAndClosedOnlyWhenAsked) {
+    addFile("/data/mail.pst", "Personal Folders")->addFolder("Inbox");
+    m_settings.set("DataFiles", "Count", "2");
+    m_settings.set("DataFiles", "File1", "/media/usb/old.pst");
+    m_settings.set("DataFiles", "File2", "/data/mail.pst");
+    m_dataFiles.restore(m_session);
+    ASSERT_EQ(m_boxes.shown.size(), 1U);
+
+    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    QTreeWidget* tree = treeOf(dialog);
+    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("btnOK"));
+    auto* close = dialog.findChild<QPushButton*>(QStringLiteral("btnCloseDataFile"));
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    QTreeWidgetItem* gone = tree->topLevelItem(1);
+    EXPECT_EQ(toUtf8(gone->text(0)), "old.pst (unavailable)");
+    EXPECT_EQ(toUtf8(gone->text(1)), "/media/usb/old.pst");
+    EXPECT_NE(toUtf8(gone->toolTip(0)).find("not an Outlook data file"), std::string::npos);
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.grab().save(
+        fromPath(testing::screenshotPath("data_file_picker_unavailable")), "PNG"));
+
+    tree->setCurrentItem(gone);
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_EQ(dialog.currentFolder(), nullptr);
+    ASSERT_TRUE(close->isEnabled());
+    close->click();
+    EXPECT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "1");
+    EXPECT_EQ(m_settings.get("DataFiles", "File1"), "/data/mail.pst");
+
+    // A folder inside a file cannot be closed; the file's top entry can.
+    tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+    EXPECT_FALSE(close->isEnabled());
+    tree->setCurrentItem(tree->topLevelItem(0));
+    close->click();
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_TRUE(m_session.dataFiles().empty());
+    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "0");
+}
+
 // With enough folders for a scrollbar and a long path, the data-file column is still in
 // view at the dialog's first size, and nothing scrolls sideways.
 TEST_F(PickerTest, DataFileColumnStaysInViewWithAScrollbar) {
