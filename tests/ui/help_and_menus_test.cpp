@@ -245,6 +245,8 @@ TEST_F(HelpAndMenus, HelpOpensAtItsFirstTopicAndEveryLinkAndPictureIsThere) {
     help.browser()->setSource(QUrl(QStringLiteral("output.html")));
     EXPECT_EQ(help.browser()->documentTitle(), QStringLiteral("What each kind of folder becomes"));
     EXPECT_TRUE(help.findChild<QPushButton*>(QStringLiteral("cmdBack"))->isEnabled());
+    QApplication::processEvents();
+    EXPECT_TRUE(help.grab().save(fromPath(testing::screenshotPath("help_viewer_output")), "PNG"));
 }
 
 TEST_F(HelpAndMenus, AboutBoxShowsTheVersionAndFallsBackWithoutSystemInfo) {
