@@ -94,7 +94,7 @@ public:
     // (TextStream9) and whether the header row is still to be written (boolContact).
     std::optional<FileSystem> fso9;
     std::unique_ptr<TextStream> TextStream9;
-    bool boolContact = false;
+    bool boolContact = true;
 
 private:
     std::filesystem::path m_root;

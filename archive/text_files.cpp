@@ -345,9 +345,11 @@ std::unique_ptr<TextStream> openStream(const fs::path& path, TextEncoding encodi
 // Collects an attachment's pieces into writes of a useful size.
 class FileByteSink final : public store::ByteSink {
 public:
-    FileByteSink(HostFile& file, const fs::path& path) : m_file(file), m_path(path) {}
+    FileByteSink(HostFile& file, const fs::path& path, std::uint64_t& received)
+        : m_file(file), m_path(path), m_received(received) {}
 
     void write(std::span<const std::uint8_t> bytes) override {
+        m_received += bytes.size();
         m_held.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         if (m_held.size() >= kPiece) {
             flush();
@@ -366,6 +368,7 @@ private:
     static constexpr std::size_t kPiece = std::size_t{1} << 20;
     HostFile& m_file;
     const fs::path& m_path;
+    std::uint64_t& m_received;
     std::string m_held;
 };
 
@@ -421,8 +424,9 @@ void FileSystem::SaveAttachment(const store::Attachment& attachment, const fs::p
     if (const int error = file.open(path, true, false); error != 0) {
         failHost(error, path, Operation::CreateFile);
     }
+    std::uint64_t received = 0;
     try {
-        FileByteSink sink(file, path);
+        FileByteSink sink(file, path, received);
         attachment.writeTo(sink);
         sink.flush();
         if (const int error = file.close(); error != 0) {
@@ -430,8 +434,13 @@ void FileSystem::SaveAttachment(const store::Attachment& attachment, const fs::p
         }
     } catch (...) {
         // What arrived stays on disk: the failure is logged with this path, and a partly
-        // readable attachment is worth more to its owner than none.
+        // readable attachment is worth more to its owner than none. A file that received
+        // nothing at all would only pass for an empty attachment.
         file.close();
+        if (received == 0) {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
         throw;
     }
 }

@@ -94,7 +94,8 @@ public:
 
     // Attachment.SaveAsFile: writes the attachment's content to path, replacing a file of
     // that name. The bytes pass through in pieces (a large attachment is never held whole);
-    // a failure of the attachment or of the file is thrown.
+    // a failure of the attachment or of the file is thrown. What arrived before a failure
+    // stays on disk; a file that received nothing is removed.
     void SaveAttachment(const store::Attachment& attachment,
                         const std::filesystem::path& path) const;
 

@@ -20,6 +20,7 @@
 #include <fmt/format.h>
 
 #include "store/failure.h"
+#include "store/fixed_password_prompt.h"
 #include "store/pst/backend/item_properties.h"
 #include "store/pst/backend/pst_objects.h"
 #include "store/pst/pst_file.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "store/object_model.h"
+#include "store/fixed_password_prompt.h"
 
 namespace tvn::cli {
 

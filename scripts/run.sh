@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tallyvane (optimised) with the bundled sample data file and starts the desktop
-# window. Extra arguments are passed to the window.
+# Builds Tallyvane (optimised), archives the bundled sample data file into a fresh
+# directory with the command line, and shows what it wrote: the account of the run and a
+# listing of the archive. The window is started with ./build/release/ui/tallyvane.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,11 +10,11 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)"
 
 sample="$PWD/build/release/sample.pst"
-if [ -f "$sample" ]; then
-    echo "Bundled sample data file: $sample (open it with Get Folder List > Open Data File...)"
-fi
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-    echo "No display found; set DISPLAY (or QT_QPA_PLATFORM=offscreen) to start the window." >&2
-    exit 1
-fi
-exec ./build/release/ui/tallyvane "$@"
+archive="$(mktemp -d "${TMPDIR:-/tmp}/tallyvane-sample-XXXXXX")"
+echo "Archiving $sample into $archive"
+status=0
+./build/release/cli/tallyvane-cli archive "$sample" --all --root "$archive" || status=$?
+echo
+echo "What was written:"
+(cd "$archive" && find . -mindepth 1 | sort | sed 's|^\./|  |' | head -n 60)
+exit "$status"

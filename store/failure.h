@@ -40,8 +40,8 @@ inline constexpr std::int32_t kCorruptStore = -2147219968;
 class Failure : public std::runtime_error {
 public:
     Failure(std::int32_t number, std::string description, std::string path = {})
-        : std::runtime_error(description), m_number(number),
-          m_description(std::move(description)), m_path(std::move(path)) {}
+        : std::runtime_error(description), m_number(number), m_description(std::move(description)),
+          m_path(std::move(path)) {}
 
     std::int32_t number() const noexcept { return m_number; }
     const std::string& description() const noexcept { return m_description; }

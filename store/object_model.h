@@ -72,13 +72,21 @@ private:
     std::string m_bytes;
 };
 
+// MAPI recipient types: the line of the message a recipient stands on.
+enum class RecipientType : std::int32_t {
+    // The file gives none.
+    Unknown = 0,
+    To = 1,
+    Cc = 2,
+    Bcc = 3,
+};
+
 class Recipient {
 public:
     virtual ~Recipient() = default;
     virtual std::string name() const = 0;
     virtual std::string address() const = 0;
-    // MAPI recipient type: 1 To, 2 Cc, 3 Bcc (0 when the file gives none).
-    virtual std::int32_t type() const = 0;
+    virtual RecipientType type() const = 0;
 };
 
 class Recipients {
@@ -167,23 +175,6 @@ public:
     virtual ~PasswordPrompt() = default;
     // The password the user gave, or nothing when the user declined.
     virtual std::optional<std::string> askPassword(const std::filesystem::path& file) = 0;
-};
-
-// A prompt that always gives the same answer (the command line's password file, tests).
-class FixedPasswordPrompt final : public PasswordPrompt {
-public:
-    explicit FixedPasswordPrompt(std::optional<std::string> password)
-        : m_password(std::move(password)) {}
-    std::optional<std::string> askPassword(const std::filesystem::path&) override {
-        ++m_asked;
-        return m_password;
-    }
-    // How often a backend asked (an unprotected file asks nothing).
-    int asked() const { return m_asked; }
-
-private:
-    std::optional<std::string> m_password;
-    int m_asked = 0;
 };
 
 // The open data files, each seen through its top folder.

@@ -117,6 +117,7 @@
     X(Profession, Text) \
     X(RadioTelephoneNumber, Text) \
     X(ReceivedTime, Date) \
+    X(RecurrenceType, Integer) \
     X(ReferredBy, Text) \
     X(ReminderMinutesBeforeStart, Integer) \
     X(ReminderSet, Boolean) \

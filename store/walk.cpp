@@ -81,7 +81,9 @@ private:
             m_visitor.failed(Failure(err::kCorruptData, "A stored size is too large to read."),
                              step, index);
         } catch (const std::exception& e) {
-            m_visitor.failed(Failure(err::kUnspecified, e.what()), step, index);
+            // Anything else from below the object model is damage the reader did not name;
+            // it must reach the log, so it never takes the number some callers ignore.
+            m_visitor.failed(Failure(err::kCorruptData, e.what()), step, index);
         }
         return false;
     }

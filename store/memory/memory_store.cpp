@@ -145,7 +145,7 @@ MemoryAttachment& MemoryItem::addAttachment(std::string fileName, std::string co
     return *m_attachments.back();
 }
 
-MemoryItem& MemoryItem::addRecipient(std::string name, std::string address, std::int32_t type) {
+MemoryItem& MemoryItem::addRecipient(std::string name, std::string address, RecipientType type) {
     m_recipients.push_back(
         std::make_shared<MemoryRecipient>(std::move(name), std::move(address), type));
     return *this;

@@ -23,16 +23,16 @@ class MemoryItem;
 
 class MemoryRecipient final : public Recipient {
 public:
-    MemoryRecipient(std::string name, std::string address, std::int32_t type)
+    MemoryRecipient(std::string name, std::string address, RecipientType type)
         : m_name(std::move(name)), m_address(std::move(address)), m_type(type) {}
     std::string name() const override { return m_name; }
     std::string address() const override { return m_address; }
-    std::int32_t type() const override { return m_type; }
+    RecipientType type() const override { return m_type; }
 
 private:
     std::string m_name;
     std::string m_address;
-    std::int32_t m_type;
+    RecipientType m_type;
 };
 
 class MemoryAttachment final : public Attachment {
@@ -76,7 +76,8 @@ public:
     MemoryItem& fail(std::string name, Failure failure);
     MemoryAttachment& addAttachment(std::string fileName, std::string content,
                                     AttachmentType type = AttachmentType::ByValue);
-    MemoryItem& addRecipient(std::string name, std::string address, std::int32_t type);
+    MemoryItem& addRecipient(std::string name, std::string address,
+                             RecipientType type = RecipientType::To);
 
 private:
     std::string m_class;

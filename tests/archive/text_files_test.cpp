@@ -271,6 +271,7 @@ TEST(FileSystem, SaveAttachmentWritesItsBytesOrFails) {
     damaged.failSave(Failure(err::kCorruptData, "damaged"));
     EXPECT_EQ(failureNumber([&] { fso.SaveAttachment(damaged, dir.path() / "d.bin"); }),
               err::kCorruptData);
+    EXPECT_FALSE(fs::exists(dir.path() / "d.bin")) << "nothing arrived: no empty file";
 }
 
 // ---------------------------------------------------------------------------------------

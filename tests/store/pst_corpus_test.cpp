@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "store/failure.h"
+#include "store/fixed_password_prompt.h"
 #include "store/property_names.h"
 #include "store/pst/backend/pst_objects.h"
 #include "store/pst/messaging/folder.h"
@@ -560,7 +561,7 @@ TEST_P(CorpusFile, EveryPropertyOfEveryItemReads) {
         }
         const auto recipients = item.recipients();
         for (std::int32_t i = 1; i <= recipients->count(); ++i) {
-            EXPECT_GE(recipients->item(i)->type(), 0);
+            EXPECT_GE(static_cast<int>(recipients->item(i)->type()), 0);
         }
         const auto atts = item.attachments();
         for (std::int32_t i = 1; i <= atts->count(); ++i) {

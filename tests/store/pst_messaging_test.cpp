@@ -152,6 +152,32 @@ TEST(Dates, FileTimesReadInTheLocalZone) {
     EXPECT_EQ(backend::fileTimeAsCivil(0), (DateTime{1601, 1, 1, 0, 0, 0}));
 }
 
+TEST(Dates, ADayStoredInUtcStaysItsDayInEveryZone) {
+    constexpr std::int64_t kHour = 3600;
+    const std::int64_t may10 = 326'764'800; // 1980-05-10 00:00 UTC
+    struct Case {
+        std::int64_t stored; // unix seconds
+        const char* what;
+    };
+    const Case cases[] = {
+        {may10, "midnight UTC"},
+        {may10 - 2 * kHour, "local midnight east of UTC (UTC+2)"},
+        {may10 - 12 * kHour, "local midnight at UTC+12"},
+        {may10 + 5 * kHour, "local midnight west of UTC (UTC-5)"},
+        {may10 + 11 * kHour + 59 * 60, "11:59 UTC, as some clients store days"},
+    };
+    for (const char* reader : {"UTC", "America/Denver", "Asia/Tokyo"}) {
+        ZoneGuard zone(reader);
+        for (const auto& c : cases) {
+            EXPECT_EQ(backend::fileTimeAsDay(fileTime(c.stored)), (DateTime{1980, 5, 10, 0, 0, 0}))
+                << c.what << ", read in " << reader;
+        }
+    }
+    EXPECT_TRUE(backend::fileTimeAsDay(backend::kNoDateFileTime).isNone());
+    EXPECT_TRUE(backend::fileTimeAsDay(backend::kNoDateFileTime - 1).isNone());
+    EXPECT_TRUE(backend::fileTimeAsDay(-1).isNone());
+}
+
 TEST(NamedProperties, GuidsAreStoredInWindowsByteOrder) {
     const std::array<std::uint8_t, 16> psMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "store/failure.h"
+#include "store/fixed_password_prompt.h"
 #include "store/pst/pst_file.h"
 #include "tests/support/corpus.h"
 #include "tests/tools/test_files.h"

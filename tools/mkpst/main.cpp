@@ -5,11 +5,14 @@
 //                   [--encryption none|compressible|high] OUT.pst
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "store/failure.h"
 #include "tools/pstwriter/description.h"
@@ -17,91 +20,63 @@
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr, "usage: tallyvane-mkpst DESCRIPTION.json OUT.pst\n"
-                         "       tallyvane-mkpst --synthetic N [--seed S] [--format unicode|ansi]\n"
-                         "                       [--encryption none|compressible|high] OUT.pst\n");
-    return 2;
-}
+using namespace tvn::tools;
 
-bool parseCount(std::string_view s, std::uint64_t& out) {
-    if (s.empty() || s.size() > 18) {
-        return false;
-    }
-    out = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        out = out * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return true;
+void writeSyntheticFile(const std::filesystem::path& out, std::uint64_t count, std::uint64_t seed,
+                        const StoreOptions& options) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const SyntheticStats s = writeSynthetic(out, count, seed, options);
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("%s: %llu mails, %llu other items, %llu attachments, %llu folders, "
+                "%.1f MB in %.2f s (%.0f MB/s)\n",
+                out.string().c_str(), static_cast<unsigned long long>(s.mails),
+                static_cast<unsigned long long>(s.otherItems),
+                static_cast<unsigned long long>(s.attachments),
+                static_cast<unsigned long long>(s.folders), static_cast<double>(s.bytes) / 1e6,
+                secs, secs > 0 ? static_cast<double>(s.bytes) / 1e6 / secs : 0.0);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    using namespace tvn::tools;
-    std::vector<std::string_view> args(argv + 1, argv + argc);
+    CLI::App program("Writes a .pst file from a JSON description (DESCRIPTION.json OUT.pst), "
+                     "or a large synthetic one (--synthetic N OUT.pst)",
+                     "tallyvane-mkpst");
+    std::vector<std::filesystem::path> paths;
+    std::optional<std::uint64_t> count;
+    std::uint64_t seed = 1;
+    StoreOptions options;
+    program.add_option("PATHS", paths, "DESCRIPTION.json OUT.pst, or OUT.pst with --synthetic")
+        ->required()
+        ->expected(1, 2);
+    program.add_option("--synthetic", count, "Write a synthetic file of N mails");
+    program.add_option("--seed", seed, "The synthetic file's seed")->needs("--synthetic");
+    program.add_option("--format", options.format, "unicode or ansi")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, FileFormat>{
+            {"unicode", FileFormat::Unicode}, {"ansi", FileFormat::Ansi}}))
+        ->needs("--synthetic");
+    program.add_option("--encryption", options.crypt, "none, compressible or high")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, CryptMethod>{{"none", CryptMethod::None},
+                                               {"compressible", CryptMethod::Compressible},
+                                               {"high", CryptMethod::High}}))
+        ->needs("--synthetic");
     try {
-        if (args.size() == 2 && args[0].substr(0, 2) != "--") {
-            writeDescription(loadDescription(std::string(args[0])), std::string(args[1]));
-            return 0;
-        }
-        std::uint64_t count = 0;
-        std::uint64_t seed = 1;
-        bool synthetic = false;
-        StoreOptions options;
-        std::string out;
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            const bool hasValue = i + 1 < args.size();
-            if (args[i] == "--synthetic" && hasValue) {
-                synthetic = parseCount(args[++i], count);
-                if (!synthetic) {
-                    return usage();
-                }
-            } else if (args[i] == "--seed" && hasValue) {
-                if (!parseCount(args[++i], seed)) {
-                    return usage();
-                }
-            } else if (args[i] == "--format" && hasValue) {
-                const auto f = args[++i];
-                if (f != "unicode" && f != "ansi") {
-                    return usage();
-                }
-                options.format = f == "ansi" ? FileFormat::Ansi : FileFormat::Unicode;
-            } else if (args[i] == "--encryption" && hasValue) {
-                const auto e = args[++i];
-                if (e == "none") {
-                    options.crypt = CryptMethod::None;
-                } else if (e == "compressible") {
-                    options.crypt = CryptMethod::Compressible;
-                } else if (e == "high") {
-                    options.crypt = CryptMethod::High;
-                } else {
-                    return usage();
-                }
-            } else if (out.empty() && args[i].substr(0, 2) != "--") {
-                out = args[i];
-            } else {
-                return usage();
+        program.parse(argc, argv);
+        if (count) {
+            if (paths.size() != 1) {
+                throw CLI::ValidationError("--synthetic takes one output file");
             }
+            writeSyntheticFile(paths[0], *count, seed, options);
+        } else if (paths.size() == 2) {
+            writeDescription(loadDescription(paths[0].string()), paths[1].string());
+        } else {
+            throw CLI::ValidationError("a description and an output file are needed");
         }
-        if (!synthetic || out.empty()) {
-            return usage();
-        }
-        const auto t0 = std::chrono::steady_clock::now();
-        const SyntheticStats s = writeSynthetic(out, count, seed, options);
-        const double secs =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        std::printf("%s: %llu mails, %llu other items, %llu attachments, %llu folders, "
-                    "%.1f MB in %.2f s (%.0f MB/s)\n",
-                    out.c_str(), static_cast<unsigned long long>(s.mails),
-                    static_cast<unsigned long long>(s.otherItems),
-                    static_cast<unsigned long long>(s.attachments),
-                    static_cast<unsigned long long>(s.folders), static_cast<double>(s.bytes) / 1e6,
-                    secs, secs > 0 ? static_cast<double>(s.bytes) / 1e6 / secs : 0.0);
         return 0;
+    } catch (const CLI::Error& e) {
+        return program.exit(e) == 0 ? 0 : 2;
     } catch (const tvn::Failure& f) {
         std::fprintf(stderr, "tallyvane-mkpst: %s\n", f.description().c_str());
         return 1;

@@ -42,4 +42,16 @@ DateTime fileTimeAsCivil(std::int64_t fileTime) {
     return convert(fileTime, false);
 }
 
+DateTime fileTimeAsDay(std::int64_t fileTime) {
+    constexpr std::int64_t kHalfDay = 12 * 3600 * kTicksPerSecond;
+    if (isNoDate(fileTime) || fileTime > kNoDateFileTime - kHalfDay) {
+        return DateTime::none();
+    }
+    DateTime day = convert(fileTime + kHalfDay, false);
+    if (!day.isNone()) {
+        day.hour = day.minute = day.second = 0;
+    }
+    return day;
+}
+
 } // namespace tvn::store::pst::backend

@@ -16,5 +16,10 @@ inline constexpr std::int64_t kNoDateFileTime = 0x0CB34557A3DD4000;
 DateTime fileTimeToLocal(std::int64_t fileTime);
 // A FILETIME that already holds a local civil time (task start and due dates), unshifted.
 DateTime fileTimeAsCivil(std::int64_t fileTime);
+// The calendar day a UTC FILETIME stands for when it marks a day rather than a moment
+// (birthdays, anniversaries): clients store the day's local midnight converted to UTC, or
+// the day at noon UTC, so the nearest UTC midnight is the day in any zone within twelve
+// hours of UTC, whatever the zone of the machine that reads it. The time is 00:00.
+DateTime fileTimeAsDay(std::int64_t fileTime);
 
 } // namespace tvn::store::pst::backend

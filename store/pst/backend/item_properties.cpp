@@ -4,7 +4,10 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "store/failure.h"
@@ -62,11 +65,9 @@ constexpr std::array kMappings = {
     Mapping{"Account", tagged(0x3A00)},
     Mapping{"ActualWork", named(ps::kTask, 0x8110)},
     Mapping{"AllDayEvent", named(ps::kAppointment, 0x8215)},
-    Mapping{"Anniversary", tagged(0x3A41)},
     Mapping{"AssistantName", tagged(0x3A30)},
     Mapping{"AssistantTelephoneNumber", tagged(0x3A2E)},
     Mapping{"BillingInformation", named(ps::kCommon, 0x8535)},
-    Mapping{"Birthday", tagged(0x3A42)},
     Mapping{"Business2TelephoneNumber", tagged(0x3A1B), Prop{}, How::First},
     Mapping{"BusinessAddressCity", named(ps::kAddress, 0x8046)},
     Mapping{"BusinessAddressCountry", named(ps::kAddress, 0x8049)},
@@ -338,6 +339,93 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && startsWithNoCase(a, b);
 }
 
+// OlRecurrenceType from the recurrence pattern at the start of PidLidAppointmentRecur (or a
+// task's PidLidTaskRecurrence): its frequency and its pattern type.
+std::int32_t recurrenceTypeOf(std::span<const std::uint8_t> blob) {
+    constexpr std::size_t kPatternTypeEnd = 8;
+    if (blob.size() < kPatternTypeEnd) {
+        throw Failure(err::kCorruptData, "The recurrence pattern is " +
+                                             std::to_string(blob.size()) +
+                                             " bytes long, too short to hold its type.");
+    }
+    const auto u16 = [&](std::size_t at) {
+        return static_cast<std::uint16_t>(blob[at] | (blob[at + 1] << 8));
+    };
+    const std::uint16_t frequency = u16(4);
+    const std::uint16_t pattern = u16(6);
+    constexpr std::uint16_t kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D;
+    const bool nth = pattern == 0x3 || pattern == 0xB;
+    const bool dayOfMonth = pattern == 0x2 || pattern == 0x4 || pattern == 0xA || pattern == 0xC;
+    if (pattern == 0x0 && frequency >= kDaily && frequency <= kYearly) {
+        return 0; // daily
+    }
+    if (pattern == 0x1 && (frequency == kWeekly || frequency == kDaily)) {
+        return 1; // weekly, or daily on every weekday
+    }
+    if (frequency == kMonthly && (nth || dayOfMonth)) {
+        return nth ? 3 : 2;
+    }
+    if (frequency == kYearly && (nth || dayOfMonth)) {
+        return nth ? 6 : 5;
+    }
+    char text[80];
+    std::snprintf(text, sizeof text,
+                  "The recurrence pattern has frequency 0x%04X and pattern type 0x%04X.", frequency,
+                  pattern);
+    throw Failure(err::kCorruptData, text);
+}
+
+// The coarse recurrence kind of an appointment (PidLidRecurrenceType: 1 daily, 2 weekly,
+// 3 monthly, 4 yearly) as OlRecurrenceType, for items without a pattern.
+std::optional<std::int32_t> coarseRecurrenceType(std::int64_t kind) {
+    switch (kind) {
+    case 1:
+        return 0;
+    case 2:
+        return 1;
+    case 3:
+        return 2;
+    case 4:
+        return 5;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The minutes from one FILETIME to a later one, when both are set dates and the difference
+// fits a 32-bit count.
+std::optional<std::int64_t> minutesBetween(std::int64_t start, std::int64_t end) {
+    constexpr std::int64_t kTicksPerMinute = 600'000'000;
+    if (start < 0 || end < start || end >= kNoDateFileTime) {
+        return std::nullopt;
+    }
+    const std::int64_t minutes = (end - start) / kTicksPerMinute; // both >= 0: no overflow
+    if (minutes > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return minutes;
+}
+
+// A contact's birthday or wedding anniversary: a day, without a time. Outlook keeps the
+// day at local midnight unconverted (PidLidBirthdayLocal / PidLidWeddingAnniversaryLocal)
+// beside the UTC value (PidTagBirthday / PidTagWeddingAnniversary) that other clients
+// write alone; converting that to this machine's zone would move the day.
+DateTime contactDay(const MessageObject& m, bool birthday) {
+    if (const auto id = m.namedId(ps::kAddress, birthday ? 0x80DE : 0x80DF)) {
+        if (const auto ft = m.properties().fileTime(*id)) {
+            auto day = fileTimeAsCivil(*ft);
+            if (!day.isNone()) {
+                day.hour = day.minute = day.second = 0;
+                return day;
+            }
+        }
+    }
+    if (const auto ft = m.properties().fileTime(birthday ? 0x3A42 : 0x3A41)) {
+        return fileTimeAsDay(*ft);
+    }
+    return DateTime::none();
+}
+
 std::string firstLine(const std::string& text) {
     const auto end = text.find_first_of("\r\n");
     return end == std::string::npos ? text : text.substr(0, end);
@@ -346,8 +434,10 @@ std::string firstLine(const std::string& text) {
 } // namespace
 
 // Names read by code of their own in readItemProperty rather than through kMappings.
-constexpr std::array<std::string_view, 14> kDerivedNames = {
+constexpr std::array<std::string_view, 17> kDerivedNames = {
+    "Anniversary",
     "BCC",
+    "Birthday",
     "Body",
     "CC",
     "Class",
@@ -355,6 +445,7 @@ constexpr std::array<std::string_view, 14> kDerivedNames = {
     "IsRecurring",
     "LastNameAndFirstName",
     "OptionalAttendees",
+    "RecurrenceType",
     "RequiredAttendees",
     "Resources",
     "StatusOnCompletionRecipients",
@@ -463,19 +554,44 @@ Variant readItemProperty(const MessageObject& m, std::string_view name) {
                 return Variant(*n);
             }
         }
-        // Without a stored duration, the minutes between start and end.
-        std::optional<std::int64_t> start;
-        std::optional<std::int64_t> end;
-        if (const auto id = m.namedId(ps::kAppointment, 0x820D)) {
-            start = m.properties().fileTime(*id);
-        }
-        if (const auto id = m.namedId(ps::kAppointment, 0x820E)) {
-            end = m.properties().fileTime(*id);
-        }
-        if (start && end && *end >= *start) {
-            return Variant(static_cast<std::int64_t>((*end - *start) / 600'000'000));
+        // Without a stored duration, the minutes between start and end, each read where
+        // Start and End read it.
+        const auto fileTimeOf = [&](const Prop& primary, std::uint16_t fallback) {
+            std::optional<std::int64_t> t;
+            if (const auto id = resolve(m, primary)) {
+                t = m.properties().fileTime(*id);
+            }
+            return t ? t : m.properties().fileTime(fallback);
+        };
+        const auto start = fileTimeOf(named(ps::kAppointment, 0x820D), 0x0060);
+        const auto end = fileTimeOf(named(ps::kAppointment, 0x820E), 0x0061);
+        if (start && end) {
+            if (const auto minutes = minutesBetween(*start, *end)) {
+                return Variant(*minutes);
+            }
         }
         return absentValue(name);
+    }
+    if (name == "RecurrenceType") {
+        const bool task = isClassOrSubclass(m.messageClass(), "IPM.Task");
+        const auto blobId =
+            task ? m.namedId(ps::kTask, 0x8116) : m.namedId(ps::kAppointment, 0x8216);
+        if (blobId) {
+            if (auto blob = m.properties().binary(*blobId)) {
+                return Variant(recurrenceTypeOf(*blob));
+            }
+        }
+        if (const auto id = m.namedId(ps::kAppointment, 0x8231)) {
+            if (const auto coarse = m.properties().integer(*id)) {
+                if (const auto type = coarseRecurrenceType(*coarse)) {
+                    return Variant(*type);
+                }
+            }
+        }
+        return absentValue(name);
+    }
+    if (name == "Birthday" || name == "Anniversary") {
+        return Variant(contactDay(m, name == "Birthday"));
     }
     if (name == "LastNameAndFirstName") {
         const auto last = readItemProperty(m, "LastName").text();

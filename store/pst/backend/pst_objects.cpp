@@ -90,7 +90,7 @@ public:
     explicit PstRecipient(messaging::RecipientRow row) : m_row(std::move(row)) {}
     std::string name() const override { return m_row.name; }
     std::string address() const override { return m_row.address; }
-    std::int32_t type() const override { return m_row.type; }
+    RecipientType type() const override { return static_cast<RecipientType>(m_row.type); }
 
 private:
     messaging::RecipientRow m_row;
