@@ -1,5 +1,5 @@
-// Create as the window drives it: the progress window's values, the commands disabled and
-// enabled again around the run, and the end of a run in the log.
+// Create as the window sees it: the progress window's values, and the commands disabled and
+// enabled again around the run.
 
 #include <filesystem>
 #include <string>
@@ -87,21 +87,6 @@ TEST_F(Create, CommandsAreDisabledAndEnabledAgainInTheirOrderAroundTheRun) {
                                              "mnuClearAll", "mnuCreateFiles", "mnuFileOpen",
                                              "mnuGetFolderList", "mnuTools"}));
     EXPECT_GE(view.repaints, 3);
-
-    // The log ends with the dated line and two empty lines.
-    const std::string logText = test_support::readFileText(temp / "Archive/TVN Error Log.txt");
-    EXPECT_TRUE(logText.starts_with("Date: ")) << logText;
-    EXPECT_TRUE(logText.ends_with("   No errors were reported.\r\n\r\n\r\n")) << logText;
-}
-
-TEST_F(Create, EmptyListMakesTheRootAndSaysSoWithoutTouchingTheCommands) {
-    model->btnCreate_Click();
-    EXPECT_TRUE(view.calls.empty());
-    EXPECT_TRUE(progress.calls.empty());
-    EXPECT_TRUE(fs::is_regular_file(temp / "Archive/TVN Error Log.txt"));
-    EXPECT_EQ(boxes.shown,
-              (std::vector<testing::ShownMessage>{{"No folders are selected for archival!",
-                                                   archive::MessageIcon::None, "Tallyvane"}}));
 }
 
 } // namespace
