@@ -1,5 +1,6 @@
 #include "archive/error_messages.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -73,21 +74,34 @@ bool ErrorTrap::step(const std::function<void()>& body) {
         body();
         return true;
     } catch (const Failure& failure) {
-        m_reporter.ErrorMessages(failure, m_info, m_subject);
+        report(failure);
     } catch (const std::bad_alloc& e) {
         // Reporting needs a little memory too; what the step gave back usually suffices.
         try {
-            m_reporter.ErrorMessages(err::kUnspecified, fmt::format("Out of memory ({})", e.what()),
-                                     m_info, m_subject);
+            reportAlways(err::kUnspecified, fmt::format("Out of memory ({})", e.what()), {});
         } catch (const std::bad_alloc&) {
             m_reporter.boolError = true;
         }
     } catch (const std::exception& e) {
-        m_reporter.ErrorMessages(err::kUnspecified, e.what(), m_info, m_subject);
+        reportAlways(err::kUnspecified, e.what(), {});
     } catch (...) {
-        m_reporter.ErrorMessages(err::kUnspecified, "Unknown failure", m_info, m_subject);
+        reportAlways(err::kUnspecified, "Unknown failure", {});
     }
     return false;
+}
+
+void ErrorTrap::report(const Failure& failure) {
+    if (std::find(m_silent.begin(), m_silent.end(), failure.number()) == m_silent.end()) {
+        reportAlways(failure.number(), failure.description(), failure.path());
+    }
+}
+
+void ErrorTrap::reportAlways(std::int32_t number, std::string_view description,
+                             std::string_view path) {
+    const std::string subject =
+        m_subjectOf ? m_subjectOf(Failure(number, std::string(description), std::string(path)))
+                    : m_subject;
+    m_reporter.ErrorMessages(number, description, m_info, subject, path);
 }
 
 } // namespace tvn::archive

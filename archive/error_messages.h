@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "archive/text_files.h"
 
@@ -65,8 +66,14 @@ private:
 // One procedure's trap: its information text and subject, and the reporter.
 class ErrorTrap {
 public:
+    // Builds the subject of a report from the failure being reported (a writer names the
+    // item in hand at the moment of the failure).
+    using SubjectOf = std::function<std::string(const Failure& failure)>;
+
     ErrorTrap(ErrorReporter& reporter, std::string info, std::string subject = "N/A.")
         : m_reporter(reporter), m_info(std::move(info)), m_subject(std::move(subject)) {}
+    ErrorTrap(ErrorReporter& reporter, std::string info, SubjectOf subjectOf)
+        : m_reporter(reporter), m_info(std::move(info)), m_subjectOf(std::move(subjectOf)) {}
 
     // Runs one step; a tvn::Failure (or any other exception, as the unspecified failure
     // err::kUnspecified with its what() text) is reported and swallowed. Returns true when
@@ -81,13 +88,28 @@ public:
         return step([&] { target = std::forward<Compute>(compute)(); });
     }
 
+    // Failures of these numbers, raised by the data source, are dropped without a report
+    // (the step still counts as failed). A fault of the program itself is reported even
+    // when it carries one of them.
+    void clearSilently(std::vector<std::int32_t> numbers) { m_silent = std::move(numbers); }
+
+    // Reports a failure caught elsewhere (the folder walk's), unless it is cleared silently.
+    void report(const Failure& failure);
+
     // The subject of later reports (GetFolderInfo reports the folder being listed).
-    void setSubject(std::string subject) { m_subject = std::move(subject); }
+    void setSubject(std::string subject) {
+        m_subject = std::move(subject);
+        m_subjectOf = nullptr;
+    }
 
 private:
+    void reportAlways(std::int32_t number, std::string_view description, std::string_view path);
+
     ErrorReporter& m_reporter;
     std::string m_info;
     std::string m_subject;
+    SubjectOf m_subjectOf;
+    std::vector<std::int32_t> m_silent;
 };
 
 } // namespace tvn::archive

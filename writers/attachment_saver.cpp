@@ -5,7 +5,7 @@
 
 namespace tvn::writers {
 
-void saveAttachments(archive::RunContext& run, const store::Item& item, ItemTrap& trap,
+void saveAttachments(archive::RunContext& run, const store::Item& item, archive::ErrorTrap& trap,
                      archive::FolderAccount& account, const AttachmentPath& pathFor) {
     std::shared_ptr<store::Attachments> attachments;
     std::int32_t count = 0;

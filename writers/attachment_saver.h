@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "archive/error_messages.h"
 #include "archive/run_context.h"
 #include "store/object_model.h"
-#include "writers/item_failure.h"
 
 namespace tvn::writers {
 
@@ -22,7 +22,7 @@ namespace tvn::writers {
 using AttachmentPath =
     std::function<std::optional<std::filesystem::path>(const std::string& fileName)>;
 
-void saveAttachments(archive::RunContext& run, const store::Item& item, ItemTrap& trap,
+void saveAttachments(archive::RunContext& run, const store::Item& item, archive::ErrorTrap& trap,
                      archive::FolderAccount& account, const AttachmentPath& pathFor);
 
 } // namespace tvn::writers

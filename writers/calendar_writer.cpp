@@ -66,7 +66,7 @@ bool takesAppointment(std::string_view messageClass) {
 
 bool PrintCalendar(archive::RunContext& run, const store::Item& item,
                    const reports::ReportTarget& target) {
-    reports::ClearingTrap trap(run.reporter(), kPrintCalendarInfo);
+    auto trap = reports::clearingTrap(run.reporter(), kPrintCalendarInfo);
 
     const auto body = readValue(trap, item, prop::Body);
     const auto subject = readValue(trap, item, prop::Subject);

@@ -17,7 +17,6 @@
 #include "store/properties.h"
 #include "store/walk.h"
 #include "writers/attachment_saver.h"
-#include "writers/item_failure.h"
 #include "writers/mail_item_file.h"
 #include "writers/writers.h"
 
@@ -46,9 +45,10 @@ public:
     MailWriter(archive::RunContext& run, std::string topName, fs::path topPath)
         : m_run(run), m_topName(std::move(topName)), m_topPath(std::move(topPath)),
           m_trap(run.reporter(), std::string(kSaveTextInfo),
-                 [this](const Failure& failure) { return failureText(failure); },
-                 // The automation layer's unspecified failure: dropped without a report.
-                 {err::kUnspecified}) {}
+                 [this](const Failure& failure) { return failureText(failure); }) {
+        // The automation layer's unspecified failure: dropped without a report.
+        m_trap.clearSilently({err::kUnspecified});
+    }
 
     bool enterFolder(const std::shared_ptr<store::Folder>& folder, std::size_t depth) override {
         m_item = {};
@@ -195,7 +195,7 @@ private:
     archive::RunContext& m_run;
     std::string m_topName;
     fs::path m_topPath;
-    ItemTrap m_trap;
+    archive::ErrorTrap m_trap;
     std::vector<Frame> m_frames;
     ItemState m_item;
     // The item file being written; after it is closed it stays until the next item's file

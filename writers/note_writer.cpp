@@ -32,7 +32,7 @@ bool takesNote(std::string_view messageClass) {
 
 bool PrintNotes(archive::RunContext& run, const store::Item& item,
                 const reports::ReportTarget& target) {
-    reports::ClearingTrap trap(run.reporter(), kPrintNotesInfo);
+    auto trap = reports::clearingTrap(run.reporter(), kPrintNotesInfo);
 
     const auto subject = readValue(trap, item, prop::Subject);
     const auto modified = readValue(trap, item, prop::LastModificationTime);

@@ -136,19 +136,11 @@ std::string placeholderTitle(std::string_view placeholder) {
 #endif
 }
 
-bool ClearingTrap::step(const std::function<void()>& body) {
-    bool cleared = false;
-    const bool ran = m_trap.step([&] {
-        try {
-            body();
-        } catch (const Failure& failure) {
-            if (failure.number() != m_cleared) {
-                throw;
-            }
-            cleared = true;
-        }
-    });
-    return ran && !cleared;
+archive::ErrorTrap clearingTrap(archive::ErrorReporter& reporter, std::string_view info,
+                                std::int32_t cleared) {
+    archive::ErrorTrap trap(reporter, std::string(info));
+    trap.clearSilently({cleared});
+    return trap;
 }
 
 std::string attendeeList(std::string_view attendees) {
@@ -183,7 +175,7 @@ bool writeReportFile(archive::RunContext& run, const fs::path& directory, std::s
     return ok;
 }
 
-std::vector<ReportAttachment> readAttachments(ClearingTrap& trap, const store::Item& item) {
+std::vector<ReportAttachment> readAttachments(archive::ErrorTrap& trap, const store::Item& item) {
     std::vector<ReportAttachment> list;
     std::shared_ptr<store::Attachments> attachments;
     std::int32_t count = 0;
@@ -244,7 +236,7 @@ std::string attachmentFileName(std::string_view fileName) {
 
 void saveAttachments(archive::RunContext& run, std::vector<ReportAttachment>& list,
                      const ReportTarget& target, std::string_view info) {
-    ClearingTrap trap(run.reporter(), info);
+    auto trap = clearingTrap(run.reporter(), info);
     for (auto& entry : list) {
         if (!entry.fileName && !trap.step([&] { entry.fileName = entry.attachment->fileName(); })) {
             ++target.account.attachmentsFailed;

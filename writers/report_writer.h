@@ -55,20 +55,9 @@ void walkReportFolders(archive::RunContext& run, const std::filesystem::path& di
 // compared without regard to case.
 bool isClassOf(std::string_view messageClass, std::string_view base);
 
-// A report builder's trap: reports as ErrorTrap does, except that a failure numbered
-// `cleared` is dropped without a report. step() is true only when the step ran to its end.
-class ClearingTrap {
-public:
-    ClearingTrap(archive::ErrorReporter& reporter, std::string_view info,
-                 std::int32_t cleared = err::kSubscriptOutOfRange)
-        : m_trap(reporter, std::string(info)), m_cleared(cleared) {}
-
-    bool step(const std::function<void()>& body);
-
-private:
-    archive::ErrorTrap m_trap;
-    std::int32_t m_cleared;
-};
+// A report builder's trap: a failure numbered `cleared` is dropped without a report.
+archive::ErrorTrap clearingTrap(archive::ErrorReporter& reporter, std::string_view info,
+                                std::int32_t cleared = err::kSubscriptOutOfRange);
 
 // True when messageClass begins with prefix, compared without regard to case.
 bool startsWithClass(std::string_view messageClass, std::string_view prefix);
@@ -79,7 +68,7 @@ std::string placeholderTitle(std::string_view placeholder);
 
 // One property of the item, or nothing when it cannot be read (the failure is reported).
 template <store::Variant::Kind K>
-auto readValue(ClearingTrap& trap, const store::Item& item, store::PropertyKey<K> key)
+auto readValue(archive::ErrorTrap& trap, const store::Item& item, store::PropertyKey<K> key)
     -> std::optional<decltype(store::read(item, key))> {
     std::optional<decltype(store::read(item, key))> value;
     trap.step([&] { value = store::read(item, key); });
@@ -119,7 +108,7 @@ struct ReportAttachment {
 
 // Reads the item's attachments, their types and the names of the by-value ones, in
 // collection order; failures go to the builder's trap.
-std::vector<ReportAttachment> readAttachments(ClearingTrap& trap, const store::Item& item);
+std::vector<ReportAttachment> readAttachments(archive::ErrorTrap& trap, const store::Item& item);
 
 // The attachment part of a report: label + "None.", or the label and one line per listed
 // attachment other than "Untitled.msg", numbered from 1. Sets anyListed.

@@ -112,7 +112,7 @@ struct TaskRecipients {
 
 // The task's recipients; nothing when the collection cannot be read. A name that cannot be
 // read is left out.
-std::optional<TaskRecipients> recipientNames(reports::ClearingTrap& trap, const store::Item& item) {
+std::optional<TaskRecipients> recipientNames(archive::ErrorTrap& trap, const store::Item& item) {
     std::shared_ptr<store::Recipients> recipients;
     std::int32_t count = 0;
     if (!trap.step([&] {
@@ -151,7 +151,7 @@ bool PrintEachTask(archive::RunContext& run, const std::string& report, const st
 
 bool PrintTasks(archive::RunContext& run, const store::Item& item,
                 const reports::ReportTarget& target) {
-    reports::ClearingTrap trap(run.reporter(), kPrintTasksInfo);
+    auto trap = reports::clearingTrap(run.reporter(), kPrintTasksInfo);
 
     const auto billing = readValue(trap, item, prop::BillingInformation);
     const auto actualWork = readValue(trap, item, prop::ActualWork);
