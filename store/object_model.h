@@ -158,6 +158,10 @@ public:
     // True when other stands for the same folder of the same open data file, however each
     // was reached (a collection hands out a new object at every call).
     virtual bool sameFolder(const Folder& other) const { return this == &other; }
+    // How many folders and items a walk of the tree below this folder may open before the
+    // data file must be lying about its contents (a table listing the same objects over and
+    // over); nothing when the backend sets no such bound.
+    virtual std::optional<std::uint64_t> walkBudget() const { return std::nullopt; }
 };
 
 // Shows the open data files' folder trees and lets the user pick one folder. The desktop

@@ -1,6 +1,7 @@
 #include "store/walk.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace tvn::store {
@@ -9,10 +10,13 @@ namespace {
 
 class Walk {
 public:
-    Walk(FolderVisitor& visitor, const WalkOptions& options)
-        : m_visitor(visitor), m_options(options) {}
+    Walk(FolderVisitor& visitor, const WalkOptions& options, std::optional<std::uint64_t> budget)
+        : m_visitor(visitor), m_options(options), m_budget(budget) {}
 
     void folder(const std::shared_ptr<Folder>& folder, std::size_t depth) {
+        if (!spend(WalkStep::Subfolder)) {
+            return;
+        }
         if (m_visitor.enterFolder(folder, depth)) {
             if (m_options.subfoldersFirst) {
                 subfolders(*folder, depth);
@@ -62,7 +66,7 @@ private:
             })) {
             return;
         }
-        for (std::int32_t i = 1; i <= count; ++i) {
+        for (std::int32_t i = 1; i <= count && spend(WalkStep::Item); ++i) {
             attempt(WalkStep::Item, i, [&] {
                 // The item is released before the next one is opened.
                 const auto item = items->item(i);
@@ -88,8 +92,32 @@ private:
         return false;
     }
 
+    // Takes one unit of the walk's budget; once it is spent the walk reports that, once,
+    // and opens nothing more.
+    bool spend(WalkStep step) {
+        if (!m_budget) {
+            return true;
+        }
+        if (m_spent < *m_budget) {
+            ++m_spent;
+            return true;
+        }
+        if (!m_overBudget) {
+            m_overBudget = true;
+            m_visitor.failed(
+                Failure(err::kCorruptData, "The data file lists more folders and items than it "
+                                           "holds; the walk stops after " +
+                                               std::to_string(*m_budget) + " of them."),
+                step, 0);
+        }
+        return false;
+    }
+
     FolderVisitor& m_visitor;
     const WalkOptions& m_options;
+    std::optional<std::uint64_t> m_budget;
+    std::uint64_t m_spent = 0;
+    bool m_overBudget = false;
 };
 
 } // namespace
@@ -97,7 +125,15 @@ private:
 void walkFolderTree(const std::shared_ptr<Folder>& top, FolderVisitor& visitor,
                     const WalkOptions& options) {
     if (top) {
-        Walk(visitor, options).folder(top, 0);
+        std::optional<std::uint64_t> budget = options.budget;
+        if (!budget) {
+            try {
+                budget = top->walkBudget();
+            } catch (const Failure&) {
+                // A file whose size cannot be told is walked without a bound of its own.
+            }
+        }
+        Walk(visitor, options, budget).folder(top, 0);
     }
 }
 

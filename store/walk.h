@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "store/failure.h"
 #include "store/object_model.h"
@@ -46,6 +47,9 @@ struct WalkOptions {
     bool items = true;
     // Deeper trees are taken as damage and reported, never followed.
     std::size_t maxDepth = 256;
+    // How many folders and items the walk may open in all; nothing: the top folder's own
+    // walkBudget(). Past it the walk reports the damage once and stops.
+    std::optional<std::uint64_t> budget;
 };
 
 // Walks top and everything below it. Failures reach the visitor only: the walk itself

@@ -7,6 +7,7 @@
 #include "store/msg/msg_sources.h"
 #include "store/msg/msg_writer.h"
 #include "store/pst/backend/item_properties.h"
+#include "store/pst/folder_walk.h"
 
 namespace tvn::store::pst::backend {
 
@@ -208,6 +209,13 @@ bool PstFolder::sameFolder(const Folder& other) const {
     const auto* pst = dynamic_cast<const PstFolder*>(&other);
     return pst != nullptr && pst->m_folder->store() == m_folder->store() &&
            pst->m_folder->nid() == m_folder->nid();
+}
+
+std::optional<std::uint64_t> PstFolder::walkBudget() const {
+    if (const auto guard = FolderWalkGuard::forFolder(*this)) {
+        return guard->budget();
+    }
+    return std::nullopt;
 }
 
 std::shared_ptr<Items> PstFolder::items() const {

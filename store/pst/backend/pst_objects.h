@@ -58,6 +58,8 @@ public:
     std::shared_ptr<Folders> folders() const override;
     std::shared_ptr<Items> items() const override;
     bool sameFolder(const Folder& other) const override;
+    // Proportional to the number of nodes in the file.
+    std::optional<std::uint64_t> walkBudget() const override;
 
     const messaging::FolderObject& object() const { return *m_folder; }
 
