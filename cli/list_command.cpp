@@ -10,6 +10,7 @@
 #include "app/folder_listing.h"
 #include "archive/text_files.h"
 #include "cli/password_file.h"
+#include "cli/text_escape.h"
 #include "store/failure.h"
 
 namespace tvn::cli {
@@ -71,7 +72,7 @@ int runListCommand(const ListOptions& options, std::ostream& out, std::ostream& 
             if (!app::isListable(*folder)) {
                 continue;
             }
-            const std::string name = folder->name();
+            const std::string name = escapeControls(folder->name());
             const auto type = static_cast<std::int32_t>(folder->defaultItemType());
             const std::int32_t items = folder->items()->count();
             out << name << '\t' << type << '\t' << items << '\n';

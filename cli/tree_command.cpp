@@ -13,6 +13,7 @@
 
 #include "archive/text_files.h"
 #include "cli/password_file.h"
+#include "cli/text_escape.h"
 #include "store/failure.h"
 #include "store/pst/pst_file.h"
 
@@ -89,7 +90,7 @@ private:
         for (const auto& p : path) {
             where += where.empty() ? p : "/" + p;
         }
-        m_err << "tallyvane-cli: folder \"" << oneLine(where)
+        m_err << "tallyvane-cli: folder \"" << escapeControls(where)
               << "\" cannot be read: " << describe(f) << '\n';
         m_complete = false;
     }
@@ -122,14 +123,16 @@ std::string toText(const std::vector<FolderFacts>& folders) {
     std::string out;
     for (const auto& f : folders) {
         out.append(2 * (f.path.size() - 1), ' ');
-        out += f.path.back();
-        out += fmt::format("  [{}]  items {}", f.containerClass.empty() ? "-" : f.containerClass,
-                           f.items);
+        out += escapeControls(f.path.back());
+        out +=
+            fmt::format("  [{}]  items {}",
+                        f.containerClass.empty() ? "-" : escapeControls(f.containerClass), f.items);
         if (!f.messageClasses.empty()) {
             out += " (";
             bool first = true;
             for (const auto& [cls, n] : f.messageClasses) {
-                out += fmt::format("{}{} x{}", first ? "" : ", ", cls.empty() ? "?" : cls, n);
+                out += fmt::format("{}{} x{}", first ? "" : ", ",
+                                   cls.empty() ? "?" : escapeControls(cls), n);
                 first = false;
             }
             out += ")";

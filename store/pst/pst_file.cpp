@@ -31,7 +31,15 @@ void checkAccess(const messaging::MessageStore& store, const std::filesystem::pa
 
 std::shared_ptr<Folder> openDataFile(const std::filesystem::path& path, PasswordPrompt* prompt) {
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    const bool exists = std::filesystem::exists(path, ec);
+    if (ec) {
+        // The path could not even be looked at (a folder on the way that may not be
+        // searched, a loop of links): not a missing file.
+        throw Failure(ec == std::errc::permission_denied ? err::kPermissionDenied
+                                                         : err::kPathFileAccess,
+                      "Cannot open " + path.string() + ": " + ec.message(), path.string());
+    }
+    if (!exists) {
         throw Failure(err::kFileNotFound, "File not found: " + path.string(), path.string());
     }
     std::shared_ptr<const messaging::MessageStore> store;
@@ -62,7 +70,11 @@ std::shared_ptr<Folder> openDataFile(const std::filesystem::path& path, Password
     if (name.empty()) {
         name = path.stem().string();
     }
-    return std::make_shared<backend::PstFolder>(std::move(top), std::move(name));
+    // Every folder of the file shares one record of which folder holds which subfolder,
+    // with this top folder held by none.
+    auto claims = std::make_shared<backend::FolderClaims>(top->nid());
+    return std::make_shared<backend::PstFolder>(std::move(top), std::move(name),
+                                                std::vector<ndb::NodeId>{}, std::move(claims));
 }
 
 std::optional<DataFileFacts> dataFileFacts(const Folder& folder) {

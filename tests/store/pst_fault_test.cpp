@@ -194,6 +194,11 @@ TEST_P(TruncatedFile, EveryCutGivesACleanErrorOrAReadableFile) {
             db = NodeDatabase::openMemory(std::move(bytes));
         } catch (const ReadError& e) {
             ASSERT_EQ(e.number(), tvn::err::kCorruptStore) << "cut " << cut << ": " << e.what();
+            const std::string text = e.description();
+            const auto first = text.find("offset 0x");
+            EXPECT_EQ(text.find("offset 0x", first == std::string::npos ? first : first + 1),
+                      std::string::npos)
+                << "cut " << cut << " names its offset twice: " << text;
             continue;
         }
         ++opened;

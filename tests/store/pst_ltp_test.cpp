@@ -248,7 +248,7 @@ TEST_P(PstLtpCorpus, TableRowsAreFoundThroughTheRowIndex) {
             EXPECT_TRUE(row.has(*tc.findColumn(0x67F2)));
         }
         EXPECT_FALSE(tc.findRow(0xFFFFFFF0U));
-        EXPECT_THROW((void)tc.row(tc.rowCount()), std::out_of_range);
+        EXPECT_THROW((void)tc.row(tc.rowCount()), ReadError);
         return true;
     });
 }

@@ -278,7 +278,7 @@ TEST_P(PstCorpusFile, BTreeRootPagesCarryTheirSignature) {
     const Layout& l = m_db->layout();
     for (const BlockRef& root : {h.nodeBTreeRoot, h.blockBTreeRoot}) {
         const auto page = m_db->fileBytes(root.offset, l.pageSize);
-        const auto trailer = page.subspan(l.pageSize - l.pageTrailerSize);
+        const auto trailer = page.bytes().subspan(l.pageSize - l.pageTrailerSize);
         const std::uint16_t sig = static_cast<std::uint16_t>(trailer[2] | trailer[3] << 8U);
         EXPECT_EQ(sig, blockSignature(root.offset, raw(root.bid)));
     }

@@ -103,6 +103,15 @@ TEST(CompressedRtf, OutputIsBoundedByTheInputNotTheHeader) {
     ASSERT_TRUE(r.ok()) << r.error;
     EXPECT_LE(r.rtf.size(), 1000u * 8 * 17);
     EXPECT_GT(r.rtf.size(), 0u);
+
+    // The same tokens under a header that claims less than they make: the claim is the
+    // bound, at any cut (a literal, a reference, the middle of a reference's run).
+    for (const std::uint32_t raw : {0U, 1U, 16U, 17U, 18U, 1000U}) {
+        put32(4, raw);
+        const auto bounded = decompressRtf(s);
+        ASSERT_TRUE(bounded.ok()) << bounded.error;
+        EXPECT_EQ(bounded.rtf.size(), raw);
+    }
 }
 
 TEST(CodePages, SingleByteCodePagesDecode) {

@@ -31,11 +31,16 @@ std::int32_t countOf(std::size_t n) {
 // Deeper folder trees are taken as damage (Outlook itself stops far sooner).
 constexpr std::size_t kMaxFolderDepth = 256;
 
+// A folder's subfolders. Each is opened only through the folder that holds it (see
+// FolderClaims): a subfolder already reached through another folder, or an ancestor listed
+// again, throws err::kCorruptData once for this listing and is not read again, so a walk
+// visits every folder node at most once however the hierarchy tables share them.
 class PstFolders final : public Folders {
 public:
     PstFolders(std::shared_ptr<const messaging::MessageStore> store, std::vector<ndb::NodeId> nids,
-               std::vector<ndb::NodeId> path)
-        : m_store(std::move(store)), m_nids(std::move(nids)), m_path(std::move(path)) {}
+               std::vector<ndb::NodeId> path, std::shared_ptr<FolderClaims> claims)
+        : m_store(std::move(store)), m_nids(std::move(nids)), m_path(std::move(path)),
+          m_claims(std::move(claims)) {}
 
     std::int32_t count() const override { return countOf(m_nids.size()); }
 
@@ -48,10 +53,19 @@ public:
         if (m_path.size() >= kMaxFolderDepth) {
             throw Failure(err::kCorruptData, what + " lies deeper than any real folder tree");
         }
+        const ndb::NodeId parent = m_path.back();
+        if (const auto holder = m_claims->claim(nid, parent); holder != parent) {
+            throw Failure(err::kCorruptData,
+                          what + " is listed by folder " + hexText(ndb::raw(parent)) +
+                              " but already belongs to " +
+                              (ndb::raw(holder) == 0 ? std::string("the top of the file")
+                                                     : "folder " + hexText(ndb::raw(holder))) +
+                              "; it is read once");
+        }
         return guarded(what, [&] {
             return std::make_shared<PstFolder>(
-                std::make_shared<const messaging::FolderObject>(m_store, nid), std::nullopt,
-                m_path);
+                std::make_shared<const messaging::FolderObject>(m_store, nid), std::nullopt, m_path,
+                m_claims);
         });
     }
     using Folders::item;
@@ -60,6 +74,7 @@ private:
     std::shared_ptr<const messaging::MessageStore> m_store;
     std::vector<ndb::NodeId> m_nids;
     std::vector<ndb::NodeId> m_path; // the parent and its ancestors
+    std::shared_ptr<FolderClaims> m_claims;
 };
 
 class PstItems final : public Items {
@@ -153,9 +168,22 @@ ItemType itemTypeOfContainerClass(std::string_view cls) {
 
 // --- folders ----------------------------------------------------------------------------
 
+FolderClaims::FolderClaims(ndb::NodeId top) {
+    m_parentOf.emplace(ndb::raw(top), 0);
+}
+
+ndb::NodeId FolderClaims::claim(ndb::NodeId child, ndb::NodeId parent) {
+    const std::lock_guard lock(m_mutex);
+    const auto [it, inserted] = m_parentOf.emplace(ndb::raw(child), ndb::raw(parent));
+    (void)inserted;
+    return ndb::NodeId{it->second};
+}
+
 PstFolder::PstFolder(std::shared_ptr<const messaging::FolderObject> folder,
-                     std::optional<std::string> name, std::vector<ndb::NodeId> ancestors)
-    : m_folder(std::move(folder)), m_name(std::move(name)), m_ancestors(std::move(ancestors)) {}
+                     std::optional<std::string> name, std::vector<ndb::NodeId> ancestors,
+                     std::shared_ptr<FolderClaims> claims)
+    : m_folder(std::move(folder)), m_name(std::move(name)), m_ancestors(std::move(ancestors)),
+      m_claims(claims ? std::move(claims) : std::make_shared<FolderClaims>(m_folder->nid())) {}
 
 std::string PstFolder::name() const {
     return m_name ? *m_name : m_folder->displayName();
@@ -170,7 +198,7 @@ std::shared_ptr<Folders> PstFolder::folders() const {
         auto path = m_ancestors;
         path.push_back(m_folder->nid());
         return std::make_shared<PstFolders>(m_folder->store(), m_folder->subfolders(),
-                                            std::move(path));
+                                            std::move(path), m_claims);
     });
 }
 

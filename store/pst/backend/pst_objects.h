@@ -9,8 +9,10 @@
 // turned into one, so no other exception leaves the backend.
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "store/object_model.h"
@@ -23,15 +25,33 @@ namespace tvn::store::pst::backend {
 // The object-model item type of a container class (IPF.Note, IPF.Appointment, ...).
 ItemType itemTypeOfContainerClass(std::string_view containerClass);
 
+// Which folder each folder node of one open data file is reached through, shared by every
+// folder object of that file. A folder belongs to the first folder that lists it; a damaged
+// hierarchy where other folders list it too (or it lists an ancestor) would otherwise make
+// every walk of the tree visit it, and everything below it, once per listing.
+class FolderClaims {
+public:
+    // The top folder of the walk belongs to no folder: no folder may list it.
+    explicit FolderClaims(ndb::NodeId top);
+    // Records that `child` is reached through `parent` unless another folder already holds
+    // it; returns the folder that holds it (`parent` when the claim stands).
+    ndb::NodeId claim(ndb::NodeId child, ndb::NodeId parent);
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<std::uint32_t, std::uint32_t> m_parentOf;
+};
+
 class PstFolder final : public Folder {
 public:
     // `name` replaces the folder's own display name (the data file's top folder shows the
-    // store's name). `ancestors` are the folders above this one, outermost first: a
-    // damaged hierarchy that lists an ancestor as a subfolder would otherwise make every
-    // walk of the tree endless.
+    // store's name). `ancestors` are the folders above this one, outermost first. `claims`
+    // is the file's record of which folder holds which (a fresh one with this folder as
+    // its top when not given).
     PstFolder(std::shared_ptr<const messaging::FolderObject> folder,
               std::optional<std::string> name = std::nullopt,
-              std::vector<ndb::NodeId> ancestors = {});
+              std::vector<ndb::NodeId> ancestors = {},
+              std::shared_ptr<FolderClaims> claims = nullptr);
 
     std::string name() const override;
     ItemType defaultItemType() const override;
@@ -45,6 +65,7 @@ private:
     std::shared_ptr<const messaging::FolderObject> m_folder;
     std::optional<std::string> m_name;
     std::vector<ndb::NodeId> m_ancestors;
+    std::shared_ptr<FolderClaims> m_claims;
 };
 
 class PstItem final : public Item {

@@ -55,7 +55,11 @@ Heap::Heap(std::shared_ptr<const ndb::NodeDatabase> db, const ndb::NodeRef& node
 }
 
 const ndb::BlockBytes& Heap::page(std::size_t index) const {
-    auto& slot = m_pages.at(index);
+    if (index >= m_pages.size()) {
+        throwCorrupt("heap block " + std::to_string(index) + " of " + nodeText(m_node) + " of " +
+                     std::to_string(m_pages.size()) + " blocks");
+    }
+    auto& slot = m_pages[index];
     if (!slot) {
         ndb::BlockBytes b = m_stream.block(index);
         // The page map must lie inside the block, after the page header.
@@ -160,7 +164,9 @@ std::span<const std::uint8_t> records(const Heap& heap, HeapId hid, std::size_t 
 std::optional<std::span<const std::uint8_t>>
 BTreeOnHeap::find(std::span<const std::uint8_t> key) const {
     if (key.size() != m_keySize) {
-        throw std::invalid_argument("BTreeOnHeap::find: key of the wrong size");
+        throwCorrupt("BTH key of " + std::to_string(key.size()) + " bytes sought in a tree of " +
+                     std::to_string(m_keySize) + "-byte keys in node " +
+                     hexText(ndb::raw(m_heap->node().nid)));
     }
     HeapId hid = m_root;
     for (std::size_t level = m_levels;; --level) {

@@ -78,7 +78,7 @@ std::vector<std::uint8_t> readValueBytes(const Heap& heap, const PropertyValue& 
 
 ndb::DataStream valueStream(const Heap& heap, const PropertyValue& value) {
     if (value.storage != ValueStorage::Subnode) {
-        throw std::invalid_argument("valueStream: the value is not stored in a subnode");
+        throwCorrupt(valueText(value) + " is not stored in a subnode");
     }
     const auto& db = heap.database();
     return db->dataStream(db->subnode(heap.node(), value.subnode));

@@ -2,7 +2,7 @@
 
 #include "store/pst/ltp/table_context.h"
 
-#include <stdexcept>
+#include <algorithm>
 #include <string>
 
 #include "store/pst/byte_reader.h"
@@ -96,17 +96,15 @@ TableContext::TableContext(std::shared_ptr<const ndb::NodeDatabase> db, const nd
         m_matrixInHeap = false;
         const auto& database = m_heap.database();
         m_matrix = database->dataStream(database->subnode(node, ndb::NodeId{hnidRows}));
-        const std::size_t blocks = m_matrix.blockCount();
-        if (blocks > 0) {
-            // Rows never straddle blocks: every block but the last holds the same whole
-            // number of rows, so the first and last blocks give the count.
-            m_rowsPerBlock = m_matrix.block(0).size() / m_rowSize;
-            if (m_rowsPerBlock == 0) {
-                throwCorrupt("TC row of " + std::to_string(m_rowSize) +
-                             " bytes does not fit its row-matrix block in " + nodeText(node));
+        // Rows never straddle blocks, so each block holds its size / row size rows. A
+        // block the data tree lists but the file does not hold has none: a damaged tree may
+        // list any number of them, and its rows could not be read anyway.
+        for (std::size_t b = 0; b < m_matrix.blockCount(); ++b) {
+            const std::size_t rows = m_matrix.blockSize(b) / m_rowSize;
+            if (rows > 0) {
+                m_rowBlocks.push_back({b, m_rowCount});
+                m_rowCount += rows;
             }
-            const std::size_t last = m_matrix.block(blocks - 1).size() / m_rowSize;
-            m_rowCount = (blocks - 1) * m_rowsPerBlock + last;
         }
     }
 }
@@ -122,7 +120,8 @@ std::optional<std::size_t> TableContext::findColumn(std::uint16_t id) const noex
 
 TableRow TableContext::row(std::size_t index) const {
     if (index >= m_rowCount) {
-        throw std::out_of_range("TableContext::row index out of range");
+        throwCorrupt("row " + std::to_string(index) + " of a table of " +
+                     std::to_string(m_rowCount) + " rows in " + nodeText(node()));
     }
     TableRow row;
     row.m_table = this;
@@ -130,8 +129,13 @@ TableRow TableContext::row(std::size_t index) const {
     if (m_matrixInHeap) {
         row.m_bytes = m_heapMatrix.subspan(index * m_rowSize, m_rowSize);
     } else {
-        row.m_holder = m_matrix.block(index / m_rowsPerBlock);
-        const std::size_t off = (index % m_rowsPerBlock) * m_rowSize;
+        // The last block whose first row is at or before the one asked for.
+        const auto it =
+            std::upper_bound(m_rowBlocks.begin(), m_rowBlocks.end(), index,
+                             [](std::size_t i, const RowBlock& b) { return i < b.firstRow; });
+        const RowBlock& rb = *std::prev(it); // m_rowBlocks[0].firstRow == 0 <= index
+        row.m_holder = m_matrix.block(rb.block);
+        const std::size_t off = (index - rb.firstRow) * m_rowSize;
         row.m_bytes = ByteReader(row.m_holder.bytes(), kNoOffset, "TC row matrix block")
                           .slice(off, m_rowSize);
     }

@@ -70,15 +70,16 @@ public:
         return m_heap.database();
     }
 
-    // Rows in table order (the order of the row matrix).
+    // Rows in table order (the order of the row matrix). Counted from the row-matrix blocks
+    // that exist, each by its own size, never from what the first and last imply.
     std::size_t rowCount() const noexcept { return m_rowCount; }
     std::size_t rowSize() const noexcept { return m_rowSize; }
     const std::vector<ColumnDesc>& columns() const noexcept { return m_columns; }
     // Index into columns() of the column with property id `id`, or nothing.
     std::optional<std::size_t> findColumn(std::uint16_t id) const noexcept;
 
-    // Row `index` (< rowCount()); reads at most one block. Throws std::out_of_range for a bad
-    // index and err::kCorruptData for damage.
+    // Row `index` (< rowCount()); reads at most one block. Throws err::kCorruptData for an
+    // index past the end and for damage.
     TableRow row(std::size_t index) const;
     // Row position of the row with this dwRowID, from the row index (a BTH lookup).
     std::optional<std::size_t> findRow(std::uint32_t rowId) const;
@@ -106,7 +107,13 @@ private:
     bool m_matrixInHeap = true;
     std::span<const std::uint8_t> m_heapMatrix;
     ndb::DataStream m_matrix;
-    std::size_t m_rowsPerBlock = 0;
+    // Row-matrix blocks that hold rows: the block's index in m_matrix, and the position of
+    // its first row (ascending; rows never straddle blocks).
+    struct RowBlock {
+        std::size_t block = 0;
+        std::size_t firstRow = 0;
+    };
+    std::vector<RowBlock> m_rowBlocks;
 };
 
 } // namespace tvn::store::pst::ltp

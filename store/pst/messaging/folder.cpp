@@ -1,5 +1,7 @@
 #include "store/pst/messaging/folder.h"
 
+#include <unordered_set>
+
 #include "store/pst/messaging/property_reader.h"
 
 namespace tvn::store::pst::messaging {
@@ -30,10 +32,23 @@ std::vector<ndb::NodeId> FolderObject::subfolders() const {
         return {};
     }
     const ltp::TableContext table(db, {entry->nid, entry->data, entry->subnodes});
+    // A damaged table may list one child many times; it is one subfolder. The table's
+    // rows are all in blocks that exist, so the list is bounded by the file.
     std::vector<ndb::NodeId> out;
-    out.reserve(table.rowCount());
+    std::unordered_set<std::uint32_t> listed;
     for (std::size_t i = 0; i < table.rowCount(); ++i) {
-        out.push_back(ndb::NodeId{table.row(i).rowId()});
+        std::uint32_t child = 0;
+        try {
+            child = table.row(i).rowId();
+        } catch (const ReadError&) {
+            // An unreadable row stays in the list as node 0, which cannot be opened, so
+            // the damage is reported for that one subfolder and its siblings stay readable.
+            out.push_back(ndb::NodeId{0});
+            continue;
+        }
+        if (listed.insert(child).second) {
+            out.push_back(ndb::NodeId{child});
+        }
     }
     return out;
 }

@@ -32,8 +32,8 @@ public:
     // PidTagContentCount as stored (the contents table is the authority for walking).
     std::optional<std::int64_t> contentCount() const { return m_contentCount; }
 
-    // The subfolders' node ids in hierarchy-table order; empty when the folder has no
-    // hierarchy table.
+    // The subfolders' node ids in hierarchy-table order, each once however often the table
+    // lists it; empty when the folder has no hierarchy table.
     std::vector<ndb::NodeId> subfolders() const;
 
     // Rows of the contents table (0 when the folder has none).

@@ -120,6 +120,23 @@ MessageStore::MessageStore(std::shared_ptr<ndb::NodeDatabase> db) : m_db(std::mo
     }
 }
 
+std::uint64_t MessageStore::nodeCount() const {
+    const std::lock_guard lock(m_nodeCountMutex);
+    if (!m_nodeCount) {
+        std::uint64_t n = 0;
+        try {
+            m_db->forEachNode([&](const ndb::NodeEntry&) {
+                ++n;
+                return true;
+            });
+        } catch (const ReadError&) {
+            // The nodes before the damage still count.
+        }
+        m_nodeCount = n;
+    }
+    return *m_nodeCount;
+}
+
 bool MessageStore::checkPassword(std::string_view password) const {
     if (m_passwordCrc == 0) {
         return true;

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +47,10 @@ public:
     ndb::NodeId ipmSubtree() const { return m_ipmSubtree; }
 
     const NamedPropertyMap& names() const { return m_names; }
+
+    // Nodes in the file's node B-tree (counted on first use; a damaged tree counts the
+    // nodes reached). The measure of how much work a walk of the file may take.
+    std::uint64_t nodeCount() const;
     // Why the named-property map could not be read; empty when it was. A damaged map
     // closes no folder or item, but every read of a named property then reports it.
     const std::string& namesDamage() const { return m_namesDamage; }
@@ -58,6 +64,8 @@ private:
     ndb::NodeId m_ipmSubtree{};
     NamedPropertyMap m_names;
     std::string m_namesDamage;
+    mutable std::mutex m_nodeCountMutex;
+    mutable std::optional<std::uint64_t> m_nodeCount;
 };
 
 } // namespace tvn::store::pst::messaging

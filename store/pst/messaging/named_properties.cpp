@@ -1,5 +1,8 @@
 #include "store/pst/messaging/named_properties.h"
 
+#include <set>
+#include <unordered_map>
+
 #include "store/pst/byte_reader.h"
 #include "store/pst/messaging/property_reader.h"
 #include "store/text/utf.h"
@@ -33,6 +36,13 @@ NamedPropertyMap NamedPropertyMap::read(const ltp::PropertyContext& pc) {
     const auto strings = props.binary(kStringStream).value_or(std::vector<std::uint8_t>{});
 
     NamedPropertyMap map;
+    // Names are decoded once per offset, however many entries name the same string, and
+    // the bytes of the names decoded and stored add up to no more than the string stream
+    // holds (the names of a sound map neither overlap nor repeat), so the work is bounded
+    // by the streams' sizes.
+    std::unordered_map<std::size_t, std::string> decoded;
+    std::set<std::pair<Guid, std::size_t>> stored;
+    std::size_t budget = strings.size();
     const std::size_t guidCount = guids.size() / kGuidSize;
     const std::size_t entryCount = entries.size() / kEntrySize;
     for (std::size_t i = 0; i < entryCount; ++i) {
@@ -67,11 +77,23 @@ NamedPropertyMap NamedPropertyMap::read(const ltp::PropertyContext& pc) {
         if (at > strings.size() || strings.size() - at < 4) {
             continue;
         }
+        if (stored.count({set, at}) != 0) {
+            continue; // the first entry for this name holds it
+        }
         const auto length = loadLe<std::uint32_t>(std::span(strings), at);
-        if (length > strings.size() - at - 4) {
+        if (length > strings.size() - at - 4 || length > budget) {
             continue;
         }
-        map.add(set, store::text::utf16leToUtf8(std::span(strings).subspan(at + 4, length)), id);
+        budget -= length;
+        auto it = decoded.find(at);
+        if (it == decoded.end()) {
+            it = decoded
+                     .emplace(
+                         at, store::text::utf16leToUtf8(std::span(strings).subspan(at + 4, length)))
+                     .first;
+        }
+        stored.insert({set, at});
+        map.add(set, it->second, id);
     }
     return map;
 }

@@ -62,8 +62,10 @@ public:
     NamedPropertyMap() = default;
 
     // Reads the map from the PC of node 0x61. Entries whose name lies outside the string
-    // stream, or that name a GUID the GUID stream does not hold, are left out; a stream
-    // that cannot be read at all throws ReadError.
+    // stream, or that name a GUID the GUID stream does not hold, are left out, and so are
+    // names past the point where the names decoded add up to more than the string stream
+    // holds (only overlapping names get there); a stream that cannot be read at all throws
+    // ReadError. Each name is decoded once, so the work grows with the streams' sizes.
     static NamedPropertyMap read(const ltp::PropertyContext& pc);
 
     // The file's property id of a numeric named property, or nothing when no item of the

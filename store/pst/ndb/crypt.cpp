@@ -1,5 +1,6 @@
 #include "store/pst/ndb/crypt.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include <zlib.h>
@@ -120,6 +121,19 @@ void decodeBlock(std::span<std::uint8_t> bytes, CryptMethod method,
         decodeHigh(bytes, static_cast<std::uint32_t>(blockId));
         break;
     }
+}
+
+void decodeBlockInto(std::span<const std::uint8_t> from, std::span<std::uint8_t> to,
+                     CryptMethod method, std::uint64_t blockId) noexcept {
+    const std::size_t n = std::min(from.size(), to.size());
+    if (method == CryptMethod::Compressible) {
+        for (std::size_t i = 0; i < n; ++i) {
+            to[i] = kCryptTable[kI + from[i]];
+        }
+        return;
+    }
+    std::copy_n(from.begin(), n, to.begin());
+    decodeBlock(to.first(n), method, blockId);
 }
 
 void encodeBlock(std::span<std::uint8_t> bytes, CryptMethod method,

@@ -37,6 +37,10 @@ void decodeHigh(std::span<std::uint8_t> bytes, std::uint32_t key) noexcept;
 // `blockId` is the full BID; the high method keys on its low 32 bits.
 void decodeBlock(std::span<std::uint8_t> bytes, CryptMethod method, std::uint64_t blockId) noexcept;
 void encodeBlock(std::span<std::uint8_t> bytes, CryptMethod method, std::uint64_t blockId) noexcept;
+// The same, from `from` into `to` (of the same size): one pass over the bytes instead of a
+// copy and a decode.
+void decodeBlockInto(std::span<const std::uint8_t> from, std::span<std::uint8_t> to,
+                     CryptMethod method, std::uint64_t blockId) noexcept;
 
 // The CRC-32 used throughout the format: reflected polynomial 0xEDB88320, start value 0 and
 // no final inversion (so it differs from zlib's crc32). `crc` continues a running value.

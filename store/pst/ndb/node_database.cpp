@@ -17,12 +17,11 @@
 
 #include "store/pst/byte_reader.h"
 
-#if defined(__unix__) || defined(__APPLE__)
+#if defined(__linux__)
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#define TALLYVANE_HAVE_MMAP 1
+#define TALLYVANE_HAVE_PREAD 1
 #else
 #include <fstream>
 #endif
@@ -85,28 +84,143 @@ Layout Layout::forFormat(Format format) noexcept {
     return l;
 }
 
-// --- storage: the mapped file or bytes in memory -----------------------------------------
+// --- storage: a file read through a window cache, or bytes in memory ---------------------
 
+// The file is read in aligned windows of kWindowSize bytes, the most recently used kept up
+// to kMaxCachedWindows. A window handed out stays alive through its shared owner after it
+// leaves the cache. Nothing is mapped: a file cut short under the reader gives short reads,
+// which are errors, not signals.
 struct NodeDatabase::Storage {
-    std::vector<std::uint8_t> memory;
-    void* map = nullptr;
-    std::size_t mapSize = 0;
+    static constexpr std::size_t kSpareWindows = 8;
+
+    // Bytes read from the file; left uninitialised until read (a window is filled whole).
+    struct Chunk {
+        std::unique_ptr<std::uint8_t[]> bytes;
+        std::size_t size = 0;
+        explicit Chunk(std::size_t n) : bytes(new std::uint8_t[n]), size(n) {}
+        std::span<std::uint8_t> span() { return {bytes.get(), size}; }
+    };
+    using Buffer = std::shared_ptr<Chunk>;
+
+    std::vector<std::uint8_t> memory; // openMemory(), and builds without positioned reads
+    bool inMemory = true;
+    std::string path;
+    std::uint64_t size = 0;
+#ifdef TALLYVANE_HAVE_PREAD
+    int fd = -1;
+    struct stat opened {}; // size and modification time seen at open
+#endif
+    bool changed = false; // once seen, every later read of the file fails
+    std::list<std::pair<std::uint64_t, Buffer>> order; // front = most recent
+    std::unordered_map<std::uint64_t, decltype(order)::iterator> index;
+    // Windows dropped from the cache that nobody holds, kept for the next reads: reusing
+    // them spares the allocator and the kernel fresh pages for every window read.
+    std::vector<Buffer> spare;
 
     Storage() = default;
     Storage(const Storage&) = delete;
     Storage& operator=(const Storage&) = delete;
     ~Storage() {
-#ifdef TALLYVANE_HAVE_MMAP
-        if (map != nullptr) {
-            ::munmap(map, mapSize);
+#ifdef TALLYVANE_HAVE_PREAD
+        if (fd >= 0) {
+            ::close(fd);
         }
 #endif
     }
-    std::span<const std::uint8_t> bytes() const {
-        if (map != nullptr) {
-            return {static_cast<const std::uint8_t*>(map), mapSize};
+
+    // `n` bytes at `offset`, which the caller has checked lie inside the file as opened.
+    BlockBytes range(std::uint64_t offset, std::size_t n) {
+        if (inMemory) {
+            return {
+                std::span<const std::uint8_t>(memory).subspan(static_cast<std::size_t>(offset), n),
+                nullptr};
         }
-        return memory;
+        const std::uint64_t first = offset / kWindowSize;
+        if ((offset + n - (n > 0 ? 1 : 0)) / kWindowSize == first) {
+            Buffer w = window(first);
+            const auto at = static_cast<std::size_t>(offset - first * kWindowSize);
+            if (at > w->size || n > w->size - at) {
+                changedUnder(offset);
+            }
+            const std::span<const std::uint8_t> view(w->bytes.get() + at, n);
+            return {view, std::move(w)};
+        }
+        // A range across windows (a large block of the 4K format) is read on its own.
+        auto buffer = std::make_shared<Chunk>(n);
+        readFile(offset, buffer->span());
+        const std::span<const std::uint8_t> view(buffer->span());
+        return {view, std::move(buffer)};
+    }
+
+private:
+    Buffer window(std::uint64_t number) {
+        if (const auto it = index.find(number); it != index.end()) {
+            order.splice(order.begin(), order, it->second);
+            return it->second->second;
+        }
+        const std::uint64_t start = number * kWindowSize;
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - start));
+        Buffer buffer;
+        if (!spare.empty() && n == kWindowSize) {
+            buffer = std::move(spare.back());
+            spare.pop_back();
+        } else {
+            buffer = std::make_shared<Chunk>(n);
+        }
+        readFile(start, buffer->span());
+        order.emplace_front(number, buffer);
+        index[number] = order.begin();
+        while (order.size() > kMaxCachedWindows) {
+            index.erase(order.back().first);
+            if (order.back().second.use_count() == 1 && order.back().second->size == kWindowSize &&
+                spare.size() < kSpareWindows) {
+                spare.push_back(std::move(order.back().second));
+            }
+            order.pop_back();
+        }
+        return buffer;
+    }
+
+    [[noreturn]] void changedUnder(std::uint64_t offset) {
+        changed = true;
+        throwCorrupt("the data file " + path +
+                         " was changed or cut short by another program while it was open",
+                     offset);
+    }
+
+    void readFile(std::uint64_t offset, std::span<std::uint8_t> out) {
+#ifdef TALLYVANE_HAVE_PREAD
+        if (changed) {
+            changedUnder(offset);
+        }
+        // Checked on every read from the file: a copy over it or a sync client rewriting
+        // it leaves the size or the modification time different from what was opened.
+        struct stat now {};
+        if (::fstat(fd, &now) != 0 || now.st_size != opened.st_size ||
+            now.st_mtim.tv_sec != opened.st_mtim.tv_sec ||
+            now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec) {
+            changedUnder(offset);
+        }
+        std::size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t got = ::pread(fd, out.data() + done, out.size() - done,
+                                        static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                const int e = errno;
+                throwCorrupt("cannot read " + path + ": " + std::strerror(e), offset + done);
+            }
+            if (got == 0) {
+                changedUnder(offset + done);
+            }
+            done += static_cast<std::size_t>(got);
+        }
+#else
+        (void)offset;
+        (void)out;
+#endif
     }
 };
 
@@ -116,9 +230,18 @@ struct NodeDatabase::Storage {
 // handed out stays alive through its shared owner after it leaves the cache.
 struct NodeDatabase::Cache {
     static constexpr std::size_t kMaxEntries = 256;
-    static constexpr std::size_t kMaxBytes = 16U << 20U;
+    static constexpr std::size_t kMaxBytes = kMaxDecodedBytes;
 
-    using Buffer = std::shared_ptr<const std::vector<std::uint8_t>>;
+    // A decoded block; left uninitialised until it is written whole.
+    struct Decoded {
+        std::unique_ptr<std::uint8_t[]> bytes;
+        std::size_t n = 0;
+        explicit Decoded(std::size_t size) : bytes(new std::uint8_t[size]), n(size) {}
+        std::size_t size() const noexcept { return n; }
+        std::span<std::uint8_t> span() noexcept { return {bytes.get(), n}; }
+        std::span<const std::uint8_t> view() const noexcept { return {bytes.get(), n}; }
+    };
+    using Buffer = std::shared_ptr<const Decoded>;
     std::list<std::pair<std::uint64_t, Buffer>> order; // front = most recent
     std::unordered_map<std::uint64_t, decltype(order)::iterator> index;
     std::size_t bytes = 0;
@@ -159,6 +282,7 @@ constexpr bool kVerifyChecksums = true;
 
 // A decoded B-tree page: where its entries are and how they are laid out.
 struct Page {
+    BlockBytes holder; // keeps the page's bytes alive
     std::uint64_t offset = 0;
     std::span<const std::uint8_t> entries; // cEnt * cbEnt bytes
     std::size_t count = 0;
@@ -185,11 +309,12 @@ public:
                          std::optional<std::size_t> expectedLevel) {
         const Layout& l = db.m_layout;
         const char* name = type == page_type::kNodeBTree ? "node B-tree page" : "block B-tree page";
-        if (ref.offset > db.m_file.size() || l.pageSize > db.m_file.size() - ref.offset) {
+        if (ref.offset > db.m_fileSize || l.pageSize > db.m_fileSize - ref.offset) {
             throwCorrupt(std::string(name) + " offset " + hexText(ref.offset) +
                          " beyond the end of the file");
         }
-        const auto bytes = db.m_file.subspan(static_cast<std::size_t>(ref.offset), l.pageSize);
+        BlockBytes holder = db.m_storage->range(ref.offset, l.pageSize);
+        const auto bytes = holder.bytes();
         const std::size_t t = l.pageSize - l.pageTrailerSize;
         const std::uint8_t ptype = bytes[t];
         const std::uint8_t ptypeRepeat = bytes[t + 1];
@@ -245,6 +370,7 @@ public:
             throwCorrupt(std::string("invalid ") + name + " cEnt " + hexText(count), ref.offset);
         }
         Page page;
+        page.holder = std::move(holder);
         page.offset = ref.offset;
         page.entries = bytes.first(count * entrySize);
         page.count = count;
@@ -359,10 +485,10 @@ public:
         return b;
     }
 
-    // Inflates a zlib stream that must produce exactly `expected` bytes.
-    static std::vector<std::uint8_t> inflateBlock(std::span<const std::uint8_t> in,
-                                                  std::size_t expected, const BlockEntry& b) {
-        std::vector<std::uint8_t> out(expected);
+    // Inflates a zlib stream that must fill `out` exactly.
+    static void inflateBlock(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+                             const BlockEntry& b) {
+        const std::size_t expected = out.size();
         z_stream z{};
         if (inflateInit(&z) != Z_OK) {
             throwCorrupt("cannot start inflating block " + hexText(raw(b.ref.bid)));
@@ -380,12 +506,10 @@ public:
                              " bytes)",
                          b.ref.offset);
         }
-        return out;
     }
 
     // Reads a block's stored bytes and checks its trailer.
-    static std::span<const std::uint8_t> storedBlock(const NodeDatabase& db, const BlockEntry& b,
-                                                     BlockId asked) {
+    static BlockBytes storedBlock(const NodeDatabase& db, const BlockEntry& b, BlockId asked) {
         const Layout& l = db.m_layout;
         if (std::size_t{b.size} + l.blockTrailerSize > l.maxBlockSize) {
             throwCorrupt("invalid block size " + hexText(b.size) + " of block " +
@@ -393,11 +517,12 @@ public:
                          b.ref.offset);
         }
         const std::size_t footprint = l.blockFootprint(b.size);
-        if (b.ref.offset > db.m_file.size() || footprint > db.m_file.size() - b.ref.offset) {
+        if (b.ref.offset > db.m_fileSize || footprint > db.m_fileSize - b.ref.offset) {
             throwCorrupt("block " + hexText(raw(asked)) + " offset " + hexText(b.ref.offset) +
                          " beyond the end of the file");
         }
-        const auto all = db.m_file.subspan(static_cast<std::size_t>(b.ref.offset), footprint);
+        const BlockBytes holder = db.m_storage->range(b.ref.offset, footprint);
+        const auto all = holder.bytes();
         const auto trailer = all.subspan(footprint - l.blockTrailerSize);
         const std::uint16_t cb = loadLe<std::uint16_t>(trailer, 0);
         std::uint32_t crc = 0;
@@ -418,7 +543,7 @@ public:
         if (crc32(data) != crc && kVerifyChecksums) {
             throwCorrupt("damaged block " + hexText(raw(asked)) + " (CRC mismatch)", b.ref.offset);
         }
-        return data;
+        return {data, holder.owner()};
     }
 
     // An internal block after its header has been checked; entries() slices the entry
@@ -442,7 +567,7 @@ public:
             throwCorrupt("block " + hexText(raw(bid)) + " not found");
         }
         Internal in;
-        in.holder = db.readBlock(bid); // never encoded, but may be compressed (4K format)
+        in.holder = db.readBlock(*entry, bid); // never encoded, but may be compressed (4K format)
         in.bytes = in.holder.bytes();
         in.offset = entry->ref.offset;
         ByteReader r(in.bytes, in.offset, "internal block");
@@ -464,9 +589,12 @@ public:
         return in;
     }
 
+    // The leaves of a data tree, each looked up in the block B-tree: a leaf that is not
+    // there is kept (its position matters) but marked missing, so that no size is taken
+    // from it.
     static void collectLeaves(const NodeDatabase& db, BlockId bid, std::size_t level,
                               std::unordered_set<std::uint64_t>& seen,
-                              std::vector<BlockId>& leaves) {
+                              std::vector<BlockEntry>& leaves) {
         const std::size_t id = db.m_layout.idSize;
         const Internal in = internalBlock(db, bid, block_type::kData);
         const auto entries = in.entries(id);
@@ -483,7 +611,13 @@ public:
                 if (isInternal(child)) {
                     throwCorrupt("XBLOCK entry " + hexText(raw(child)) + " is not a data block");
                 }
-                leaves.push_back(child);
+                if (const auto found = db.findBlock(child)) {
+                    leaves.push_back(*found);
+                } else {
+                    BlockEntry missing;
+                    missing.ref = {child, kNoOffset};
+                    leaves.push_back(missing);
+                }
             } else {
                 if (!isInternal(child)) {
                     throwCorrupt("XXBLOCK entry " + hexText(raw(child)) +
@@ -536,14 +670,22 @@ public:
 // --- NodeDatabase ------------------------------------------------------------------------
 
 NodeDatabase::NodeDatabase(std::unique_ptr<Storage> storage)
-    : m_storage(std::move(storage)), m_file(m_storage->bytes()),
-      m_cache(std::make_unique<Cache>()) {}
+    : m_storage(std::move(storage)), m_cache(std::make_unique<Cache>()) {
+    m_fileSize = m_storage->inMemory ? m_storage->memory.size() : m_storage->size;
+}
 
 NodeDatabase::~NodeDatabase() = default;
 
 std::shared_ptr<NodeDatabase> NodeDatabase::open(const std::filesystem::path& path) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
+        // The path could not be looked at (a folder on the way that may not be searched):
+        // that is not a missing file.
+        throw ReadError(ec == std::errc::permission_denied ? tvn::err::kPermissionDenied
+                                                           : tvn::err::kPathFileAccess,
+                        "cannot open " + path.string() + ": " + ec.message());
+    }
     if (!std::filesystem::exists(status)) {
         throw ReadError(tvn::err::kFileNotFound, "file not found: " + path.string());
     }
@@ -551,7 +693,8 @@ std::shared_ptr<NodeDatabase> NodeDatabase::open(const std::filesystem::path& pa
         throw ReadError(tvn::err::kPathFileAccess, "not a regular file: " + path.string());
     }
     auto storage = std::make_unique<Storage>();
-#ifdef TALLYVANE_HAVE_MMAP
+    storage->path = path.string();
+#ifdef TALLYVANE_HAVE_PREAD
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int e = errno;
@@ -559,25 +702,14 @@ std::shared_ptr<NodeDatabase> NodeDatabase::open(const std::filesystem::path& pa
                                                   : tvn::err::kPathFileAccess,
                         "cannot open " + path.string() + ": " + std::strerror(e));
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size < 0) {
-        ::close(fd);
+    storage->fd = fd; // closed by the storage from here on
+    if (::fstat(fd, &storage->opened) != 0 || storage->opened.st_size < 0) {
         throw ReadError(tvn::err::kPathFileAccess, "cannot read the size of " + path.string());
     }
-    const auto size = static_cast<std::size_t>(st.st_size);
-    if (size > 0) {
-        void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (map == MAP_FAILED) {
-            ::close(fd);
-            throw ReadError(tvn::err::kPathFileAccess, "cannot map " + path.string());
-        }
-        storage->map = map;
-        storage->mapSize = size;
-    }
-    ::close(fd);
+    storage->size = static_cast<std::uint64_t>(storage->opened.st_size);
+    storage->inMemory = false;
 #else
-    // Without a mapping primitive the bytes are read once; a Windows build should map the
-    // file with CreateFileMapping instead.
+    // Without positioned reads the bytes are read once.
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw ReadError(tvn::err::kPathFileAccess, "cannot open " + path.string());
@@ -605,18 +737,24 @@ void NodeDatabase::readHeader() {
         if (e.number() == tvn::err::kCorruptStore) {
             throw;
         }
-        throwCorruptStore(e.description(), e.offset());
+        // The description already names the offset.
+        throw ReadError(tvn::err::kCorruptStore, "not an Outlook data file: " + e.description(),
+                        e.offset());
     }
 }
 
 void NodeDatabase::readHeaderFields() {
-    ByteReader r(m_file, 0, "header");
-    if (m_file.size() < 4 || std::memcmp(m_file.data(), "!BDN", 4) != 0) {
+    // Every header field lies in the first kHeaderBytes bytes.
+    constexpr std::size_t kHeaderBytes = 1024;
+    const BlockBytes head = m_storage->range(
+        0, static_cast<std::size_t>(std::min<std::uint64_t>(m_fileSize, kHeaderBytes)));
+    ByteReader r(head.bytes(), 0, "header");
+    if (head.size() < 4 || std::memcmp(head.bytes().data(), "!BDN", 4) != 0) {
         throwCorruptStore("no \"!BDN\" signature", 0);
     }
-    if (m_file.size() < 512) {
+    if (head.size() < 512) {
         throwCorruptStore(
-            "file of " + std::to_string(m_file.size()) + " bytes is too short for a header", 0);
+            "file of " + std::to_string(m_fileSize) + " bytes is too short for a header", 0);
     }
     const auto magic = r.readAt<std::uint16_t>(8);
     if (magic != 0x4D53 && magic != 0x4F53) { // "SM", "SO"
@@ -663,7 +801,9 @@ void NodeDatabase::readHeaderFields() {
         (void)Impl::readPage(*this, m_header.nodeBTreeRoot, page_type::kNodeBTree, std::nullopt);
         (void)Impl::readPage(*this, m_header.blockBTreeRoot, page_type::kBlockBTree, std::nullopt);
     } catch (const ReadError& e) {
-        throwCorruptStore("unusable B-tree root (" + e.description() + ")", e.offset());
+        throw ReadError(tvn::err::kCorruptStore,
+                        "not an Outlook data file: unusable B-tree root (" + e.description() + ")",
+                        e.offset());
     }
 }
 
@@ -719,32 +859,46 @@ void NodeDatabase::forEachPage(const std::function<bool(const PageInfo&)>& visit
 }
 
 BlockBytes NodeDatabase::readBlock(BlockId bid) const {
-    const std::uint64_t key = blockKey(bid);
-    if (auto cached = m_cache->find(key)) {
-        const std::span<const std::uint8_t> view(*cached);
+    if (auto cached = m_cache->find(blockKey(bid))) {
+        const auto view = cached->view();
         return {view, std::move(cached)};
     }
     const auto entry = findBlock(bid);
     if (!entry) {
         throwCorrupt("block " + hexText(raw(bid)) + " not found");
     }
-    const auto stored = Impl::storedBlock(*this, *entry, bid);
-    const bool compressed = entry->inflatedSize != entry->size;
+    return readBlock(*entry, bid);
+}
+
+BlockBytes NodeDatabase::readBlock(const BlockEntry& entry, BlockId bid) const {
+    const std::uint64_t key = blockKey(bid);
+    if (auto cached = m_cache->find(key)) {
+        const auto view = cached->view();
+        return {view, std::move(cached)};
+    }
+    BlockBytes stored = Impl::storedBlock(*this, entry, bid);
+    const bool compressed = entry.inflatedSize != entry.size;
     // Internal blocks are never encoded; any block of the 4K format may be compressed.
     const bool encoded = !isInternal(bid) && m_header.crypt != CryptMethod::None;
-    if (!encoded && !compressed) {
-        return {stored, nullptr};
+    if (!encoded && !compressed && !stored.owner()) {
+        return stored; // a view of bytes the database holds in memory
     }
-    std::vector<std::uint8_t> decoded(stored.begin(), stored.end());
-    if (encoded) {
-        decodeBlock(decoded, m_header.crypt, raw(entry->ref.bid));
-    }
+    // Bytes read from the file are copied out of their window even when they need no
+    // decoding: a caller may hold a block for long (a heap keeps its pages), and a view
+    // would keep the whole window alive with it.
+    const CryptMethod method = encoded ? m_header.crypt : CryptMethod::None;
+    std::shared_ptr<Cache::Decoded> buffer;
     if (compressed) {
-        decoded = Impl::inflateBlock(decoded, entry->inflatedSize, *entry);
+        std::vector<std::uint8_t> plain(stored.size());
+        decodeBlockInto(stored.bytes(), plain, method, raw(entry.ref.bid));
+        buffer = std::make_shared<Cache::Decoded>(entry.inflatedSize);
+        Impl::inflateBlock(plain, buffer->span(), entry);
+    } else {
+        buffer = std::make_shared<Cache::Decoded>(stored.size());
+        decodeBlockInto(stored.bytes(), buffer->span(), method, raw(entry.ref.bid));
     }
-    auto buffer = std::make_shared<const std::vector<std::uint8_t>>(std::move(decoded));
     m_cache->put(key, buffer);
-    const std::span<const std::uint8_t> view(*buffer);
+    const auto view = buffer->view();
     return {view, std::move(buffer)};
 }
 
@@ -759,8 +913,9 @@ DataStream NodeDatabase::dataStream(BlockId data) const {
         if (!entry) {
             throwCorrupt("block " + hexText(raw(data)) + " not found");
         }
-        s.m_leaves.push_back(data);
+        s.m_leaves.push_back(*entry);
         s.m_size = entry->inflatedSize;
+        s.m_present = entry->inflatedSize;
         return s;
     }
     const Impl::Internal top = Impl::internalBlock(*this, data, block_type::kData);
@@ -771,6 +926,9 @@ DataStream NodeDatabase::dataStream(BlockId data) const {
     std::unordered_set<std::uint64_t> seen{blockKey(data)};
     Impl::collectLeaves(*this, data, top.level, seen, s.m_leaves);
     s.m_size = top.total;
+    for (const auto& leaf : s.m_leaves) {
+        s.m_present += leaf.inflatedSize;
+    }
     return s;
 }
 
@@ -840,26 +998,50 @@ NodeRef NodeDatabase::subnode(const NodeRef& node, NodeId subnode) const {
     return *ref;
 }
 
-std::span<const std::uint8_t> NodeDatabase::fileBytes(std::uint64_t offset,
-                                                      std::size_t size) const {
-    if (offset > m_file.size() || size > m_file.size() - offset) {
+BlockBytes NodeDatabase::fileBytes(std::uint64_t offset, std::size_t size) const {
+    if (offset > m_fileSize || size > m_fileSize - offset) {
         throwCorrupt("read of " + std::to_string(size) + " bytes beyond the end of the file",
                      offset);
     }
-    return m_file.subspan(static_cast<std::size_t>(offset), size);
+    return m_storage->range(offset, size);
 }
 
 // --- DataStream --------------------------------------------------------------------------
 
+BlockId DataStream::blockId(std::size_t index) const {
+    if (index >= m_leaves.size()) {
+        throwCorrupt("block " + std::to_string(index) + " of a data tree of " +
+                     std::to_string(m_leaves.size()) + " blocks");
+    }
+    return m_leaves[index].ref.bid;
+}
+
+bool DataStream::blockExists(std::size_t index) const {
+    return index < m_leaves.size() && m_leaves[index].ref.offset != kNoOffset;
+}
+
+std::size_t DataStream::blockSize(std::size_t index) const {
+    return blockExists(index) ? m_leaves[index].inflatedSize : 0;
+}
+
 BlockBytes DataStream::block(std::size_t index) const {
     if (m_db == nullptr || index >= m_leaves.size()) {
-        throw std::out_of_range("DataStream::block index out of range");
+        throwCorrupt("block " + std::to_string(index) + " of a data tree of " +
+                     std::to_string(m_leaves.size()) + " blocks");
     }
-    return m_db->readBlock(m_leaves[index]);
+    const BlockEntry& leaf = m_leaves[index];
+    if (leaf.ref.offset == kNoOffset) {
+        throwCorrupt("block " + hexText(raw(leaf.ref.bid)) + " not found");
+    }
+    return m_db->readBlock(leaf, leaf.ref.bid);
 }
 
 void DataStream::forEachBlock(
     const std::function<void(std::span<const std::uint8_t>)>& sink) const {
+    if (m_size > m_present) {
+        throwCorrupt("data tree of " + std::to_string(m_size) + " bytes lists blocks of " +
+                     std::to_string(m_present));
+    }
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < m_leaves.size(); ++i) {
         const auto b = block(i);
@@ -880,12 +1062,12 @@ std::vector<std::uint8_t> DataStream::readAll() const {
     if (m_db == nullptr) {
         return out;
     }
-    // The size is untrusted: allocate only what the distinct leaf blocks can hold.
-    const std::uint64_t perLeaf =
-        m_db->layout().format == Format::Unicode4k ? kMaxInflatedSize : m_db->layout().maxBlockSize;
-    if (m_size > m_leaves.size() * perLeaf) {
+    // The size is untrusted: reserve only what the blocks present hold (each block's size
+    // comes from the block B-tree and is checked against its trailer when it is read).
+    if (m_size > m_present) {
         throwCorrupt("data tree claims " + std::to_string(m_size) + " bytes in " +
-                     std::to_string(m_leaves.size()) + " blocks");
+                     std::to_string(m_leaves.size()) + " blocks holding " +
+                     std::to_string(m_present));
     }
     out.reserve(static_cast<std::size_t>(m_size));
     forEachBlock(

@@ -4,16 +4,21 @@
 // block B-trees, data blocks (decoded and inflated), data trees (XBLOCK/XXBLOCK) and subnode
 // trees (SLBLOCK/SIBLOCK). It knows nothing of heaps, properties or messages (see ltp/).
 //
-// Reading: the file is mapped read-only; nothing reads the whole file. Blocks that need
-// decoding (encrypted or compressed) are decoded into buffers held by a small bounded cache;
-// plain blocks are handed out as views of the mapping. Each lookup costs the depth of one
-// B-tree; reading a node costs its own blocks.
+// Reading: the file is read with positioned reads into a bounded cache of file windows
+// (never mapped), so resident memory does not grow with the file, and a file that another
+// program truncates or rewrites while it is open gives err::kCorruptData for what can no
+// longer be read instead of a signal. Every read that goes to the file checks that the
+// file's size and modification time are still those seen at open. Blocks are copied out of
+// their window (decrypted and inflated where they need it) into buffers held by a second
+// bounded cache, so a block kept by a caller holds its own bytes and not a whole window.
+// Each lookup costs the depth of one B-tree; reading a node costs its own blocks.
 //
-// Errors: every function throws ReadError (see read_error.h). open*() throws
-// err::kFileNotFound, err::kPermissionDenied, err::kPathFileAccess or err::kCorruptStore; all
-// other functions throw err::kCorruptData for damage. Untrusted counts are capped, cycles and
-// repeated blocks are errors, and no claimed size larger than the file (or block) justifies
-// is allocated. The mapping assumes nobody truncates the file while it is open.
+// Errors: every function throws ReadError (see read_error.h) and nothing else. open*()
+// throws err::kFileNotFound, err::kPermissionDenied, err::kPathFileAccess or
+// err::kCorruptStore; all other functions throw err::kCorruptData for damage. Untrusted
+// counts are capped, cycles and repeated blocks are errors, the blocks a data tree lists
+// are looked up before the sizes they imply are trusted, and no claimed size larger than
+// the blocks present justify is allocated.
 //
 // Threads: a NodeDatabase is not safe for concurrent use (its cache is shared state); use one
 // per thread.
@@ -38,11 +43,10 @@ namespace tvn::store::pst::ndb {
 inline constexpr std::size_t kMaxBTreeDepth = 8;
 inline constexpr std::size_t kMaxDataTreeDepth = 4; // XBLOCK levels above data blocks (real: 2)
 inline constexpr std::size_t kMaxSubnodeDepth = 4;  // SIBLOCK levels above SLBLOCKs (real: 1)
-inline constexpr std::size_t kMaxInflatedSize = 1U << 20U; // one inflated 4K-format block
 
 // The decoded bytes of one data block. The bytes stay valid as long as this object (or a
 // copy) exists, whatever the block cache does meanwhile, but never beyond the lifetime of
-// the NodeDatabase that produced it (plain blocks are views of its file mapping).
+// the NodeDatabase that produced it (bytes held in memory by openMemory() are views).
 class BlockBytes {
 public:
     BlockBytes() = default;
@@ -50,17 +54,19 @@ public:
         : m_bytes(bytes), m_owner(std::move(owner)) {}
     std::span<const std::uint8_t> bytes() const noexcept { return m_bytes; }
     std::size_t size() const noexcept { return m_bytes.size(); }
+    const std::shared_ptr<const void>& owner() const noexcept { return m_owner; }
 
 private:
     std::span<const std::uint8_t> m_bytes;
-    std::shared_ptr<const void> m_owner; // keeps decoded bytes alive; empty for mapped ones
+    std::shared_ptr<const void> m_owner; // keeps the bytes alive; empty for in-memory files
 };
 
 class NodeDatabase;
 
 // A node's data stream: the leaf data blocks of its data tree, in order. Made cheaply (the
-// XBLOCKs are read, the leaves are not); leaves are fetched one at a time, so a stream of
-// many megabytes is read with memory for one block. Lives no longer than its NodeDatabase.
+// XBLOCKs are read and each leaf is looked up in the block B-tree, the leaves themselves
+// are not read); leaves are fetched one at a time, so a stream of many megabytes is read
+// with memory for one block. Lives no longer than its NodeDatabase.
 class DataStream {
 public:
     DataStream() = default;
@@ -68,8 +74,15 @@ public:
     // Total bytes as the data tree records it (lcbTotal; for a single block its size).
     std::uint64_t size() const noexcept { return m_size; }
     std::size_t blockCount() const noexcept { return m_leaves.size(); }
-    BlockId blockId(std::size_t index) const { return m_leaves.at(index); }
-    // Leaf `index`, decoded. Throws on damage.
+    BlockId blockId(std::size_t index) const;
+    // Whether leaf `index` exists in the block B-tree (a damaged tree may list blocks that
+    // do not), and its decoded size as the block B-tree records it (0 when it does not).
+    bool blockExists(std::size_t index) const;
+    std::size_t blockSize(std::size_t index) const;
+    // The decoded bytes of the leaves that exist: what the stream can really hold.
+    std::uint64_t presentSize() const noexcept { return m_present; }
+    // Leaf `index`, decoded. Throws err::kCorruptData on damage, for a leaf that does not
+    // exist and for an index past the end.
     BlockBytes block(std::size_t index) const;
 
     // Calls `sink` with each block's bytes in order (the streaming read of attachment data);
@@ -81,13 +94,14 @@ public:
 private:
     friend class NodeDatabase;
     const NodeDatabase* m_db = nullptr;
-    std::vector<BlockId> m_leaves;
+    std::vector<BlockEntry> m_leaves; // ref.offset == kNoOffset: listed but not in the B-tree
     std::uint64_t m_size = 0;
+    std::uint64_t m_present = 0;
 };
 
 class NodeDatabase {
 public:
-    // Opens and maps a .pst/.ost file and checks its header and B-tree roots.
+    // Opens a .pst/.ost file and checks its header and B-tree roots.
     static std::shared_ptr<NodeDatabase> open(const std::filesystem::path& path);
     // The same over bytes in memory (the fuzz target and tests); the database keeps them.
     static std::shared_ptr<NodeDatabase> openMemory(std::vector<std::uint8_t> bytes);
@@ -98,7 +112,7 @@ public:
 
     const Header& header() const noexcept { return m_header; }
     const Layout& layout() const noexcept { return m_layout; }
-    std::uint64_t fileSize() const noexcept { return m_file.size(); }
+    std::uint64_t fileSize() const noexcept { return m_fileSize; }
 
     // --- node B-tree ---------------------------------------------------------------------
     std::optional<NodeEntry> findNode(NodeId nid) const;
@@ -145,19 +159,27 @@ public:
     // Throws err::kCorruptData "subnode 0x... of node 0x... not found" when absent.
     NodeRef subnode(const NodeRef& node, NodeId subnode) const;
 
-    // Raw bytes of the file (for tools that verify structures); bounds-checked.
-    std::span<const std::uint8_t> fileBytes(std::uint64_t offset, std::size_t size) const;
+    // Raw bytes of the file (for tools that verify structures); bounds-checked. The bytes
+    // stay valid as long as the returned object exists.
+    BlockBytes fileBytes(std::uint64_t offset, std::size_t size) const;
+
+    // Bounds of the two caches: file windows read from disk, and decoded blocks.
+    static constexpr std::size_t kWindowSize = 64U << 10U;
+    static constexpr std::size_t kMaxCachedWindows = 192;
+    static constexpr std::size_t kMaxDecodedBytes = 16U << 20U;
 
     class Impl; // private decoding helpers (node_database.cpp)
 
 private:
+    friend class DataStream;
     struct Storage;
     NodeDatabase(std::unique_ptr<Storage> storage);
     void readHeader();
     void readHeaderFields();
+    BlockBytes readBlock(const BlockEntry& entry, BlockId asked) const;
 
     std::unique_ptr<Storage> m_storage;
-    std::span<const std::uint8_t> m_file;
+    std::uint64_t m_fileSize = 0;
     Header m_header;
     Layout m_layout;
 

@@ -74,12 +74,16 @@ RtfDecompression decompressRtf(std::span<const std::uint8_t> stream) {
     std::size_t write = kInitialDictionary.size();
 
     std::string out;
-    // Reserve by what the input can produce, not by what the header claims.
+    // Reserve by what the input can produce, not by what the header claims; produce no
+    // more than the header claims either.
     out.reserve(std::min<std::size_t>(rawSize, contents.size() * 9));
     std::size_t in = 0;
-    while (in < contents.size()) {
+    while (in < contents.size() && out.size() < rawSize) {
         const std::uint8_t control = contents[in++];
         for (int bit = 0; bit < 8; ++bit) {
+            if (out.size() >= rawSize) {
+                return {std::move(out), {}};
+            }
             if (in >= contents.size()) {
                 // Ran out of tokens without the end marker: keep what was decoded, as the
                 // end marker is the only thing missing from such streams in practice.
@@ -102,7 +106,7 @@ RtfDecompression decompressRtf(std::span<const std::uint8_t> stream) {
             if (offset == write) {
                 return {std::move(out), {}}; // the end marker
             }
-            for (std::size_t k = 0; k < length; ++k) {
+            for (std::size_t k = 0; k < length && out.size() < rawSize; ++k) {
                 const char c = dict[offset];
                 offset = (offset + 1) % kDictionarySize;
                 out.push_back(c);

@@ -18,8 +18,8 @@ struct RtfDecompression {
 
 // Decompresses a compressed RTF stream. Fails on a short header, an unknown signature,
 // a size field that disagrees with the bytes present, or a CRC mismatch. The output never
-// exceeds what the input can produce (at most 17 bytes per 2 input bytes), whatever the
-// header's raw size claims, so a hostile stream cannot exhaust memory.
+// exceeds the header's raw size, nor what the input can produce (at most 17 bytes per 2
+// input bytes) whatever the raw size claims, so a hostile stream cannot exhaust memory.
 // The header CRC is the format-wide CRC-32 of ndb/crypt.h over the compressed bytes.
 RtfDecompression decompressRtf(std::span<const std::uint8_t> stream);
 
