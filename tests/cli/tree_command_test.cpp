@@ -18,6 +18,7 @@
 
 #include "cli/tree_command.h"
 #include "tests/support/corpus.h"
+#include "tools/pstwriter/description.h"
 
 namespace tvn::cli {
 namespace {
@@ -153,6 +154,27 @@ TEST(TreeJson, NamesBeyondAsciiPassThroughAsUtf8) {
     EXPECT_EQ(doc["folders"][1]["path"][1].str(),
               "\u524A\u9664\u6E08\u307F\u30A2\u30A4\u30C6\u30E0");
     EXPECT_EQ(doc["folders"][0]["message_classes"]["IPM.Note"].num(), 1);
+}
+
+// Names are stored text: quotes, backslashes, control characters and DEL come back exactly,
+// from output that is still one valid JSON text.
+TEST(TreeJson, AnyNameComesBackExactly) {
+    const std::string odd = "q\"b\\s/t\tn\nr\re\x1b[2J\x7f caf\xC3\xA9";
+    tools::Description d;
+    d.store.displayName = odd;
+    d.folder(odd, "IPF.Note");
+    const TempFile file("");
+    tools::writeDescription(d, file.path());
+    const Outcome r = tree(file.path(), true);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    const Json doc = parse(r.out);
+    EXPECT_EQ(doc["store"].str(), odd);
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < doc["folders"].size(); ++i) {
+        names.push_back(doc["folders"][i]["path"][doc["folders"][i]["path"].size() - 1].str());
+    }
+    EXPECT_NE(std::find(names.begin(), names.end(), odd), names.end()) << r.out;
 }
 
 TEST(TreeText, OneIndentedLineAFolder) {
