@@ -90,11 +90,11 @@ void DataFiles::remember() {
     std::from_chars(oldCountText.data(), oldCountText.data() + oldCountText.size(), oldCount);
     oldCount = std::clamp(oldCount, 0, kMaxRememberedFiles);
 
-    const int count = static_cast<int>(m_open.size());
+    const int count = static_cast<int>(m_files.size());
     m_settings.set(kDataFilesSection, kDataFilesCount, std::to_string(count));
     for (int i = 1; i <= count; ++i) {
         m_settings.set(kDataFilesSection, fileKey(i),
-                       archive::pathToUtf8(m_open[static_cast<std::size_t>(i - 1)].path));
+                       archive::pathToUtf8(m_files[static_cast<std::size_t>(i - 1)].path));
     }
     // The store has no removal: entries past the count are emptied so that no stale path
     // comes back if the count is ever raised by hand.
@@ -104,84 +104,120 @@ void DataFiles::remember() {
 }
 
 void DataFiles::restore(store::Session& session) {
-    m_open.clear();
-    std::vector<std::pair<std::filesystem::path, std::string>> dropped;
-    for (const auto& path : remembered()) {
-        const bool duplicate = std::any_of(m_open.begin(), m_open.end(),
-                                           [&](const OpenFile& open) { return open.path == path; });
+    m_files.clear();
+    const std::vector<std::filesystem::path> stored = remembered();
+    for (const auto& path : stored) {
+        const bool duplicate = std::any_of(m_files.begin(), m_files.end(),
+                                           [&](const OpenFile& file) { return file.path == path; });
         if (duplicate) {
             continue;
         }
+        std::string reason;
         try {
             auto top = m_opener(path, session.passwordPrompt());
             if (!top) {
                 throw Failure(err::kCorruptStore, "The reader returned no top folder");
             }
             session.addDataFile(top);
-            m_open.push_back(OpenFile{path, std::move(top)});
+            m_files.push_back(OpenFile{path, std::move(top), {}});
+            continue;
         } catch (const Failure& failure) {
-            dropped.emplace_back(path, describeOpenFailure(failure));
+            reason = describeOpenFailure(failure);
         } catch (const std::exception& exception) {
-            dropped.emplace_back(path, exception.what());
+            reason = exception.what();
         }
+        m_files.push_back(OpenFile{path, nullptr, std::move(reason)});
     }
-    if (dropped.empty() && m_open.size() == remembered().size()) {
-        return;
+    // Only duplicates are ever dropped; the list is rewritten before any message is shown,
+    // so that it is right even if the program ends while a message is up.
+    if (m_files.size() != stored.size()) {
+        remember();
     }
-    // The list is rewritten before any message is shown, so that it is right even if the
-    // program ends while a message is up.
-    remember();
-    for (const auto& [path, reason] : dropped) {
-        m_boxes.show(fmt::format("The data file {} could not be opened and was removed from "
-                                 "the list: {}.",
-                                 archive::pathToUtf8(path), reason),
-                     archive::MessageIcon::Exclamation, archive::kApplicationTitle);
+    for (const auto& file : m_files) {
+        if (!file.top) {
+            m_boxes.show(fmt::format("The data file {} cannot be opened now: {}. It stays in the "
+                                     "list of data files; close it there to forget it.",
+                                     archive::pathToUtf8(file.path), file.reason),
+                         archive::MessageIcon::Exclamation, archive::kApplicationTitle);
+        }
     }
 }
 
 std::shared_ptr<store::Folder> DataFiles::open(store::Session& session,
                                                const std::filesystem::path& file) {
     const std::filesystem::path path = normalised(file);
-    for (const auto& open : m_open) {
-        if (open.path == path) {
-            return open.top;
-        }
+    const auto known = std::find_if(m_files.begin(), m_files.end(),
+                                    [&](const OpenFile& open) { return open.path == path; });
+    if (known != m_files.end() && known->top) {
+        return known->top;
     }
     auto top = m_opener(path, session.passwordPrompt());
     if (!top) {
         throw Failure(err::kCorruptStore, "The reader returned no top folder",
                       archive::pathToUtf8(path));
     }
+    // The session lists its files in opening order, the list here in remembered order: a
+    // file that comes back keeps its place in the list.
     session.addDataFile(top);
-    m_open.push_back(OpenFile{path, top});
+    const auto again = std::find_if(m_files.begin(), m_files.end(),
+                                    [&](const OpenFile& open) { return open.path == path; });
+    if (again != m_files.end()) {
+        again->top = top;
+        again->reason.clear();
+    } else {
+        m_files.push_back(OpenFile{path, top, {}});
+    }
     remember();
     return top;
 }
 
 void DataFiles::close(store::Session& session, const std::shared_ptr<store::Folder>& topFolder) {
-    const auto found = std::find_if(m_open.begin(), m_open.end(),
-                                    [&](const OpenFile& open) { return open.top == topFolder; });
-    if (found == m_open.end()) {
+    const auto found = std::find_if(m_files.begin(), m_files.end(), [&](const OpenFile& open) {
+        return open.top && open.top == topFolder;
+    });
+    if (found == m_files.end()) {
         return;
     }
     session.removeDataFile(topFolder);
-    m_open.erase(found);
+    m_files.erase(found);
     remember();
+}
+
+void DataFiles::forget(const std::filesystem::path& file) {
+    const auto found = std::find_if(m_files.begin(), m_files.end(), [&](const OpenFile& open) {
+        return !open.top && open.path == file;
+    });
+    if (found == m_files.end()) {
+        return;
+    }
+    m_files.erase(found);
+    remember();
+}
+
+std::vector<DataFiles::Unavailable> DataFiles::unavailable() const {
+    std::vector<Unavailable> out;
+    for (const auto& file : m_files) {
+        if (!file.top) {
+            out.push_back(Unavailable{file.path, file.reason});
+        }
+    }
+    return out;
 }
 
 std::vector<std::filesystem::path> DataFiles::paths() const {
     std::vector<std::filesystem::path> out;
-    out.reserve(m_open.size());
-    for (const auto& open : m_open) {
-        out.push_back(open.path);
+    for (const auto& file : m_files) {
+        if (file.top) {
+            out.push_back(file.path);
+        }
     }
     return out;
 }
 
 std::filesystem::path DataFiles::pathOf(const std::shared_ptr<store::Folder>& topFolder) const {
-    for (const auto& open : m_open) {
-        if (open.top == topFolder) {
-            return open.path;
+    for (const auto& file : m_files) {
+        if (file.top && file.top == topFolder) {
+            return file.path;
         }
     }
     return {};

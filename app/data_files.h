@@ -48,22 +48,36 @@ public:
               DataFileOpener opener);
 
     // Opens every remembered file into session, in the remembered order (run when the
-    // session is created). A file that cannot be opened is dropped from the remembered
-    // list and named in an exclamation message saying why: "The data file /x/y.pst could
-    // not be opened and was removed from the list: not an Outlook data file."
+    // session is created). A file that cannot be opened now (a drive that is not plugged
+    // in, a password prompt that was cancelled) stays remembered and is listed by
+    // unavailable(); one exclamation message names each such file and why: "The data file
+    // /x/y.pst cannot be opened now: the file does not exist. It stays in the list of data
+    // files; close it there to forget it."
     void restore(store::Session& session);
 
     // "Open Data File...": opens file (asking the session's password prompt when it is
     // protected), adds it to the session after the open ones and remembers it. A file that
-    // is already open is not opened twice: its top folder is returned. Failures
-    // (tvn::Failure, see DataFileOpener) pass to the caller and change nothing.
+    // is already open is not opened twice: its top folder is returned. A remembered file
+    // that was unavailable keeps its place in the list. Failures (tvn::Failure, see
+    // DataFileOpener) pass to the caller and change nothing else.
     std::shared_ptr<store::Folder> open(store::Session& session, const std::filesystem::path& file);
 
     // Closes the data file whose top folder this is and forgets it; nothing when unknown.
     void close(store::Session& session, const std::shared_ptr<store::Folder>& topFolder);
+    // Forgets a remembered file that is unavailable; nothing when it is not one.
+    void forget(const std::filesystem::path& file);
+
+    // A remembered file that could not be opened in this session, and why (the end of a
+    // sentence, as describeOpenFailure gives it).
+    struct Unavailable {
+        std::filesystem::path path;
+        std::string reason;
+        friend bool operator==(const Unavailable&, const Unavailable&) = default;
+    };
+    std::vector<Unavailable> unavailable() const;
 
     // Lets go of every open file without forgetting it (the session is being released).
-    void dropOpenFiles() { m_open.clear(); }
+    void dropOpenFiles() { m_files.clear(); }
 
     // The open files, in opening order.
     std::vector<std::filesystem::path> paths() const;
@@ -71,9 +85,11 @@ public:
     std::filesystem::path pathOf(const std::shared_ptr<store::Folder>& topFolder) const;
 
 private:
+    // A remembered file: open (top set) or unavailable (reason set).
     struct OpenFile {
         std::filesystem::path path;
         std::shared_ptr<store::Folder> top;
+        std::string reason;
     };
     std::vector<std::filesystem::path> remembered() const;
     void remember();
@@ -81,7 +97,8 @@ private:
     archive::SettingsStore& m_settings;
     archive::MessageBoxes& m_boxes;
     DataFileOpener m_opener;
-    std::vector<OpenFile> m_open;
+    // In remembered order.
+    std::vector<OpenFile> m_files;
 };
 
 } // namespace tvn::app

@@ -91,7 +91,7 @@ FrmMain::FrmMain(MainWindowView& view, archive::MessageBoxes& boxes,
       m_dataFiles(settings, boxes,
                   options.opener ? std::move(options.opener) : pstDataFileOpener()),
       m_root(options.root.empty() ? defaultArchiveRoot() : std::move(options.root)),
-      m_saveLocation(settings, m_root) {}
+      m_saveLocation(settings, m_reporter, m_root) {}
 
 FrmMain::~FrmMain() {
     try {
@@ -136,6 +136,39 @@ void FrmMain::Form_Load() {
         }
     });
     trap.step([&] { m_view.showArchiveLocation(archive::pathToUtf8(m_saveLocation.getPath())); });
+}
+
+void FrmMain::mnuFileOpen_Click() {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kFileOpen),
+                            std::string(info::kNoSubject));
+    trap.step([&] {
+        if (m_locationDialog != nullptr) {
+            m_locationDialog->open();
+        }
+    });
+    trap.step([&] { m_view.showArchiveLocation(archive::pathToUtf8(m_saveLocation.getPath())); });
+}
+
+void FrmMain::mnuHelpContents_Click() {
+    archive::ErrorTrap trap(m_reporter, std::string(info::kHelpContents),
+                            std::string(info::kNoSubject));
+    bool shown = false;
+    trap.step([&] {
+        shown =
+            m_helpViewer != nullptr && !m_helpFile.empty() && m_helpViewer->showHelp(m_helpFile);
+    });
+    if (!shown) {
+        trap.step([&] {
+            m_boxes.show(message::kHelpUnavailable, archive::MessageIcon::Information,
+                         archive::kApplicationTitle);
+        });
+    }
+}
+
+void FrmMain::mnuHelpAbout_Click() {
+    if (m_about != nullptr) {
+        m_about->open();
+    }
 }
 
 void FrmMain::Form_Unload() {
@@ -311,6 +344,7 @@ void FrmMain::btnClearAll_Click() {
     lstDestination.clear();
     txtListed_Change();
     txtSelected_Change();
+    m_view.showDataFile({});
 }
 
 // ---- Get Folder List -----------------------------------------------------------------------
@@ -355,6 +389,7 @@ void FrmMain::btnGetPST_Click() {
     trap.step([&] {
         if (fldFolder) {
             GetFolderInfo(fldFolder);
+            m_view.showDataFile(archive::pathToUtf8(m_dataFiles.pathOf(gnspNameSpace)));
         }
     });
     trap.step([&] { m_view.activate(); });

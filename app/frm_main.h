@@ -26,6 +26,7 @@
 #include "app/data_files.h"
 #include "app/dlg_save_location.h"
 #include "app/folder_list.h"
+#include "app/help_and_about.h"
 #include "app/main_view.h"
 #include "archive/error_messages.h"
 #include "archive/settings_store.h"
@@ -58,6 +59,10 @@ inline constexpr std::string_view kGetFolderInfo =
     " Error in GetFolderInfo sub or a sub-function therein.";
 inline constexpr std::string_view kGetFolderObject =
     "Error obtaining MAPI folder object in GetFolderObject.";
+inline constexpr std::string_view kFileOpen =
+    " Error in nmuFileOpen_Click sub or a sub-function therein.";
+inline constexpr std::string_view kHelpContents =
+    " Error in nmuHelpContents_Click sub or a sub-function therein.";
 inline constexpr std::string_view kNoSubject = "N/A.";
 } // namespace info
 
@@ -74,6 +79,9 @@ inline constexpr std::string_view kNoFoldersListed = "No Folders are listed!";
 inline constexpr std::string_view kNoFoldersSelected = "No folders are selected for archival!";
 inline constexpr std::string_view kErrorsEncountered =
     "TVN encountered errors while processing certain items. You can view the error log at: ";
+inline constexpr std::string_view kHelpUnavailable =
+    "TVN was unable to display your Help file. Please place TVN_Help.CHM in the Tallyvane "
+    "Program Folder and try again!";
 inline constexpr std::string_view kFilesCreated = "Your files have been created!";
 inline constexpr std::string_view kNoFilesCreated =
     "No files were created. Click Create to archive your files.";
@@ -131,6 +139,14 @@ public:
     void txtListed_Change();
     void txtSelected_Change();
 
+    // Select Archive Location: the archive-location dialog, modal; the location shown
+    // follows what the user confirmed.
+    void mnuFileOpen_Click();
+    // Help, Contents: the help at its first topic, or the message that it cannot be shown.
+    void mnuHelpContents_Click();
+    // Help, About: the About box, modal. No trap.
+    void mnuHelpAbout_Click();
+
     // ---- Get Folder List ---------------------------------------------------------------
     void btnGetPST_Click();
     void mnuGetFolderList_Click() { btnGetPST_Click(); }
@@ -157,6 +173,14 @@ public:
     // The progress window runs show; not owned (nullptr: none is shown).
     void setProgressWindow(ProgressWindow* window) { m_progress = window; }
     DlgSaveLocation& saveLocation() { return m_saveLocation; }
+    // Opens the archive-location dialog over the model's saveLocation(); not owned.
+    void setLocationDialog(WindowOpener* dialog) { m_locationDialog = dialog; }
+    // The help viewer and the help's first topic (viewer nullptr or file empty: no help).
+    void setHelp(HelpViewer* viewer, std::filesystem::path firstTopic) {
+        m_helpViewer = viewer;
+        m_helpFile = std::move(firstTopic);
+    }
+    void setAboutBox(WindowOpener* about) { m_about = about; }
     // The error log that holds this session's entries (empty while none is open).
     const std::filesystem::path& openLogPath() const { return m_openLogPath; }
     // Installed on golApp now and whenever it is created again. Not owned (nullptr: none).
@@ -223,6 +247,10 @@ private:
     store::FolderPicker* m_picker = nullptr;
     store::PasswordPrompt* m_prompt = nullptr;
     ProgressWindow* m_progress = nullptr;
+    WindowOpener* m_locationDialog = nullptr;
+    WindowOpener* m_about = nullptr;
+    HelpViewer* m_helpViewer = nullptr;
+    std::filesystem::path m_helpFile;
     DlgSaveLocation m_saveLocation;
     std::filesystem::path m_openLogPath;
     bool m_released = false;

@@ -41,6 +41,8 @@ public:
     virtual void repaint() = 0;
     // The archive root the next run writes to, for the user to see.
     virtual void showArchiveLocation(std::string_view path) = 0;
+    // The data file the folder list was read from last; empty when the lists were cleared.
+    virtual void showDataFile(std::string_view path) = 0;
 };
 
 // The progress window of a run, as the run drives it.
@@ -56,6 +58,15 @@ public:
     virtual void activate() = 0;
     virtual void setVisible(bool visible) = 0;
     virtual void setValue(int value) = 0;
+};
+
+// A secondary window the main window opens from its menu (the archive-location dialog, the
+// help viewer, the About box). A modal one returns when the user has closed it; the main
+// window takes no input meanwhile.
+class WindowOpener {
+public:
+    virtual ~WindowOpener() = default;
+    virtual void open() = 0;
 };
 
 // A window of the program other than the main window (the progress window, the

@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev
     libfmt-dev libcli11-dev nlohmann-json3-dev zlib1g-dev
     pst-utils pff-tools
+    libemail-outlook-message-perl libemail-address-perl
 )
 
 missing=()

@@ -104,8 +104,8 @@ public:
     virtual std::string displayName() const = 0;
     virtual AttachmentType type() const = 0;
     // Hands the attachment's content to sink: the bytes of a file attachment, the stored
-    // object of an OLE attachment. An embedded item or a link to an outside file has no
-    // content of its own to give and throws err::kInvalidProcedureCall.
+    // object of an OLE attachment, an embedded item as an Outlook .msg file. A link to an
+    // outside file has no content of its own to give and throws err::kInvalidProcedureCall.
     virtual void writeTo(ByteSink& sink) const = 0;
     // The message inside an embedded-item attachment; nullptr for any other type.
     virtual std::shared_ptr<Item> embeddedItem() const = 0;

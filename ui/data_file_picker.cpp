@@ -21,8 +21,13 @@ namespace tvn::ui {
 
 namespace {
 
+// The data-file column's width at first: room for a typical path.
+constexpr int kDataFileColumnWidth = 220;
+
 constexpr int kFolderIndexRole = Qt::UserRole;
 constexpr int kPopulatedRole = Qt::UserRole + 1;
+// On the entry of a remembered data file that cannot be opened now: its path.
+constexpr int kUnavailablePathRole = Qt::UserRole + 2;
 
 // A damaged file may claim any number of subfolders that all fail to open; past this many
 // failures in one folder the rest are summed up in one entry, so the dialog stays small
@@ -56,14 +61,24 @@ DataFilePickerDialog::DataFilePickerDialog(store::Session& session, app::DataFil
     m_tree->setObjectName(QStringLiteral("tvwFolders"));
     m_tree->setColumnCount(2);
     m_tree->setHeaderLabels({QStringLiteral("Folder"), QStringLiteral("Data file")});
-    m_tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    m_tree->header()->setStretchLastSection(true);
+    // The folder column takes what the data-file column leaves, so the data file stays in
+    // view whether or not a scrollbar appears; long texts are shortened in the middle and
+    // the user may widen either column.
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_tree->header()->setSectionResizeMode(1, QHeaderView::Interactive);
+    m_tree->header()->resizeSection(1, kDataFileColumnWidth);
+    m_tree->setTextElideMode(Qt::ElideMiddle);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setUniformRowHeights(true);
 
     auto* openButton = new QPushButton(QStringLiteral("&Open Data File..."), this);
     openButton->setObjectName(QStringLiteral("btnOpenDataFile"));
     openButton->setAutoDefault(false);
+    m_close = new QPushButton(QStringLiteral("C&lose Data File"), this);
+    m_close->setObjectName(QStringLiteral("btnCloseDataFile"));
+    m_close->setAutoDefault(false);
+    m_close->setToolTip(QStringLiteral("Close the selected data file and forget it"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_ok = buttons->button(QDialogButtonBox::Ok);
@@ -72,6 +87,7 @@ DataFilePickerDialog::DataFilePickerDialog(store::Session& session, app::DataFil
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(openButton);
+    bottom->addWidget(m_close);
     bottom->addStretch(1);
     bottom->addWidget(buttons);
 
@@ -96,6 +112,7 @@ DataFilePickerDialog::DataFilePickerDialog(store::Session& session, app::DataFil
             [this](QTreeWidgetItem* item) { expandItem(item); });
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this] { updateOkButton(); });
     connect(openButton, &QPushButton::clicked, this, [this] { chooseAndOpen(); });
+    connect(m_close, &QPushButton::clicked, this, [this] { closeCurrentDataFile(); });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -129,6 +146,22 @@ void DataFilePickerDialog::rebuildTree() {
         item->setText(1, fromPath(m_dataFiles.pathOf(top)));
         // The tops and their first level are what the user picks from; show them at once.
         item->setExpanded(true);
+    }
+    // Remembered files that cannot be opened now stay in view, greyed, so that the user sees
+    // what became of them and can close them for good.
+    for (const auto& file : m_dataFiles.unavailable()) {
+        auto* item = new QTreeWidgetItem(m_tree);
+        item->setText(0, fromPath(file.path.filename()) + QStringLiteral(" (unavailable)"));
+        item->setText(1, fromPath(file.path));
+        const QString why = QStringLiteral("Cannot be opened now: %1. Open it again with Open "
+                                           "Data File... when it is back.")
+                                .arg(toQString(file.reason));
+        item->setToolTip(0, why);
+        item->setToolTip(1, why);
+        item->setData(0, kFolderIndexRole, -1);
+        item->setData(0, kUnavailablePathRole, fromPath(file.path));
+        item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+        item->setForeground(1, palette().brush(QPalette::Disabled, QPalette::Text));
     }
     if (m_tree->topLevelItemCount() > 0) {
         m_tree->setCurrentItem(m_tree->topLevelItem(0));
@@ -248,6 +281,24 @@ void DataFilePickerDialog::openDataFile(const std::filesystem::path& file) {
 
 void DataFilePickerDialog::updateOkButton() {
     m_ok->setEnabled(currentFolder() != nullptr);
+    const QTreeWidgetItem* item = m_tree->currentItem();
+    m_close->setEnabled(
+        item != nullptr && item->parent() == nullptr &&
+        (currentFolder() != nullptr || !item->data(0, kUnavailablePathRole).toString().isEmpty()));
+}
+
+void DataFilePickerDialog::closeCurrentDataFile() {
+    const QTreeWidgetItem* item = m_tree->currentItem();
+    if (item == nullptr || item->parent() != nullptr) {
+        return;
+    }
+    if (const auto top = currentFolder()) {
+        m_dataFiles.close(m_session, top);
+    } else if (const QString path = item->data(0, kUnavailablePathRole).toString();
+               !path.isEmpty()) {
+        m_dataFiles.forget(toPath(path));
+    }
+    rebuildTree();
 }
 
 DataFilePicker::DataFilePicker(SessionSource session, app::DataFiles& dataFiles,

@@ -69,6 +69,9 @@ private:
     void expandItem(QTreeWidgetItem* item);
     void chooseAndOpen();
     void updateOkButton();
+    // Close Data File: closes and forgets the data file of the current top-level entry,
+    // or forgets the remembered file that cannot be opened now.
+    void closeCurrentDataFile();
 
     store::Session& m_session;
     app::DataFiles& m_dataFiles;
@@ -76,6 +79,7 @@ private:
     FileChooser m_chooser;
     QTreeWidget* m_tree = nullptr;
     QPushButton* m_ok = nullptr;
+    QPushButton* m_close = nullptr;
     // The folders shown; a tree entry holds the index of its folder here (-1: none).
     std::vector<std::shared_ptr<store::Folder>> m_folders;
 };

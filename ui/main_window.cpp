@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -16,12 +17,16 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "store/failure.h"
+#include "ui/app_icon.h"
 #include "ui/qt_text.h"
 
 namespace tvn::ui {
@@ -98,6 +103,16 @@ QLabel* makeLabel(QWidget* parent, const ControlText& text) {
     return label;
 }
 
+// The strip's paths are shortened in the middle, so that a long path never widens the
+// window; the whole path is the label's tooltip.
+constexpr int kStatusPathWidth = 300;
+
+void showPath(QLabel* label, const QString& caption, const QString& path) {
+    label->setText(caption +
+                   label->fontMetrics().elidedText(path, Qt::ElideMiddle, kStatusPathWidth));
+    label->setToolTip(path);
+}
+
 // A menu entry; captions are given exactly, including any trailing blank.
 QAction* addEntry(QMenu* menu, const char* name, const char* caption, bool enabled = true) {
     QAction* action = menu->addAction(QString::fromLatin1(caption));
@@ -123,6 +138,7 @@ MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& set
     : QMainWindow(parent), m_password(this) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(toQString(archive::kApplicationTitle));
+    setWindowIcon(appIcon());
     buildControls();
     buildMenus();
 
@@ -137,6 +153,15 @@ MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& set
         this);
     m_model->setFolderPicker(m_picker.get());
     m_model->setPasswordPrompt(&m_password);
+    m_progress = std::make_unique<ProgressBarWindow>(settings, m_model->windows(), this);
+    m_model->setProgressWindow(m_progress.get());
+    m_locationDialog = std::make_unique<SaveLocationOpener>(m_model->saveLocation(), this);
+    m_model->setLocationDialog(m_locationDialog.get());
+    m_help = std::make_unique<HelpWindow>(m_model->windows(), this);
+    m_model->setHelp(m_help.get(),
+                     app::helpFileFor(toPath(QCoreApplication::applicationDirPath())));
+    m_about = std::make_unique<AboutOpener>(boxes, this);
+    m_model->setAboutBox(m_about.get());
 
     connectControls();
 }
@@ -148,6 +173,10 @@ MainWindow::~MainWindow() {
     m_model->lstDestination.setObserver(nullptr);
     m_model->setFolderPicker(nullptr);
     m_model->setPasswordPrompt(nullptr);
+    m_model->setProgressWindow(nullptr);
+    m_model->setLocationDialog(nullptr);
+    m_model->setHelp(nullptr, {});
+    m_model->setAboutBox(nullptr);
 }
 
 void MainWindow::start() {
@@ -159,6 +188,17 @@ void MainWindow::openDataFile(const std::filesystem::path& file) {
         ui::openDataFile(m_model->application(), m_model->dataFiles(), m_model->messageBoxes(),
                          file);
     });
+}
+
+void MainWindow::openDataFilesWhenShown(std::vector<std::filesystem::path> files) {
+    m_filesToOpen = std::move(files);
+    if (m_filesToOpen.empty()) {
+        return;
+    }
+    // The window's native window exists from here on; its first exposure is the sign that
+    // the window stands where the user sees it.
+    winId();
+    windowHandle()->installEventFilter(this);
 }
 
 void MainWindow::buildControls() {
@@ -210,9 +250,16 @@ void MainWindow::buildControls() {
     // The strip shows a fixed hint and, on the right, where the next run writes its files.
     auto* status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("sbStatusBar"));
-    status->addWidget(new QLabel(QStringLiteral("Get the folder list of a data file, move the "
-                                                "folders to archive to the right, then Create."),
-                                 status));
+    m_hint = new QLabel(QStringLiteral("Get Folder List, move folders to the right, then Create."),
+                        status);
+    m_hint->setObjectName(QStringLiteral("lblHint"));
+    // A hint may be cut short by a narrow window; it must never widen the window.
+    m_hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    status->addWidget(m_hint, 1);
+    m_dataFile = new QLabel(status);
+    m_dataFile->setObjectName(QStringLiteral("lblDataFile"));
+    m_dataFile->hide();
+    status->addPermanentWidget(m_dataFile);
     m_location = new QLabel(status);
     m_location->setObjectName(QStringLiteral("lblArchiveLocation"));
     status->addPermanentWidget(m_location);
@@ -266,12 +313,15 @@ void MainWindow::connectControls() {
         connect(action, &QAction::triggered, this,
                 [this, handler] { run([this, handler] { (m_model.get()->*handler)(); }); });
     };
+    onChoose("mnuFileOpen", &app::FrmMain::mnuFileOpen_Click);
     onChoose("mnuGetFolderList", &app::FrmMain::mnuGetFolderList_Click);
     onChoose("mnuFileExit", &app::FrmMain::mnuFileExit_Click);
     onChoose("mnuCreateFiles", &app::FrmMain::mnuCreateFiles_Click);
     onChoose("mnuClearAll", &app::FrmMain::mnuClearAll_Click);
     onChoose("mnuToolsmn_SelectAll", &app::FrmMain::mnuToolsmn_SelectAll_Click);
     onChoose("mnuToolsmn_RemoveOne", &app::FrmMain::mnuToolsmn_RemoveOne_Click);
+    onChoose("mnuHelpContents", &app::FrmMain::mnuHelpContents_Click);
+    onChoose("mnuHelpAbout", &app::FrmMain::mnuHelpAbout_Click);
 
     for (QListWidget* list : {m_lstSource, m_lstDestination}) {
         connect(list, &QListWidget::itemSelectionChanged, this,
@@ -287,6 +337,10 @@ void MainWindow::connectControls() {
     // btnExit_MouseMove: a move over the button, not only a drag.
     m_btnExit->setMouseTracking(true);
     m_btnExit->installEventFilter(this);
+    // A double-click on a list's empty area is a double-click on the list too (an empty
+    // archive list then says that no folders are listed).
+    m_lstSource->viewport()->installEventFilter(this);
+    m_lstDestination->viewport()->installEventFilter(this);
 }
 
 template <typename Handler> void MainWindow::run(Handler&& handler) {
@@ -353,7 +407,9 @@ void MainWindow::setCommandEnabled(std::string_view control, bool enabled) {
     } else if (auto* action = findChild<QAction*>(name)) {
         action->setEnabled(enabled);
     } else if (auto* menu = findChild<QMenu*>(name)) {
+        // The menu bar shows, and opens, a menu by its action.
         menu->setEnabled(enabled);
+        menu->menuAction()->setEnabled(enabled);
     }
 }
 
@@ -363,7 +419,15 @@ void MainWindow::repaint() {
 }
 
 void MainWindow::showArchiveLocation(std::string_view path) {
-    m_location->setText(QStringLiteral("Archive location: ") + toQString(path));
+    showPath(m_location, QStringLiteral("Archive location: "), toQString(path));
+}
+
+void MainWindow::showDataFile(std::string_view path) {
+    // Once a file is listed the hint has done its work; the strip then tells where the
+    // folders came from and where they go.
+    showPath(m_dataFile, QStringLiteral("Folders from: "), toQString(path));
+    m_hint->setVisible(path.empty());
+    m_dataFile->setVisible(!path.empty());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -379,6 +443,31 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_btnExit && event->type() == QEvent::MouseMove) {
         run([this] { m_model->btnExit_MouseMove(); });
+    }
+    if (watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed() && !m_filesToOpen.empty()) {
+        windowHandle()->removeEventFilter(this);
+        // After the exposure has been handled, so that the window is painted under the box.
+        QTimer::singleShot(0, this, [this] {
+            const auto files = std::exchange(m_filesToOpen, {});
+            for (const auto& file : files) {
+                openDataFile(file);
+            }
+        });
+    }
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        for (QListWidget* list : {m_lstSource, m_lstDestination}) {
+            const auto* click = static_cast<QMouseEvent*>(event);
+            if (watched == list->viewport() &&
+                list->itemAt(click->position().toPoint()) == nullptr) {
+                if (list == m_lstSource) {
+                    run([this] { m_model->lstSource_DblClick(); });
+                } else {
+                    run([this] { m_model->lstDestination_DblClick(); });
+                }
+                return true;
+            }
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

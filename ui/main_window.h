@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include <QMainWindow>
 
@@ -19,8 +20,12 @@
 #include "app/main_view.h"
 #include "archive/error_messages.h"
 #include "archive/settings_store.h"
+#include "ui/about_box.h"
 #include "ui/data_file_picker.h"
+#include "ui/help_window.h"
 #include "ui/password_dialog.h"
+#include "ui/progress_window.h"
+#include "ui/save_location_dialog.h"
 
 class QAction;
 class QLabel;
@@ -49,9 +54,15 @@ public:
 
     // Opens a data file so that the picker shows it; a message says why when it cannot be.
     void openDataFile(const std::filesystem::path& file);
+    // Opens the files once the window is on the screen (start() shows it), so that a
+    // message about one of them stands over the window, not in a corner of the screen
+    // where a window manager that has not placed the window yet would put it.
+    void openDataFilesWhenShown(std::vector<std::filesystem::path> files);
 
     app::FrmMain& model() { return *m_model; }
     DataFilePicker& folderPicker() { return *m_picker; }
+    ProgressBarWindow& progressWindow() { return *m_progress; }
+    HelpWindow& helpWindow() { return *m_help; }
 
     // ---- app::MainWindowView -----------------------------------------------------------
     void showWindow() override;
@@ -65,6 +76,7 @@ public:
     void setCommandEnabled(std::string_view control, bool enabled) override;
     void repaint() override;
     void showArchiveLocation(std::string_view path) override;
+    void showDataFile(std::string_view path) override;
 
     // ---- app::FolderListObserver -------------------------------------------------------
     void entryAppended(const app::FolderList& list, int index) override;
@@ -99,6 +111,10 @@ private:
     std::unique_ptr<app::FrmMain> m_model;
     std::unique_ptr<DataFilePicker> m_picker;
     PasswordDialog m_password;
+    std::unique_ptr<ProgressBarWindow> m_progress;
+    std::unique_ptr<SaveLocationOpener> m_locationDialog;
+    std::unique_ptr<HelpWindow> m_help;
+    std::unique_ptr<AboutOpener> m_about;
 
     QListWidget* m_lstSource = nullptr;
     QListWidget* m_lstDestination = nullptr;
@@ -106,6 +122,8 @@ private:
     QLineEdit* m_txtSelected = nullptr;
     QPushButton* m_btnExit = nullptr;
     QLabel* m_location = nullptr;
+    QLabel* m_dataFile = nullptr;
+    QLabel* m_hint = nullptr;
     // True while the window applies a model change to a list widget, so the widget's own
     // signals are not reported back.
     bool m_mirroring = false;
@@ -113,6 +131,7 @@ private:
     // notices about it need not be shown again.
     bool m_reporting = false;
     bool m_unloaded = false;
+    std::vector<std::filesystem::path> m_filesToOpen;
 };
 
 } // namespace tvn::ui

@@ -9,9 +9,11 @@
 
 namespace tvn::ui {
 
-QString PasswordDialog::promptText(const std::filesystem::path& file) {
-    return QStringLiteral("The data file %1 is protected by a password.\n\nPassword:")
-        .arg(fromPath(file));
+QString PasswordDialog::promptText(const std::filesystem::path& file, const QFontMetrics& metrics,
+                                   int pathWidth) {
+    // On a line of its own, so that a long path never pushes the sentence apart.
+    return QStringLiteral("The data file\n%1\nis protected by a password.\n\nPassword:")
+        .arg(metrics.elidedText(fromPath(file), Qt::ElideMiddle, pathWidth));
 }
 
 std::optional<std::string> PasswordDialog::askPassword(const std::filesystem::path& file) {
@@ -22,7 +24,8 @@ std::optional<std::string> PasswordDialog::askPassword(const std::filesystem::pa
                           static_cast<qsizetype>(archive::kApplicationTitle.size())));
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextEchoMode(QLineEdit::Password);
-    dialog.setLabelText(promptText(file));
+    dialog.setLabelText(promptText(file, dialog.fontMetrics(), kPathWidth));
+    dialog.setToolTip(fromPath(file));
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include <QFontMetrics>
 #include <QPointer>
 #include <QWidget>
 
@@ -24,8 +25,14 @@ public:
     // may be empty (a file may have an empty password).
     std::optional<std::string> askPassword(const std::filesystem::path& file) override;
 
-    // The dialog's prompt for a file, as shown.
-    static QString promptText(const std::filesystem::path& file);
+    // The dialog's prompt for a file, its path shortened in the middle to at most
+    // pathWidth pixels of metrics (a 260-character path would make the dialog wider than
+    // the screen); the whole path is the dialog's tooltip.
+    static QString promptText(const std::filesystem::path& file, const QFontMetrics& metrics,
+                              int pathWidth);
+
+    // How wide the path in the prompt may be, in pixels.
+    static constexpr int kPathWidth = 420;
 
 private:
     QPointer<QWidget> m_parent;

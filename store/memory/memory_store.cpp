@@ -1,5 +1,7 @@
 #include "store/memory/memory_store.h"
 
+#include "store/msg/msg_sources.h"
+#include "store/msg/msg_writer.h"
 #include "store/property_names.h"
 
 namespace tvn::store::memory {
@@ -78,6 +80,10 @@ std::string MemoryAttachment::fileName() const {
 
 void MemoryAttachment::writeTo(ByteSink& sink) const {
     raiseIf(m_saveFailure);
+    if (m_type == AttachmentType::EmbeddedItem && m_embedded) {
+        msg::writeMsg(msg::documentFromItem(*m_embedded), sink);
+        return;
+    }
     if (m_type == AttachmentType::EmbeddedItem || m_type == AttachmentType::ByReference) {
         throw Failure(err::kInvalidProcedureCall, "The attachment has no content of its own.");
     }

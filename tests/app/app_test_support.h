@@ -56,6 +56,7 @@ public:
     }
     void repaint() override { ++repaints; }
     void showArchiveLocation(std::string_view path) override { location = path; }
+    void showDataFile(std::string_view path) override { dataFile = path; }
 
     FrmMain* model = nullptr;
     bool failShow = false;
@@ -64,6 +65,7 @@ public:
     int countRefreshes = 0;
     int repaints = 0;
     std::string location;
+    std::string dataFile;
 };
 
 struct ShownMessage {
@@ -138,11 +140,15 @@ private:
     std::shared_ptr<Shared> m_shared;
 };
 
-// Installs an in-memory log in the model's reporter and returns what it records.
-inline std::shared_ptr<MemoryLog::Shared> attachMemoryLog(FrmMain& model) {
+// Installs an in-memory log in a reporter and returns what it records.
+inline std::shared_ptr<MemoryLog::Shared> attachMemoryLogTo(archive::ErrorReporter& reporter) {
     auto shared = std::make_shared<MemoryLog::Shared>();
-    model.TextStream99() = std::make_unique<MemoryLog>(shared);
+    reporter.log() = std::make_unique<MemoryLog>(shared);
     return shared;
+}
+
+inline std::shared_ptr<MemoryLog::Shared> attachMemoryLog(FrmMain& model) {
+    return attachMemoryLogTo(model.reporter());
 }
 
 // A model over in-memory data files: each "file" is a top folder the opener hands out by

@@ -36,9 +36,10 @@ TEST_F(DataFilesTest, RememberedFilesAreReopenedInOrderWhenTheSessionIsCreated) 
     EXPECT_EQ(remembered("Count"), "2");
 }
 
-// A remembered file that cannot be opened is named with the reason and forgotten; nothing
+// A remembered file that cannot be opened now is named with the reason and kept: a drive
+// that is not plugged in or a cancelled password prompt must not lose it for good. Nothing
 // is logged, the message told the user.
-TEST_F(DataFilesTest, UnopenableRememberedFileIsDroppedWithAMessage) {
+TEST_F(DataFilesTest, UnopenableRememberedFileIsKeptAsUnavailable) {
     struct Case {
         const char* name;
         bool present; // the opener knows the file
@@ -70,16 +71,48 @@ TEST_F(DataFilesTest, UnopenableRememberedFileIsDroppedWithAMessage) {
         store::Session session;
         session.setPasswordPrompt(&passwords);
         dataFiles.restore(session);
-        EXPECT_EQ(shown.shown, (std::vector<ShownMessage>{
-                                   {"The data file /data/bad.pst could not be opened and was "
-                                    "removed from the list: " +
-                                        std::string(c.reason) + ".",
-                                    archive::MessageIcon::Exclamation, "Tallyvane"}}));
+        EXPECT_EQ(
+            shown.shown,
+            (std::vector<ShownMessage>{
+                {"The data file /data/bad.pst cannot be opened now: " + std::string(c.reason) +
+                     ". It stays in the list of data files; close it there to forget it.",
+                 archive::MessageIcon::Exclamation, "Tallyvane"}}));
         EXPECT_EQ(session.dataFiles(), Folders{personal});
-        EXPECT_EQ(stored.get("DataFiles", "Count"), "1");
-        EXPECT_EQ(stored.get("DataFiles", "File1"), "/data/personal.pst");
-        EXPECT_EQ(stored.get("DataFiles", "File2"), "");
+        EXPECT_EQ(dataFiles.paths(), Paths{"/data/personal.pst"});
+        EXPECT_EQ(dataFiles.unavailable(),
+                  (std::vector<DataFiles::Unavailable>{{"/data/bad.pst", c.reason}}));
+        EXPECT_EQ(stored.get("DataFiles", "Count"), "2");
+        EXPECT_EQ(stored.get("DataFiles", "File1"), "/data/bad.pst");
     }
+}
+
+// When the file is back it opens in its old place; when the user closes it, it is gone.
+TEST_F(DataFilesTest, UnavailableFileComesBackInItsPlaceOrIsForgottenOnRequest) {
+    settings.set("DataFiles", "Count", "2");
+    settings.set("DataFiles", "File1", "/data/usb.pst");
+    settings.set("DataFiles", "File2", "/data/personal.pst");
+    store::Session& session = model->application();
+    ASSERT_EQ(model->dataFiles().unavailable().size(), 1U);
+
+    auto back = MemoryFolder::make("Stick");
+    files["/data/usb.pst"] = back;
+    EXPECT_EQ(model->dataFiles().open(session, "/data/usb.pst"), back);
+    EXPECT_TRUE(model->dataFiles().unavailable().empty());
+    EXPECT_EQ(model->dataFiles().paths(), (Paths{"/data/usb.pst", "/data/personal.pst"}));
+    EXPECT_EQ(remembered("File1"), "/data/usb.pst");
+
+    // Next session the stick is gone again; closing it in the picker forgets it.
+    files.erase("/data/usb.pst");
+    model->btnExit_Click();
+    model->application();
+    ASSERT_EQ(model->dataFiles().unavailable().size(), 1U);
+    model->dataFiles().forget("/data/personal.pst");
+    EXPECT_EQ(remembered("Count"), "2") << "an open file is closed, not forgotten";
+    model->dataFiles().forget("/data/usb.pst");
+    EXPECT_TRUE(model->dataFiles().unavailable().empty());
+    EXPECT_EQ(remembered("Count"), "1");
+    EXPECT_EQ(remembered("File1"), "/data/personal.pst");
+    EXPECT_EQ(remembered("File2"), "");
 }
 
 TEST_F(DataFilesTest, OpenedFileIsAskedForItsPasswordAddedRememberedAndNotOpenedTwice) {

@@ -3,14 +3,18 @@
 
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -101,6 +105,49 @@ TEST_F(CorpusWindowTest, PickerShowsEnronsTreeLevelByLevel) {
     EXPECT_TRUE(
         dialog.grab().save(fromPath(testing::screenshotPath("data_file_picker_enron")), "PNG"));
     EXPECT_TRUE(m_boxes.shown.empty());
+}
+
+// Create from the window on a real file, into the location chosen in the dialog: the tree
+// of the chosen folders, the log's dated line, the progress window full and hidden again,
+// and every command back on.
+TEST_F(CorpusWindowTest, CreateArchivesEnronIntoTheChosenLocation) {
+    TALLYVANE_CORPUS_FILE(file, "enron.pst");
+    const std::filesystem::path chosen = toPath(m_root.path()) / "Chosen";
+    testing::answerNextModal([&](QWidget* modal) {
+        modal->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(fromPath(chosen));
+        modal->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+    });
+    m_window->findChild<QAction*>(QStringLiteral("mnuFileOpen"))->trigger();
+
+    m_window->openDataFile(file);
+    testing::answerPicker(m_window->folderPicker(), true);
+    m_window->findChild<QPushButton*>(QStringLiteral("btnGetPST"))->click();
+    m_window->findChild<QPushButton*>(QStringLiteral("btnSelectAll"))->click();
+    m_window->findChild<QPushButton*>(QStringLiteral("btnCreate"))->click();
+
+    for (const char* dir : {"Deleted Items", "lokay-m"}) {
+        EXPECT_TRUE(std::filesystem::is_directory(chosen / dir)) << dir;
+    }
+    ASSERT_EQ(m_boxes.shown.size(), 1U);
+    EXPECT_EQ(m_boxes.shown[0].text, "Your files have been created!");
+    // The log of this session stays where start-up opened it, under the first root.
+    const std::string log = test_support::readFileText(m_window->model().openLogPath());
+    static const std::regex dated(
+        "Date: \\d{1,2}/\\d{1,2}/\\d{4}( \\d{1,2}:\\d{2}:\\d{2} [AP]M)?   No errors were "
+        "reported\\.\\r\\n\\r\\n\\r\\n$");
+    EXPECT_TRUE(std::regex_search(log, dated)) << log;
+
+    ProgressBarWindow& progress = m_window->progressWindow();
+    EXPECT_TRUE(progress.loaded());
+    EXPECT_FALSE(progress.isVisible());
+    EXPECT_EQ(progress.bar()->maximum(), 2);
+    EXPECT_EQ(progress.bar()->value(), 2);
+    for (const auto command : app::FrmMain::runCommands()) {
+        const QString name = toQString(command);
+        QWidget* widget = m_window->findChild<QWidget*>(name);
+        QAction* action = m_window->findChild<QAction*>(name);
+        EXPECT_TRUE(widget != nullptr ? widget->isEnabled() : action->isEnabled()) << command;
+    }
 }
 
 // The reader asks the window's password dialog, which names the file; a right password

@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -244,6 +246,72 @@ TEST_F(PickerTest, PickFolderReturnsThePickOrNothingOnCancel) {
     m_session.setFolderPicker(nullptr);
 }
 
+// A remembered file that cannot be opened now shows greyed with the reason and cannot be
+// picked; Close Data File forgets it, or closes an open file.
+TEST_F(PickerTest, UnavailableFileIsShownAndClosedOnlyWhenAsked) {
+    addFile("/data/mail.pst", "Personal Folders")->addFolder("Inbox");
+    m_settings.set("DataFiles", "Count", "2");
+    m_settings.set("DataFiles", "File1", "/media/usb/old.pst");
+    m_settings.set("DataFiles", "File2", "/data/mail.pst");
+    m_dataFiles.restore(m_session);
+    ASSERT_EQ(m_boxes.shown.size(), 1U);
+
+    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    QTreeWidget* tree = treeOf(dialog);
+    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("btnOK"));
+    auto* close = dialog.findChild<QPushButton*>(QStringLiteral("btnCloseDataFile"));
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    QTreeWidgetItem* gone = tree->topLevelItem(1);
+    EXPECT_EQ(toUtf8(gone->text(0)), "old.pst (unavailable)");
+    EXPECT_EQ(toUtf8(gone->text(1)), "/media/usb/old.pst");
+    EXPECT_NE(toUtf8(gone->toolTip(0)).find("not an Outlook data file"), std::string::npos);
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.grab().save(
+        fromPath(testing::screenshotPath("data_file_picker_unavailable")), "PNG"));
+
+    tree->setCurrentItem(gone);
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_EQ(dialog.currentFolder(), nullptr);
+    ASSERT_TRUE(close->isEnabled());
+    close->click();
+    EXPECT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "1");
+    EXPECT_EQ(m_settings.get("DataFiles", "File1"), "/data/mail.pst");
+
+    // A folder inside a file cannot be closed; the file's top entry can.
+    tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+    EXPECT_FALSE(close->isEnabled());
+    tree->setCurrentItem(tree->topLevelItem(0));
+    close->click();
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_TRUE(m_session.dataFiles().empty());
+    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "0");
+}
+
+// With enough folders for a scrollbar and a long path, the data-file column is still in
+// view at the dialog's first size, and nothing scrolls sideways.
+TEST_F(PickerTest, DataFileColumnStaysInViewWithAScrollbar) {
+    const std::string path = "/home/someone/Documents/Outlook Files/archive-2003-to-2009.pst";
+    auto top = addFile(path, "Personal Folders");
+    for (int i = 0; i < 40; ++i) {
+        top->addFolder("Correspondence with the regional office, project " + std::to_string(i));
+    }
+    m_dataFiles.open(m_session, path);
+    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    QTreeWidget* tree = treeOf(dialog);
+    tree->topLevelItem(0)->setExpanded(true);
+    dialog.show();
+    QApplication::processEvents();
+    ASSERT_TRUE(tree->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(tree->horizontalScrollBar()->isVisible());
+    const int left = tree->header()->sectionViewportPosition(1);
+    const int width = tree->header()->sectionSize(1);
+    EXPECT_GE(left, 80);
+    EXPECT_LE(left + width, tree->viewport()->width());
+    EXPECT_GE(width, 150);
+}
+
 TEST(PasswordDialogTest, AsksNamingTheFileWithHiddenTextAndGivesWhatWasTyped) {
     PasswordDialog prompt;
     testing::answerNextModal([](QWidget* modal) {
@@ -266,6 +334,27 @@ TEST(PasswordDialogTest, AsksNamingTheFileWithHiddenTextAndGivesWhatWasTyped) {
         dialog->reject();
     });
     EXPECT_EQ(prompt.askPassword("/data/locked.pst"), std::nullopt);
+}
+
+// A path as long as a Windows path may be: the dialog stays narrow enough for its buttons
+// to be reached, and still names the file.
+TEST(PasswordDialogTest, LongPathIsShortenedInTheMiddleAndTheDialogStaysNarrow) {
+    const std::string path = "/media/backup/" + std::string(220, 'd') + "/mailbox-2003.pst";
+    ASSERT_GE(path.size(), 250U);
+    PasswordDialog prompt;
+    int width = 0;
+    testing::answerNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QInputDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        width = dialog->frameGeometry().width();
+        EXPECT_NE(toUtf8(dialog->labelText()).find("mailbox-2003.pst"), std::string::npos);
+        EXPECT_NE(toUtf8(dialog->labelText()).find("/media/"), std::string::npos);
+        EXPECT_EQ(toUtf8(dialog->toolTip()), path);
+        dialog->reject();
+    });
+    prompt.askPassword(path);
+    EXPECT_GT(width, 0);
+    EXPECT_LT(width, 640);
 }
 
 struct BoxCase {

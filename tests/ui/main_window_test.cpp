@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -26,6 +27,7 @@
 #include "tests/ui/ui_test_support.h"
 #include "ui/data_file_picker.h"
 #include "ui/main_window.h"
+#include "ui/qt_message_boxes.h"
 #include "ui/qt_text.h"
 
 namespace tvn::ui {
@@ -426,6 +428,60 @@ TEST_F(MainWindowTest, EveryWayOfClosingClosesTheWindow) {
         EXPECT_EQ(m_window->model().TextStream99() == nullptr, c.releases);
         EXPECT_TRUE(m_boxes.shown.empty());
     }
+}
+
+// A double-click on the empty part of a list is a double-click on the list: on an empty
+// archive list it says that no folders are listed.
+TEST_F(MainWindowTest, DoubleClickOnAnEmptyArchiveListSaysNoFoldersAreListed) {
+    m_window->start();
+    m_window->show();
+    QTest::mouseDClick(destination()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 40));
+    ASSERT_EQ(m_boxes.shown.size(), 1U);
+    EXPECT_EQ(m_boxes.shown[0].text, "No Folders are listed!");
+}
+
+// The status strip names the data file the folders were listed from, and where the files
+// go; Clear All forgets the data file.
+TEST_F(MainWindowTest, StatusStripShowsTheListedDataFileAndTheArchiveLocation) {
+    startWithMailFile();
+    auto* dataFile = child<QLabel>("lblDataFile");
+    auto* location = child<QLabel>("lblArchiveLocation");
+    EXPECT_TRUE(dataFile->isHidden());
+    EXPECT_EQ(location->text(),
+              QStringLiteral("Archive location: ") + m_root.path() + QStringLiteral("/Tallyvane"));
+    getFolderList();
+    EXPECT_FALSE(dataFile->isHidden());
+    EXPECT_EQ(dataFile->text(), QStringLiteral("Folders from: /data/mail.pst"));
+    child<QPushButton>("btnClearAll")->click();
+    EXPECT_TRUE(dataFile->isHidden());
+}
+
+// Files named when the program starts are opened once the window is on the screen, so that
+// a message about one of them stands over the window.
+TEST_F(MainWindowTest, MessageAboutAStartUpFileStandsOverTheWindow) {
+    QtMessageBoxes boxes(m_window.get());
+    app::FrmMainOptions options;
+    options.root = toPath(m_root.path()) / "Tallyvane";
+    MainWindow window(boxes, m_settings, std::move(options));
+    boxes.setParent(&window);
+    window.move(300, 200);
+    window.openDataFilesWhenShown({"/nowhere/missing.pst"});
+    QRect shownAt;
+    bool answered = false;
+    testing::answerNextModal([&](QWidget* modal) {
+        answered = true;
+        shownAt = modal->frameGeometry();
+        qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+    });
+    window.start();
+    EXPECT_FALSE(answered) << "opened before the window was on the screen";
+    for (int i = 0; i < 200 && !answered; ++i) {
+        QTest::qWait(10);
+    }
+    ASSERT_TRUE(answered);
+    EXPECT_TRUE(window.frameGeometry().contains(shownAt.center()))
+        << shownAt.x() << "," << shownAt.y() << " outside the window";
+    EXPECT_TRUE(window.model().dataFiles().paths().empty());
 }
 
 TEST_F(MainWindowTest, MovingOverCloseProgramResetsTheMousePointer) {

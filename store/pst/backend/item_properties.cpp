@@ -214,7 +214,7 @@ constexpr std::uint16_t kDisplayBcc = 0x0E02;
 constexpr std::uint16_t kDisplayCc = 0x0E03;
 constexpr std::uint16_t kDisplayTo = 0x0E04;
 
-std::optional<std::uint16_t> resolve(const MessageObject& m, const Prop& p) {
+std::optional<std::uint16_t> resolve(const ItemSource& m, const Prop& p) {
     if (p.set == nullptr) {
         return p.id;
     }
@@ -234,9 +234,8 @@ std::string join(const std::vector<std::string>& parts, std::string_view separat
 
 // The value of one property as kind `kind`, or nothing when it is absent or stored in a
 // type that cannot be read as that kind.
-std::optional<Variant> readAs(const MessageObject& m, std::uint16_t id, Variant::Kind kind,
-                              How how) {
-    const auto& props = m.properties();
+std::optional<Variant> readAs(const ItemSource& m, std::uint16_t id, Variant::Kind kind, How how) {
+    const auto& props = m;
     switch (kind) {
     case Variant::Kind::Text: {
         if (how == How::JoinSemi || how == How::JoinComma || how == How::First) {
@@ -292,7 +291,7 @@ std::optional<Variant> readAs(const MessageObject& m, std::uint16_t id, Variant:
     return std::nullopt;
 }
 
-std::optional<Variant> readMapping(const MessageObject& m, const Mapping& map, Variant::Kind kind) {
+std::optional<Variant> readMapping(const ItemSource& m, const Mapping& map, Variant::Kind kind) {
     for (const Prop* p : {&map.primary, &map.fallback}) {
         if (p->empty()) {
             continue;
@@ -307,18 +306,11 @@ std::optional<Variant> readMapping(const MessageObject& m, const Mapping& map, V
 }
 
 // PidTagDisplayTo/Cc/Bcc, rebuilt from the recipient rows of that type when absent.
-std::string displayList(const MessageObject& m, std::uint16_t id, std::int32_t type) {
-    if (auto s = m.properties().string(id)) {
+std::string displayList(const ItemSource& m, std::uint16_t id, std::int32_t type) {
+    if (auto s = m.string(id)) {
         return std::move(*s);
     }
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < m.recipientCount(); ++i) {
-        auto r = m.recipient(i);
-        if (r.type == type) {
-            names.push_back(std::move(r.name));
-        }
-    }
-    return join(names, "; ");
+    return join(m.recipientNames(type), "; ");
 }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
@@ -410,9 +402,9 @@ std::optional<std::int64_t> minutesBetween(std::int64_t start, std::int64_t end)
 // day at local midnight unconverted (PidLidBirthdayLocal / PidLidWeddingAnniversaryLocal)
 // beside the UTC value (PidTagBirthday / PidTagWeddingAnniversary) that other clients
 // write alone; converting that to this machine's zone would move the day.
-DateTime contactDay(const MessageObject& m, bool birthday) {
+DateTime contactDay(const ItemSource& m, bool birthday) {
     if (const auto id = m.namedId(ps::kAddress, birthday ? 0x80DE : 0x80DF)) {
-        if (const auto ft = m.properties().fileTime(*id)) {
+        if (const auto ft = m.fileTime(*id)) {
             auto day = fileTimeAsCivil(*ft);
             if (!day.isNone()) {
                 day.hour = day.minute = day.second = 0;
@@ -420,7 +412,7 @@ DateTime contactDay(const MessageObject& m, bool birthday) {
             }
         }
     }
-    if (const auto ft = m.properties().fileTime(birthday ? 0x3A42 : 0x3A41)) {
+    if (const auto ft = m.fileTime(birthday ? 0x3A42 : 0x3A41)) {
         return fileTimeAsDay(*ft);
     }
     return DateTime::none();
@@ -507,14 +499,14 @@ std::int32_t objectClassOf(std::string_view cls) {
     return 43;
 }
 
-Variant readItemProperty(const MessageObject& m, std::string_view name) {
+Variant readItemProperty(const ItemSource& m, std::string_view name) {
     const auto kind = propertyKind(name);
     if (!kind) {
         return absentValue(name); // throws err::kNotFound
     }
 
     if (name == "Subject") {
-        if (auto s = m.properties().string(messaging::tag::kSubject)) {
+        if (auto s = m.string(messaging::tag::kSubject)) {
             return Variant(messaging::stripSubjectMarker(std::move(*s)));
         }
         // A note keeps no subject of its own: Outlook shows the first line of its text.
@@ -542,7 +534,7 @@ Variant readItemProperty(const MessageObject& m, std::string_view name) {
         const bool task = isClassOrSubclass(m.messageClass(), "IPM.Task");
         const auto id = task ? m.namedId(ps::kTask, 0x8126) : m.namedId(ps::kAppointment, 0x8223);
         if (id) {
-            if (auto b = m.properties().boolean(*id)) {
+            if (auto b = m.boolean(*id)) {
                 return Variant(*b);
             }
         }
@@ -550,7 +542,7 @@ Variant readItemProperty(const MessageObject& m, std::string_view name) {
     }
     if (name == "Duration") {
         if (const auto id = m.namedId(ps::kAppointment, 0x8213)) {
-            if (auto n = m.properties().integer(*id)) {
+            if (auto n = m.integer(*id)) {
                 return Variant(*n);
             }
         }
@@ -559,9 +551,9 @@ Variant readItemProperty(const MessageObject& m, std::string_view name) {
         const auto fileTimeOf = [&](const Prop& primary, std::uint16_t fallback) {
             std::optional<std::int64_t> t;
             if (const auto id = resolve(m, primary)) {
-                t = m.properties().fileTime(*id);
+                t = m.fileTime(*id);
             }
-            return t ? t : m.properties().fileTime(fallback);
+            return t ? t : m.fileTime(fallback);
         };
         const auto start = fileTimeOf(named(ps::kAppointment, 0x820D), 0x0060);
         const auto end = fileTimeOf(named(ps::kAppointment, 0x820E), 0x0061);
@@ -577,12 +569,12 @@ Variant readItemProperty(const MessageObject& m, std::string_view name) {
         const auto blobId =
             task ? m.namedId(ps::kTask, 0x8116) : m.namedId(ps::kAppointment, 0x8216);
         if (blobId) {
-            if (auto blob = m.properties().binary(*blobId)) {
+            if (auto blob = m.binary(*blobId)) {
                 return Variant(recurrenceTypeOf(*blob));
             }
         }
         if (const auto id = m.namedId(ps::kAppointment, 0x8231)) {
-            if (const auto coarse = m.properties().integer(*id)) {
+            if (const auto coarse = m.integer(*id)) {
                 if (const auto type = coarseRecurrenceType(*coarse)) {
                     return Variant(*type);
                 }
@@ -610,6 +602,59 @@ Variant readItemProperty(const MessageObject& m, std::string_view name) {
         return std::move(*v);
     }
     return absentValue(name);
+}
+
+namespace {
+
+// A message of a data file, read through its property reader.
+class MessageSource final : public ItemSource {
+public:
+    explicit MessageSource(const MessageObject& m) : m_message(m), m_props(m.properties()) {}
+    std::optional<std::string> string(std::uint16_t id) const override {
+        return m_props.string(id);
+    }
+    std::optional<std::int64_t> integer(std::uint16_t id) const override {
+        return m_props.integer(id);
+    }
+    std::optional<bool> boolean(std::uint16_t id) const override { return m_props.boolean(id); }
+    std::optional<double> real(std::uint16_t id) const override { return m_props.real(id); }
+    std::optional<std::int64_t> fileTime(std::uint16_t id) const override {
+        return m_props.fileTime(id);
+    }
+    std::optional<std::vector<std::string>> strings(std::uint16_t id) const override {
+        return m_props.strings(id);
+    }
+    std::optional<std::vector<std::uint8_t>> binary(std::uint16_t id) const override {
+        return m_props.binary(id);
+    }
+    std::optional<std::uint16_t> namedId(const Guid& set, std::uint32_t lid) const override {
+        return m_message.namedId(set, lid);
+    }
+    std::optional<std::uint16_t> namedId(const Guid& set, std::string_view name) const override {
+        return m_message.namedId(set, name);
+    }
+    std::string messageClass() const override { return m_message.messageClass(); }
+    std::string body() const override { return m_message.body(); }
+    std::vector<std::string> recipientNames(std::int32_t type) const override {
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < m_message.recipientCount(); ++i) {
+            auto r = m_message.recipient(i);
+            if (r.type == type) {
+                names.push_back(std::move(r.name));
+            }
+        }
+        return names;
+    }
+
+private:
+    const MessageObject& m_message;
+    messaging::PropertyReader m_props;
+};
+
+} // namespace
+
+Variant readItemProperty(const MessageObject& message, std::string_view name) {
+    return readItemProperty(MessageSource(message), name);
 }
 
 bool isClassOrSubclass(std::string_view cls, std::string_view base) {

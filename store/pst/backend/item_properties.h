@@ -6,6 +6,8 @@
 // the recipients, task dates taken as local, percentages, joined lists, the item class).
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,10 +16,35 @@
 
 namespace tvn::store::pst::backend {
 
+// What item properties are read from: a message's values by property id (named ones found
+// through namedId), its class, its plain-text body and its recipients' names. A message of
+// a data file is one; a message of an Outlook .msg file is another. Values read as the
+// messaging layer's PropertyReader reads them.
+class ItemSource {
+public:
+    virtual ~ItemSource() = default;
+    virtual std::optional<std::string> string(std::uint16_t id) const = 0;
+    virtual std::optional<std::int64_t> integer(std::uint16_t id) const = 0;
+    virtual std::optional<bool> boolean(std::uint16_t id) const = 0;
+    virtual std::optional<double> real(std::uint16_t id) const = 0;
+    virtual std::optional<std::int64_t> fileTime(std::uint16_t id) const = 0;
+    virtual std::optional<std::vector<std::string>> strings(std::uint16_t id) const = 0;
+    virtual std::optional<std::vector<std::uint8_t>> binary(std::uint16_t id) const = 0;
+    virtual std::optional<std::uint16_t> namedId(const messaging::Guid& set,
+                                                 std::uint32_t lid) const = 0;
+    virtual std::optional<std::uint16_t> namedId(const messaging::Guid& set,
+                                                 std::string_view name) const = 0;
+    virtual std::string messageClass() const = 0;
+    virtual std::string body() const = 0;
+    // The display names of the recipients of `type` (1 To, 2 Cc, 3 Bcc), in order.
+    virtual std::vector<std::string> recipientNames(std::int32_t type) const = 0;
+};
+
 // The value of object-model property `name` of `message`. An absent property gives
 // store::absentValue(name); an unknown name throws err::kNotFound; damaged data throws
 // ReadError (err::kCorruptData).
 Variant readItemProperty(const messaging::MessageObject& message, std::string_view name);
+Variant readItemProperty(const ItemSource& source, std::string_view name);
 
 // Every object-model property name this backend maps (the names store/property_names.cpp
 // knows; a test checks the two lists agree), in name order.

@@ -4,6 +4,8 @@
 #include <stdexcept>
 
 #include "store/failure.h"
+#include "store/msg/msg_sources.h"
+#include "store/msg/msg_writer.h"
 #include "store/pst/backend/item_properties.h"
 
 namespace tvn::store::pst::backend {
@@ -243,18 +245,18 @@ PstAttachment::PstAttachment(std::shared_ptr<const messaging::MessageObject> mes
 
 std::string PstAttachment::fileName() const {
     return guarded("attachment file name", [&] {
-        std::string name = m_attachment.fileName();
-        if (name.empty() && m_attachment.method() == messaging::attach_method::kEmbeddedMessage) {
-            // An attached message without a file name is shown by its title as a .msg file.
-            std::string title = m_attachment.displayName();
-            if (title.empty()) {
-                if (const auto inner = m_attachment.embeddedMessage()) {
-                    title = inner->subject();
-                }
-            }
-            name = (title.empty() ? std::string("Untitled") : title) + ".msg";
+        if (m_attachment.method() != messaging::attach_method::kEmbeddedMessage) {
+            return m_attachment.fileName();
         }
-        return name;
+        // An attached message is named by its title as a .msg file, whatever file name it
+        // carries.
+        std::string title = m_attachment.displayName();
+        if (title.empty()) {
+            if (const auto inner = m_attachment.embeddedMessage()) {
+                title = inner->subject();
+            }
+        }
+        return (title.empty() ? std::string("Untitled") : title) + ".msg";
     });
 }
 
@@ -290,13 +292,19 @@ PstAttachment::readData(const std::function<void(std::span<const std::uint8_t>)>
 
 void PstAttachment::writeTo(ByteSink& sink) const {
     const AttachmentType kind = type();
-    if (kind == AttachmentType::EmbeddedItem) {
-        throw Failure(err::kInvalidProcedureCall,
-                      "An attached Outlook item cannot be saved as a file yet.");
-    }
     if (kind == AttachmentType::ByReference) {
         throw Failure(err::kInvalidProcedureCall,
                       "The attachment is a link to a file outside the data file.");
+    }
+    if (kind == AttachmentType::EmbeddedItem) {
+        guarded("attached message", [&] {
+            const auto inner = m_attachment.embeddedMessage();
+            if (!inner) {
+                throw Failure(err::kCorruptData, "The attached message is missing.");
+            }
+            msg::writeMsg(msg::documentFromPst(inner), sink);
+        });
+        return;
     }
     guarded("attachment data", [&] {
         return m_attachment.readData([&](std::span<const std::uint8_t> b) { sink.write(b); });

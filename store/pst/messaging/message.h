@@ -75,6 +75,8 @@ public:
 
     // A reader of the attachment's properties; it lives no longer than this object.
     PropertyReader properties() const { return PropertyReader(m_pc, m_codePage); }
+    // The property context itself, for copying every property (the .msg writer).
+    const ltp::PropertyContext& context() const { return m_pc; }
     std::int32_t method() const;
     // PidTagAttachLongFilename, else PidTagAttachFilename ("" when neither).
     std::string fileName() const;
@@ -108,6 +110,8 @@ public:
     // A reader of the message's properties; it lives no longer than this object.
     PropertyReader properties() const { return PropertyReader(m_pc, m_codePage); }
     std::uint32_t codePage() const { return m_codePage; }
+    // The property context itself, for copying every property (the .msg writer).
+    const ltp::PropertyContext& context() const { return m_pc; }
 
     // The file's id of a named property, or nothing when the file has none. Throws
     // err::kCorruptData when the file's named-property map could not be read.
@@ -122,6 +126,8 @@ public:
     // Throws err::kCorruptData when the only body there is cannot be decoded.
     std::string body() const;
 
+    // The recipient table, nullptr when the message has none (for copying whole rows).
+    const ltp::TableContext* recipientTable() const;
     std::size_t recipientCount() const;
     RecipientRow recipient(std::size_t index) const;
 
@@ -130,7 +136,6 @@ public:
 
 private:
     void checkNames() const;
-    const ltp::TableContext* recipientTable() const;
     const ltp::TableContext* attachmentTable() const;
     const ltp::TableContext* subtable(ndb::NodeId nid, bool& opened,
                                       std::unique_ptr<ltp::TableContext>& table) const;

@@ -98,6 +98,20 @@ NamedPropertyMap NamedPropertyMap::read(const ltp::PropertyContext& pc) {
     return map;
 }
 
+std::optional<NamedPropertyMap::Name> NamedPropertyMap::nameOf(std::uint16_t id) const {
+    for (const auto& [key, value] : m_byLid) {
+        if (value == id) {
+            return Name{key.first, key.second, {}};
+        }
+    }
+    for (const auto& [key, value] : m_byName) {
+        if (value == id) {
+            return Name{key.first, std::nullopt, key.second};
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::uint16_t> NamedPropertyMap::find(const Guid& set, std::uint32_t lid) const {
     const auto it = m_byLid.find(std::pair(set, lid));
     if (it == m_byLid.end()) {

@@ -74,6 +74,15 @@ public:
     // The same for a named property identified by its name (UTF-8).
     std::optional<std::uint16_t> find(const Guid& set, std::string_view name) const;
 
+    // Which name the file gave property id `id` (0x8000 and up): the set and the number, or
+    // the set and the name; nothing when the map has no such id.
+    struct Name {
+        Guid set;
+        std::optional<std::uint32_t> lid;
+        std::string name;
+    };
+    std::optional<Name> nameOf(std::uint16_t id) const;
+
     std::size_t size() const { return m_byLid.size() + m_byName.size(); }
 
     // Adds one entry (used by read() and by tests that build a map by hand).
