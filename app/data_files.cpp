@@ -1,6 +1,7 @@
 #include "app/data_files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <system_error>
 #include <utility>
@@ -8,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "archive/text_files.h"
+#include "store/msg/msg_objects.h"
 #include "store/pst/pst_file.h"
 
 namespace tvn::app {
@@ -31,8 +33,16 @@ std::filesystem::path normalised(const std::filesystem::path& file) {
 
 } // namespace
 
-DataFileOpener pstDataFileOpener() {
-    return [](const std::filesystem::path& file, store::PasswordPrompt* prompt) {
+DataFileOpener dataFileOpener() {
+    return [](const std::filesystem::path& file,
+              store::PasswordPrompt* prompt) -> std::shared_ptr<store::Folder> {
+        std::error_code error;
+        std::string extension = file.extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (extension == ".msg" || std::filesystem::is_directory(file, error)) {
+            return store::msg::openMsgStore(file);
+        }
         return store::pst::openDataFile(file, prompt);
     };
 }

@@ -34,8 +34,9 @@ inline constexpr std::string_view kDataFileKeyStem = "File";
 using DataFileOpener = std::function<std::shared_ptr<store::Folder>(
     const std::filesystem::path& file, store::PasswordPrompt* prompt)>;
 
-// The .pst/.ost reader of store/pst.
-DataFileOpener pstDataFileOpener();
+// Opens what the user names: a .pst or .ost file with the reader of store/pst; a .msg
+// file, or a folder of them, as a store of loose messages (store/msg).
+DataFileOpener dataFileOpener();
 
 // Why a data file could not be opened, as the end of a sentence in lower case with no
 // full stop ("not an Outlook data file"): shared by the messages of this class and the

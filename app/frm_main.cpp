@@ -89,7 +89,7 @@ FrmMain::FrmMain(MainWindowView& view, archive::MessageBoxes& boxes,
                  archive::SettingsStore& settings, FrmMainOptions options)
     : m_view(view), m_boxes(boxes), m_settings(settings), m_reporter(boxes),
       m_dataFiles(settings, boxes,
-                  options.opener ? std::move(options.opener) : pstDataFileOpener()),
+                  options.opener ? std::move(options.opener) : dataFileOpener()),
       m_root(options.root.empty() ? defaultArchiveRoot() : std::move(options.root)),
       m_saveLocation(settings, m_reporter, m_root) {}
 

@@ -93,7 +93,7 @@ std::string countText(int count);
 struct FrmMainOptions {
     // The archive root Form_Load starts with; empty: defaultArchiveRoot().
     std::filesystem::path root;
-    // How data files are opened; empty: pstDataFileOpener().
+    // How data files are opened; empty: dataFileOpener().
     DataFileOpener opener;
 };
 

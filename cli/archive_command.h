@@ -41,7 +41,7 @@ struct ArchiveOptions {
 };
 
 int runArchiveCommand(const ArchiveOptions& options, std::ostream& out, std::ostream& err,
-                      const app::DataFileOpener& opener = app::pstDataFileOpener());
+                      const app::DataFileOpener& opener = app::dataFileOpener());
 
 void addArchiveCommand(CLI::App& program, ArchiveOptions& options, int& exitCode);
 

@@ -28,7 +28,7 @@ struct ListOptions {
 };
 
 int runListCommand(const ListOptions& options, std::ostream& out, std::ostream& err,
-                   const app::DataFileOpener& opener = app::pstDataFileOpener());
+                   const app::DataFileOpener& opener = app::dataFileOpener());
 
 // Adds the `list` subcommand to the program's parser. When it runs, its exit status is
 // stored in exitCode. The options object must outlive the parse.

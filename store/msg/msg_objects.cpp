@@ -495,6 +495,38 @@ private:
     std::vector<fs::path> m_dirs;
 };
 
+// A store over loose messages, shaped like a data file: its top folder holds no items of
+// its own and one folder, the file or directory given, so that every way of choosing a data
+// file's folders chooses that one.
+class StoreTop final : public Folder {
+public:
+    explicit StoreTop(std::shared_ptr<Folder> only) : m_only(std::move(only)) {}
+    std::string name() const override { return m_only->name(); }
+    ItemType defaultItemType() const override { return ItemType::Mail; }
+    std::shared_ptr<Folders> folders() const override {
+        class One final : public Folders {
+        public:
+            explicit One(std::shared_ptr<Folder> folder) : m_folder(std::move(folder)) {}
+            std::int32_t count() const override { return 1; }
+            std::shared_ptr<Folder> item(std::int32_t i) const override {
+                (void)collectionPosition(i, 1);
+                return m_folder;
+            }
+            using Folders::item;
+
+        private:
+            std::shared_ptr<Folder> m_folder;
+        };
+        return std::make_shared<One>(m_only);
+    }
+    std::shared_ptr<Items> items() const override {
+        return std::make_shared<FileItems>(std::vector<fs::path>{});
+    }
+
+private:
+    std::shared_ptr<Folder> m_only;
+};
+
 std::shared_ptr<Folder> DirFolders::item(std::int32_t i) const {
     return std::make_shared<MsgFolder>(m_dirs[collectionPosition(i, m_dirs.size())], m_depth);
 }
@@ -515,6 +547,10 @@ std::shared_ptr<Folder> openMsgFile(const fs::path& path) {
         (void)openItem(path); // a single file given must be a readable message
     }
     return std::make_shared<MsgFolder>(path, 0);
+}
+
+std::shared_ptr<Folder> openMsgStore(const fs::path& path) {
+    return std::make_shared<StoreTop>(openMsgFile(path));
 }
 
 } // namespace tvn::store::msg

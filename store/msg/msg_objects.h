@@ -19,6 +19,10 @@ namespace tvn::store::msg {
 // exist, and err::kCorruptData when a single file given is not a .msg file.
 std::shared_ptr<Folder> openMsgFile(const std::filesystem::path& path);
 
+// The same messages seen as a data file: a top folder whose one folder is openMsgFile's,
+// so that they are listed and archived as a data file's folders are.
+std::shared_ptr<Folder> openMsgStore(const std::filesystem::path& path);
+
 // The item of a message read from a .msg file (or built in memory); `message` lives inside
 // `document`.
 std::shared_ptr<Item> makeMsgItem(std::shared_ptr<const MsgDocument> document,

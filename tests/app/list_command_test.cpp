@@ -22,7 +22,7 @@ struct Result {
 };
 
 Result run(const ListOptions& options,
-           const app::DataFileOpener& opener = app::pstDataFileOpener()) {
+           const app::DataFileOpener& opener = app::dataFileOpener()) {
     std::ostringstream out;
     std::ostringstream err;
     const int status = runListCommand(options, out, err, opener);

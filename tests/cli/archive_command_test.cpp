@@ -135,6 +135,33 @@ TEST(ArchiveCommand, ErrorsLoggedExitOneAndNameTheLog) {
         << outcome.out;
 }
 
+// A folder of loose .msg files is archived as a data file's folder is.
+TEST(ArchiveCommand, AFolderOfMsgFilesIsArchivedLikeAFolder) {
+    archive::testing::TempFolder dir;
+    const auto loose = dir.path() / "loose";
+    fs::create_directories(loose);
+    auto holder = std::make_shared<store::memory::MemoryItem>("IPM.Note");
+    auto& attachment = holder->addAttachment("a.msg", "", store::AttachmentType::EmbeddedItem);
+    auto message = std::make_shared<store::memory::MemoryItem>("IPM.Note");
+    message->set("Subject", "Loose").set("SenderName", "Ann").set("Body", "Hello");
+    attachment.setEmbedded(message);
+    archive::FileSystem().SaveAttachment(attachment, loose / "a.msg");
+
+    ArchiveOptions options;
+    options.file = loose;
+    options.root = dir.path() / "out";
+    options.all = true;
+    options.quiet = true;
+    const auto outcome = runWith(options, app::dataFileOpener());
+    EXPECT_EQ(outcome.status, 0) << outcome.err << outcome.out;
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(*options.root / "loose")) {
+        EXPECT_NE(entry.path().filename().string().find("_Loose_Ann.rtf"), std::string::npos);
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
 // The account's rows add up: found = written + skipped + failed, and the total is the sum.
 TEST(ArchiveCommand, TheAccountOfACorpusFileAddsUp) {
     const auto file = test_support::corpusFile("enron.pst");
@@ -147,7 +174,7 @@ TEST(ArchiveCommand, TheAccountOfACorpusFileAddsUp) {
     options.root = dir.path();
     options.all = true;
     options.quiet = true;
-    const auto outcome = runWith(options, app::pstDataFileOpener());
+    const auto outcome = runWith(options, app::dataFileOpener());
     EXPECT_LE(outcome.status, 1) << outcome.err;
     std::istringstream lines(outcome.out);
     std::string line;

@@ -150,6 +150,30 @@ TEST_F(CorpusWindowTest, CreateArchivesEnronIntoTheChosenLocation) {
     }
 }
 
+// Another program cuts the open data file short (a sync client, a copy over it): listing
+// it again and archiving it end in logged damage and the errors message, never a crash.
+TEST_F(CorpusWindowTest, AFileCutShortUnderTheWindowIsReportedNotFatal) {
+    TALLYVANE_CORPUS_FILE(file, "enron.pst");
+    const std::filesystem::path copy = toPath(m_root.path()) / "enron-copy.pst";
+    std::filesystem::copy_file(file, copy);
+    m_window->openDataFile(copy);
+    testing::answerPicker(m_window->folderPicker(), true);
+    m_window->findChild<QPushButton*>(QStringLiteral("btnGetPST"))->click();
+    ASSERT_EQ(shownTexts("lstSource").size(), 2U);
+
+    std::filesystem::resize_file(copy, 4096);
+    testing::answerPicker(m_window->folderPicker(), true);
+    m_window->findChild<QPushButton*>(QStringLiteral("btnGetPST"))->click();
+    m_window->findChild<QPushButton*>(QStringLiteral("btnSelectAll"))->click();
+    m_window->findChild<QPushButton*>(QStringLiteral("btnCreate"))->click();
+
+    ASSERT_FALSE(m_boxes.shown.empty());
+    EXPECT_NE(m_boxes.shown.front().text.find("TVN encountered errors"), std::string::npos)
+        << m_boxes.shown.front().text;
+    const std::string log = test_support::readFileText(m_window->model().openLogPath());
+    EXPECT_NE(log.find("Error Nbr: -2147221221"), std::string::npos) << log;
+}
+
 // The reader asks the window's password dialog, which names the file; a right password
 // opens the file, a wrong or refused one is named in a message and opens nothing.
 TEST_F(CorpusWindowTest, AProtectedFileAsksForItsPasswordThroughTheDialog) {
