@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iostream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -99,79 +100,23 @@ private:
     bool m_complete = true;
 };
 
-void appendJsonString(std::string& out, std::string_view s) {
-    out.push_back('"');
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                out += fmt::format("\\u{:04x}", c);
-            } else {
-                out.push_back(ch); // UTF-8 passes through: the reader only yields valid UTF-8
-            }
-        }
-    }
-    out.push_back('"');
-}
-
 std::string toJson(const store::pst::DataFileFacts& file, const std::vector<FolderFacts>& folders) {
-    std::string out = "{\"store\": ";
-    appendJsonString(out, file.storeName);
-    out += ", \"format\": ";
-    appendJsonString(out, file.format);
-    out += ", \"encryption\": ";
-    appendJsonString(out, file.encryption);
-    out += ", \"folders\": [";
-    bool firstFolder = true;
+    using Json = nlohmann::ordered_json;
+    Json list = Json::array();
     for (const auto& f : folders) {
-        out += firstFolder ? "\n  " : ",\n  ";
-        firstFolder = false;
-        out += "{\"path\": [";
-        for (std::size_t i = 0; i < f.path.size(); ++i) {
-            if (i > 0) {
-                out += ", ";
-            }
-            appendJsonString(out, f.path[i]);
-        }
-        out += "], \"class\": ";
-        appendJsonString(out, f.containerClass);
-        out += fmt::format(", \"items\": {}, \"subfolders\": {}, \"message_classes\": {{", f.items,
-                           f.subfolders);
-        bool firstClass = true;
-        for (const auto& [cls, n] : f.messageClasses) {
-            if (!firstClass) {
-                out += ", ";
-            }
-            firstClass = false;
-            appendJsonString(out, cls);
-            out += fmt::format(": {}", n);
-        }
-        out += "}}";
+        list.push_back(Json{{"path", f.path},
+                            {"class", f.containerClass},
+                            {"items", f.items},
+                            {"subfolders", f.subfolders},
+                            {"message_classes", Json(f.messageClasses)}});
     }
-    out += folders.empty() ? "]}\n" : "\n]}\n";
-    return out;
+    const Json doc{{"store", file.storeName},
+                   {"format", file.format},
+                   {"encryption", file.encryption},
+                   {"folders", std::move(list)}};
+    // Names are valid UTF-8 as the reader yields them; should one not be, it shows with a
+    // replacement character rather than failing the whole listing.
+    return doc.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::string toText(const std::vector<FolderFacts>& folders) {

@@ -8,7 +8,7 @@ packages=(
     build-essential cmake ninja-build clang clang-format libclang-rt-dev
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev
-    libfmt-dev libcli11-dev zlib1g-dev
+    libfmt-dev libcli11-dev nlohmann-json3-dev zlib1g-dev
     pst-utils pff-tools
     libemail-outlook-message-perl libemail-address-perl
 )

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -17,7 +18,7 @@
 
 #include "cli/tree_command.h"
 #include "tests/support/corpus.h"
-#include "tools/pstwriter/json.h"
+#include "tools/pstwriter/description.h"
 
 namespace tvn::cli {
 namespace {
@@ -25,41 +26,31 @@ namespace {
 namespace fs = std::filesystem;
 
 // Typed access to parsed output. A missing member or index, or a value of another kind,
-// throws, which fails the test. The viewed value must outlive the view.
+// throws, which fails the test.
 class Json {
 public:
-    explicit Json(const tools::json::Value& value) : m_value(&value) {}
+    explicit Json(nlohmann::json value) : m_value(std::move(value)) {}
 
-    Json operator[](std::string_view key) const {
-        const tools::json::Value* member = of(Kind::Object).find(key);
-        if (member == nullptr) {
-            throw std::out_of_range("no member " + std::string(key));
+    Json operator[](const std::string& key) const { return Json(m_value.at(key)); }
+    Json operator[](std::size_t i) const { return Json(m_value.at(i)); }
+    std::string str() const { return m_value.get<std::string>(); }
+    double num() const { return m_value.get<double>(); }
+    // Members of an object, elements of an array.
+    std::size_t size() const {
+        if (!m_value.is_object() && !m_value.is_array()) {
+            throw std::runtime_error("not an object or array: " + m_value.dump());
         }
-        return Json(*member);
+        return m_value.size();
     }
-    Json operator[](std::size_t i) const { return Json(of(Kind::Array).array.at(i)); }
-    const std::string& str() const { return of(Kind::String).string; }
-    double num() const {
-        if (m_value->kind == Kind::Integer) {
-            return static_cast<double>(m_value->integer);
-        }
-        return of(Kind::Real).real;
-    }
-    const std::vector<tools::json::Value>& arr() const { return of(Kind::Array).array; }
-    const auto& obj() const { return of(Kind::Object).object; }
+    bool isObject() const { return m_value.is_object(); }
 
 private:
-    using Kind = tools::json::Value::Kind;
-
-    const tools::json::Value& of(Kind kind) const {
-        if (m_value->kind != kind) {
-            throw std::runtime_error("unexpected kind of JSON value");
-        }
-        return *m_value;
-    }
-
-    const tools::json::Value* m_value;
+    nlohmann::json m_value;
 };
+
+Json parse(const std::string& text) {
+    return Json(nlohmann::json::parse(text));
+}
 
 struct Outcome {
     int status = 0;
@@ -103,20 +94,19 @@ TEST(TreeJson, DescribesTheFileAndEveryFolderDepthFirst) {
     const Outcome r = tree(dir / "dist-list.pst", true);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    const auto root = tools::json::parse(r.out);
-    const Json doc(root);
-    EXPECT_EQ(doc.obj().size(), 4u);
+    const Json doc = parse(r.out);
+    EXPECT_EQ(doc.size(), 4u);
     EXPECT_EQ(doc["store"].str(), "Personal Folders");
     EXPECT_EQ(doc["format"].str(), "unicode");
     EXPECT_EQ(doc["encryption"].str(), "compressible");
-    ASSERT_EQ(doc["folders"].arr().size(), 13u);
-    for (const auto& folder : doc["folders"].arr()) {
-        const Json f(folder);
-        EXPECT_EQ(f.obj().size(), 5u);
+    ASSERT_EQ(doc["folders"].size(), 13u);
+    for (std::size_t i = 0; i < doc["folders"].size(); ++i) {
+        const Json f = doc["folders"][i];
+        EXPECT_EQ(f.size(), 5u);
         EXPECT_EQ(f["path"][0].str(), "Personal Folders") << "paths start at the top folder";
     }
     const Json folders = doc["folders"];
-    EXPECT_EQ(folders[0]["path"].arr().size(), 1u);
+    EXPECT_EQ(folders[0]["path"].size(), 1u);
     EXPECT_EQ(folders[0]["subfolders"].num(), 12);
     EXPECT_EQ(folders[0]["class"].str(), "");
     const Json contacts = folders[6];
@@ -125,47 +115,66 @@ TEST(TreeJson, DescribesTheFileAndEveryFolderDepthFirst) {
     EXPECT_EQ(contacts["items"].num(), 2);
     EXPECT_EQ(contacts["message_classes"]["IPM.Contact"].num(), 1);
     EXPECT_EQ(contacts["message_classes"]["IPM.DistList"].num(), 1);
-    EXPECT_TRUE(folders[1]["message_classes"].obj().empty());
+    EXPECT_TRUE(folders[1]["message_classes"].isObject());
+    EXPECT_EQ(folders[1]["message_classes"].size(), 0u);
 }
 
 TEST(TreeJson, NestedFoldersAndOtherFormats) {
     TALLYVANE_REQUIRE_CORPUS(dir);
     const Outcome enron = tree(dir / "enron.pst", true);
     ASSERT_EQ(enron.status, 0) << enron.err;
-    const auto enronRoot = tools::json::parse(enron.out);
-    const Json folders = Json(enronRoot)["folders"];
-    ASSERT_EQ(folders.arr().size(), 8u);
+    const Json folders = parse(enron.out)["folders"];
+    ASSERT_EQ(folders.size(), 8u);
     const Json personal = folders[7];
-    ASSERT_EQ(personal["path"].arr().size(), 4u);
+    ASSERT_EQ(personal["path"].size(), 4u);
     EXPECT_EQ(personal["path"][3].str(), "Personal");
     EXPECT_EQ(personal["path"][2].str(), "MLOKAY (Non-Privileged)");
     EXPECT_EQ(personal["items"].num(), 47);
 
     const Outcome ost = tree(dir / "outlookcom-2013.ost", true);
     ASSERT_EQ(ost.status, 0) << ost.err;
-    const auto ostRoot = tools::json::parse(ost.out);
-    const Json doc(ostRoot);
+    const Json doc = parse(ost.out);
     EXPECT_EQ(doc["format"].str(), "unicode-4k");
     EXPECT_EQ(doc["encryption"].str(), "none");
     EXPECT_EQ(doc["store"].str(), "") << "the store's name exactly as stored";
     EXPECT_EQ(doc["folders"][0]["path"][0].str(), "outlookcom-2013")
         << "a store without a name shows its file's";
-    EXPECT_EQ(doc["folders"].arr().size(), 37u);
+    EXPECT_EQ(doc["folders"].size(), 37u);
 
     const Outcome ansi = tree(dir / "sample2-ansi.pst", true);
-    const auto ansiRoot = tools::json::parse(ansi.out);
-    EXPECT_EQ(Json(ansiRoot)["format"].str(), "ansi");
+    EXPECT_EQ(parse(ansi.out)["format"].str(), "ansi");
 }
 
 TEST(TreeJson, NamesBeyondAsciiPassThroughAsUtf8) {
     TALLYVANE_REQUIRE_CORPUS(dir);
     const Outcome r = tree(dir / "msg-in-msg.pst", true);
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto root = tools::json::parse(r.out);
-    const Json doc(root);
+    EXPECT_NE(r.out.find("\u524A\u9664"), std::string::npos) << "written as UTF-8, not escaped";
+    const Json doc = parse(r.out);
     EXPECT_EQ(doc["folders"][1]["path"][1].str(),
               "\u524A\u9664\u6E08\u307F\u30A2\u30A4\u30C6\u30E0");
     EXPECT_EQ(doc["folders"][0]["message_classes"]["IPM.Note"].num(), 1);
+}
+
+// Names are stored text: quotes, backslashes, control characters and DEL come back exactly,
+// from output that is still one valid JSON text.
+TEST(TreeJson, AnyNameComesBackExactly) {
+    const std::string odd = "q\"b\\s/t\tn\nr\re\x1b[2J\x7f caf\xC3\xA9";
+    tools::Description d;
+    d.store.displayName = odd;
+    d.folder(odd, "IPF.Note");
+    const TempFile file("");
+    tools::writeDescription(d, file.path());
+    const Outcome r = tree(file.path(), true);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    const Json doc = parse(r.out);
+    EXPECT_EQ(doc["store"].str(), odd);
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < doc["folders"].size(); ++i) {
+        names.push_back(doc["folders"][i]["path"][doc["folders"][i]["path"].size() - 1].str());
+    }
+    EXPECT_NE(std::find(names.begin(), names.end(), odd), names.end()) << r.out;
 }
 
 TEST(TreeText, OneIndentedLineAFolder) {
@@ -209,8 +218,7 @@ TEST(TreeErrors, UnreadableFilesExitTwoWithOneLine) {
     }
     const Outcome opened = tree(dir / "aspose-password.pst", true, right.path());
     EXPECT_EQ(opened.status, 0) << opened.err;
-    const auto openedRoot = tools::json::parse(opened.out);
-    EXPECT_EQ(Json(openedRoot)["folders"].arr().size(), 3u);
+    EXPECT_EQ(parse(opened.out)["folders"].size(), 3u);
 }
 
 } // namespace

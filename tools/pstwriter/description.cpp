@@ -65,7 +65,38 @@ void writeFolders(PstWriter& w, PstWriter::FolderId parent,
 // --- JSON ---------------------------------------------------------------------------------
 
 using json::Value;
-using Kind = Value::Kind;
+
+// The kinds a description tells apart. An integer beyond the signed 64-bit range can only be
+// taken as a number.
+enum class Kind { Null, Bool, Integer, Real, String, Array, Object };
+
+Kind kindOf(const Value& v) {
+    switch (v.type()) {
+    case Value::value_t::boolean:
+        return Kind::Bool;
+    case Value::value_t::number_integer:
+        return Kind::Integer;
+    case Value::value_t::number_unsigned:
+        return v.get<std::uint64_t>() <= static_cast<std::uint64_t>(INT64_MAX) ? Kind::Integer
+                                                                               : Kind::Real;
+    case Value::value_t::number_float:
+        return Kind::Real;
+    case Value::value_t::string:
+        return Kind::String;
+    case Value::value_t::array:
+        return Kind::Array;
+    case Value::value_t::object:
+        return Kind::Object;
+    default:
+        return Kind::Null;
+    }
+}
+
+// The member of that key, or nullptr.
+const Value* member(const Value& object, const std::string& key) {
+    const auto it = object.find(key);
+    return it != object.end() ? &*it : nullptr;
+}
 
 class Reader {
 public:
@@ -75,10 +106,10 @@ public:
         Description d;
         expectKind(root, Kind::Object, "the document");
         checkKeys(root, {"store", "folders"}, "the document");
-        if (const Value* s = root.find("store")) {
+        if (const Value* s = member(root, "store")) {
             store(*s, d.store);
         }
-        if (const Value* f = root.find("folders")) {
+        if (const Value* f = member(root, "folders")) {
             d.folders = folders(*f, "folders");
         }
         return d;
@@ -110,15 +141,15 @@ private:
     }
 
     static void expectKind(const Value& v, Kind k, const std::string& where) {
-        const bool ok = v.kind == k || (k == Kind::Real && v.kind == Kind::Integer);
+        const bool ok = kindOf(v) == k || (k == Kind::Real && kindOf(v) == Kind::Integer);
         if (!ok) {
-            fail(where, std::string("expected ") + kindName(k) + ", found " + kindName(v.kind));
+            fail(where, std::string("expected ") + kindName(k) + ", found " + kindName(kindOf(v)));
         }
     }
 
     static void checkKeys(const Value& obj, std::initializer_list<std::string_view> allowed,
                           const std::string& where) {
-        for (const auto& [k, v] : obj.object) {
+        for (const auto& [k, v] : obj.items()) {
             (void)v;
             bool known = false;
             for (auto a : allowed) {
@@ -132,7 +163,7 @@ private:
 
     static std::string text(const Value& v, const std::string& where) {
         expectKind(v, Kind::String, where);
-        return v.string;
+        return v.get_ref<const std::string&>();
     }
 
     static std::uint64_t time(const Value& v, const std::string& where) {
@@ -144,9 +175,9 @@ private:
     }
 
     static std::int64_t integer(const Value& v, const std::string& where) {
-        if (v.kind == Kind::String) {
+        if (kindOf(v) == Kind::String) {
             // Hex ids and flags: "0x8083".
-            const std::string& s = v.string;
+            const std::string& s = v.get_ref<const std::string&>();
             if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
                 try {
                     std::size_t used = 0;
@@ -160,7 +191,7 @@ private:
             fail(where, "expected an integer or \"0x...\"");
         }
         expectKind(v, Kind::Integer, where);
-        return v.integer;
+        return v.get<std::int64_t>();
     }
 
     void store(const Value& v, StoreOptions& o) {
@@ -170,13 +201,13 @@ private:
                   {"name", "password", "encryption", "format", "subjectMarker", "subtreeName",
                    "deletedItemsName"},
                   where);
-        if (const Value* x = v.find("name")) {
+        if (const Value* x = member(v, "name")) {
             o.displayName = text(*x, where + ".name");
         }
-        if (const Value* x = v.find("password")) {
+        if (const Value* x = member(v, "password")) {
             o.password = text(*x, where + ".password");
         }
-        if (const Value* x = v.find("encryption")) {
+        if (const Value* x = member(v, "encryption")) {
             const std::string e = text(*x, where + ".encryption");
             if (e == "none") {
                 o.crypt = CryptMethod::None;
@@ -188,7 +219,7 @@ private:
                 fail(where + ".encryption", "expected \"none\", \"compressible\" or \"high\"");
             }
         }
-        if (const Value* x = v.find("format")) {
+        if (const Value* x = member(v, "format")) {
             const std::string f = text(*x, where + ".format");
             if (f == "unicode") {
                 o.format = FileFormat::Unicode;
@@ -198,14 +229,14 @@ private:
                 fail(where + ".format", "expected \"unicode\" or \"ansi\"");
             }
         }
-        if (const Value* x = v.find("subjectMarker")) {
+        if (const Value* x = member(v, "subjectMarker")) {
             expectKind(*x, Kind::Bool, where + ".subjectMarker");
-            o.subjectMarker = x->boolean;
+            o.subjectMarker = x->get<bool>();
         }
-        if (const Value* x = v.find("subtreeName")) {
+        if (const Value* x = member(v, "subtreeName")) {
             o.subtreeName = text(*x, where + ".subtreeName");
         }
-        if (const Value* x = v.find("deletedItemsName")) {
+        if (const Value* x = member(v, "deletedItemsName")) {
             o.deletedItemsName = text(*x, where + ".deletedItemsName");
         }
     }
@@ -213,8 +244,8 @@ private:
     std::vector<FolderDescription> folders(const Value& v, const std::string& where) {
         expectKind(v, Kind::Array, where);
         std::vector<FolderDescription> out;
-        for (std::size_t i = 0; i < v.array.size(); ++i) {
-            out.push_back(folder(v.array[i], where + "[" + std::to_string(i) + "]"));
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            out.push_back(folder(v[i], where + "[" + std::to_string(i) + "]"));
         }
         return out;
     }
@@ -223,21 +254,21 @@ private:
         expectKind(v, Kind::Object, where);
         checkKeys(v, {"name", "class", "items", "folders"}, where);
         FolderDescription f;
-        const Value* name = v.find("name");
+        const Value* name = member(v, "name");
         if (name == nullptr) {
             fail(where, "a folder needs a \"name\"");
         }
         f.name = text(*name, where + ".name");
-        if (const Value* x = v.find("class")) {
+        if (const Value* x = member(v, "class")) {
             f.containerClass = text(*x, where + ".class");
         }
-        if (const Value* x = v.find("items")) {
+        if (const Value* x = member(v, "items")) {
             expectKind(*x, Kind::Array, where + ".items");
-            for (std::size_t i = 0; i < x->array.size(); ++i) {
-                f.items.push_back(item(x->array[i], where + ".items[" + std::to_string(i) + "]"));
+            for (std::size_t i = 0; i < x->size(); ++i) {
+                f.items.push_back(item((*x)[i], where + ".items[" + std::to_string(i) + "]"));
             }
         }
-        if (const Value* x = v.find("folders")) {
+        if (const Value* x = member(v, "folders")) {
             f.folders = folders(*x, where + ".folders");
         }
         return f;
@@ -245,12 +276,12 @@ private:
 
     void recipients(Message& m, const Value& v, RecipientType type, const std::string& where) {
         expectKind(v, Kind::Array, where);
-        for (std::size_t i = 0; i < v.array.size(); ++i) {
-            const Value& r = v.array[i];
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const Value& r = v[i];
             const std::string at = where + "[" + std::to_string(i) + "]";
-            if (r.kind == Kind::String) {
+            if (kindOf(r) == Kind::String) {
                 // "Name <address>" or a bare name.
-                const std::string& s = r.string;
+                const std::string& s = r.get_ref<const std::string&>();
                 const auto lt = s.rfind('<');
                 if (lt != std::string::npos && !s.empty() && s.back() == '>') {
                     std::string name = s.substr(0, lt);
@@ -265,11 +296,11 @@ private:
             }
             expectKind(r, Kind::Object, at);
             checkKeys(r, {"name", "email", "properties"}, at);
-            const Value* name = r.find("name");
-            const Value* email = r.find("email");
+            const Value* name = member(r, "name");
+            const Value* email = member(r, "email");
             m.addRecipient(name != nullptr ? text(*name, at + ".name") : std::string(),
                            email != nullptr ? text(*email, at + ".email") : std::string(), type);
-            if (const Value* p = r.find("properties")) {
+            if (const Value* p = member(r, "properties")) {
                 for (auto& prop : properties(*p, at + ".properties")) {
                     auto& props = m.recipients.back().props;
                     props.push_back(std::move(prop));
@@ -308,7 +339,7 @@ private:
     }
 
     static std::uint16_t typeByName(const Value& v, const std::string& where) {
-        if (v.kind == Kind::String && v.string.rfind("0x", 0) == 0) {
+        if (kindOf(v) == Kind::String && v.get_ref<const std::string&>().rfind("0x", 0) == 0) {
             return static_cast<std::uint16_t>(integer(v, where));
         }
         const std::string n = text(v, where);
@@ -360,8 +391,8 @@ private:
         out.type = type;
         auto each = [&](auto&& fn) {
             expectKind(v, Kind::Array, where);
-            for (std::size_t i = 0; i < v.array.size(); ++i) {
-                fn(v.array[i], where + "[" + std::to_string(i) + "]");
+            for (std::size_t i = 0; i < v.size(); ++i) {
+                fn(v[i], where + "[" + std::to_string(i) + "]");
             }
         };
         switch (type) {
@@ -374,13 +405,13 @@ private:
             break;
         case prop_type::kBoolean:
             expectKind(v, Kind::Bool, where);
-            out.integer = v.boolean ? 1 : 0;
+            out.integer = v.get<bool>() ? 1 : 0;
             break;
         case prop_type::kFloat:
         case prop_type::kDouble:
         case prop_type::kAppTime:
             expectKind(v, Kind::Real, where);
-            out.real = v.real;
+            out.real = v.get<double>();
             break;
         case prop_type::kSysTime:
             out.integer = static_cast<std::int64_t>(time(v, where));
@@ -411,7 +442,7 @@ private:
         case prop_type::kMvDouble:
             each([&](const Value& e, const std::string& w) {
                 expectKind(e, Kind::Real, w);
-                out.reals.push_back(e.real);
+                out.reals.push_back(e.get<double>());
             });
             break;
         case prop_type::kMvUnicode:
@@ -436,19 +467,19 @@ private:
     std::vector<Property> properties(const Value& v, const std::string& where) {
         expectKind(v, Kind::Array, where);
         std::vector<Property> out;
-        for (std::size_t i = 0; i < v.array.size(); ++i) {
-            const Value& p = v.array[i];
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const Value& p = v[i];
             const std::string at = where + "[" + std::to_string(i) + "]";
             expectKind(p, Kind::Object, at);
             checkKeys(p, {"tag", "set", "lid", "name", "type", "value"}, at);
-            const Value* type = p.find("type");
-            const Value* value = p.find("value");
+            const Value* type = member(p, "type");
+            const Value* value = member(p, "value");
             if (type == nullptr || value == nullptr) {
                 fail(at, "a property needs \"type\" and \"value\"");
             }
             const std::uint16_t t = typeByName(*type, at + ".type");
             PropValue pv = typedValue(*value, t, at + ".value");
-            if (const Value* tagv = p.find("tag")) {
+            if (const Value* tagv = member(p, "tag")) {
                 const std::int64_t id = integer(*tagv, at + ".tag");
                 if (id <= 0 || id > 0xFFFF) {
                     fail(at + ".tag", "a property id is 0x0001-0xFFFF");
@@ -456,7 +487,7 @@ private:
                 out.push_back(Property::tagged(static_cast<std::uint16_t>(id), std::move(pv)));
                 continue;
             }
-            const Value* set = p.find("set");
+            const Value* set = member(p, "set");
             if (set == nullptr) {
                 fail(at, "a property needs \"tag\", or \"set\" with \"lid\" or \"name\"");
             }
@@ -464,10 +495,10 @@ private:
             if (!guid) {
                 fail(at + ".set", "unknown property set");
             }
-            if (const Value* lid = p.find("lid")) {
+            if (const Value* lid = member(p, "lid")) {
                 out.push_back(Property::lid(
                     *guid, static_cast<std::uint32_t>(integer(*lid, at + ".lid")), std::move(pv)));
-            } else if (const Value* name = p.find("name")) {
+            } else if (const Value* name = member(p, "name")) {
                 out.push_back(Property::string(*guid, text(*name, at + ".name"), std::move(pv)));
             } else {
                 fail(at, "a named property needs \"lid\" or \"name\"");
@@ -478,24 +509,24 @@ private:
 
     void fields(Message& m, const Value& v, const std::string& where) {
         expectKind(v, Kind::Object, where);
-        for (const auto& [name, value] : v.object) {
+        for (const auto& [name, value] : v.items()) {
             const std::string at = where + "." + name;
             const FieldInfo* f = findField(name);
             if (f == nullptr) {
                 fail(at, "unknown field (see docs/pst-description.md)");
             }
             PropValue pv;
-            if (value.kind == Kind::Integer) {
-                pv = PropValue::int64(value.integer);
-            } else if (value.kind == Kind::Real) {
-                pv = PropValue::floating(value.real);
-            } else if (value.kind == Kind::Bool) {
-                pv = PropValue::boolean(value.boolean);
+            if (kindOf(value) == Kind::Integer) {
+                pv = PropValue::int64(value.get<std::int64_t>());
+            } else if (kindOf(value) == Kind::Real) {
+                pv = PropValue::floating(value.get<double>());
+            } else if (kindOf(value) == Kind::Bool) {
+                pv = PropValue::boolean(value.get<bool>());
             } else if (f->type == prop_type::kSysTime) {
                 pv = PropValue::time(time(value, at));
             } else if (f->type == prop_type::kBinary) {
                 pv = PropValue::binary(hexBytes(text(value, at), at));
-            } else if (value.kind == Kind::Array) {
+            } else if (kindOf(value) == Kind::Array) {
                 pv = typedValue(value, prop_type::kMvUnicode, at);
             } else {
                 pv = PropValue::unicode(text(value, at));
@@ -511,7 +542,7 @@ private:
         checkKeys(v, {"type", "interval", "days", "dayOfMonth", "instance", "occurrences", "until"},
                   where);
         Recurrence r;
-        const Value* type = v.find("type");
+        const Value* type = member(v, "type");
         if (type == nullptr) {
             fail(where, "a recurrence needs a \"type\"");
         }
@@ -532,7 +563,7 @@ private:
             fail(where + ".type", "expected daily, weekly, monthly, monthNth, yearly or yearNth");
         }
         auto positive = [&](const char* key, std::uint32_t& out) {
-            if (const Value* x = v.find(key)) {
+            if (const Value* x = member(v, key)) {
                 const std::int64_t n = integer(*x, where + "." + key);
                 if (n < 0 || n > 0xFFFF) {
                     fail(where + "." + key, "out of range");
@@ -544,13 +575,13 @@ private:
         positive("dayOfMonth", r.dayOfMonth);
         positive("instance", r.instance);
         positive("occurrences", r.occurrences);
-        if (const Value* x = v.find("until")) {
+        if (const Value* x = member(v, "until")) {
             r.until = time(*x, where + ".until");
         }
-        if (const Value* x = v.find("days")) {
+        if (const Value* x = member(v, "days")) {
             expectKind(*x, Kind::Array, where + ".days");
             static constexpr std::string_view kDays[] = {"Su", "Mo", "Tu", "We", "Th", "Fr", "Sa"};
-            for (const auto& d : x->array) {
+            for (const auto& d : *x) {
                 const std::string s = text(d, where + ".days");
                 bool found = false;
                 for (std::uint32_t i = 0; i < 7; ++i) {
@@ -572,30 +603,30 @@ private:
         checkKeys(v, {"name", "text", "hex", "size", "seed", "file", "embedded", "properties"},
                   where);
         Message holder;
-        const Value* name = v.find("name");
+        const Value* name = member(v, "name");
         const std::string fileName = name != nullptr ? text(*name, where + ".name") : "";
-        if (const Value* e = v.find("embedded")) {
+        if (const Value* e = member(v, "embedded")) {
             holder.addEmbedded(item(*e, where + ".embedded"), fileName);
         } else {
             std::vector<std::uint8_t> data;
-            if (const Value* t = v.find("text")) {
+            if (const Value* t = member(v, "text")) {
                 const std::string s = text(*t, where + ".text");
                 data.assign(s.begin(), s.end());
-            } else if (const Value* h = v.find("hex")) {
+            } else if (const Value* h = member(v, "hex")) {
                 data = hexBytes(text(*h, where + ".hex"), where + ".hex");
-            } else if (const Value* f = v.find("file")) {
+            } else if (const Value* f = member(v, "file")) {
                 const std::filesystem::path p = m_base / text(*f, where + ".file");
                 std::ifstream in(p, std::ios::binary);
                 if (!in) {
                     fail(where + ".file", "cannot read " + p.string());
                 }
                 data.assign(std::istreambuf_iterator<char>(in), {});
-            } else if (const Value* s = v.find("size")) {
+            } else if (const Value* s = member(v, "size")) {
                 const std::int64_t n = integer(*s, where + ".size");
                 if (n < 0 || n > (std::int64_t{1} << 31)) {
                     fail(where + ".size", "out of range");
                 }
-                const Value* seed = v.find("seed");
+                const Value* seed = member(v, "seed");
                 data = generatedBytes(
                     static_cast<std::size_t>(n),
                     seed != nullptr ? static_cast<std::uint64_t>(integer(*seed, where + ".seed"))
@@ -607,7 +638,7 @@ private:
             }
         }
         Attachment a = std::move(holder.attachments.back());
-        if (const Value* p = v.find("properties")) {
+        if (const Value* p = member(v, "properties")) {
             for (auto& prop : properties(*p, where + ".properties")) {
                 bool replaced = false;
                 for (auto& q : a.props) {
@@ -631,81 +662,81 @@ private:
                    "created", "modified", "importance", "sensitivity", "categories", "read",
                    "fields", "recurrence", "properties", "attachments"},
                   where);
-        Message m(v.find("class") != nullptr ? text(*v.find("class"), where + ".class")
-                                             : std::string("IPM.Note"));
-        if (const Value* x = v.find("subject")) {
+        Message m(member(v, "class") != nullptr ? text(*member(v, "class"), where + ".class")
+                                                : std::string("IPM.Note"));
+        if (const Value* x = member(v, "subject")) {
             m.subject(text(*x, where + ".subject"));
         }
-        if (const Value* x = v.find("body")) {
+        if (const Value* x = member(v, "body")) {
             m.body(text(*x, where + ".body"));
         }
-        if (const Value* x = v.find("from")) {
-            if (x->kind == Kind::String) {
-                m.sender(x->string);
+        if (const Value* x = member(v, "from")) {
+            if (kindOf(*x) == Kind::String) {
+                m.sender(x->get_ref<const std::string&>());
             } else {
                 expectKind(*x, Kind::Object, where + ".from");
                 checkKeys(*x, {"name", "email"}, where + ".from");
-                const Value* n = x->find("name");
-                const Value* e = x->find("email");
+                const Value* n = member(*x, "name");
+                const Value* e = member(*x, "email");
                 m.sender(n != nullptr ? text(*n, where + ".from.name") : std::string(),
                          e != nullptr ? text(*e, where + ".from.email") : std::string());
             }
         }
-        if (const Value* x = v.find("to")) {
+        if (const Value* x = member(v, "to")) {
             recipients(m, *x, RecipientType::To, where + ".to");
         }
-        if (const Value* x = v.find("cc")) {
+        if (const Value* x = member(v, "cc")) {
             recipients(m, *x, RecipientType::Cc, where + ".cc");
         }
-        if (const Value* x = v.find("bcc")) {
+        if (const Value* x = member(v, "bcc")) {
             recipients(m, *x, RecipientType::Bcc, where + ".bcc");
         }
-        if (const Value* x = v.find("sent")) {
+        if (const Value* x = member(v, "sent")) {
             m.sent(time(*x, where + ".sent"));
         }
-        if (const Value* x = v.find("received")) {
+        if (const Value* x = member(v, "received")) {
             m.received(time(*x, where + ".received"));
         }
-        if (const Value* x = v.find("created")) {
+        if (const Value* x = member(v, "created")) {
             m.set(tag::kCreationTime, PropValue::time(time(*x, where + ".created")));
         }
-        if (const Value* x = v.find("modified")) {
+        if (const Value* x = member(v, "modified")) {
             m.set(tag::kLastModificationTime, PropValue::time(time(*x, where + ".modified")));
         }
-        if (const Value* x = v.find("importance")) {
+        if (const Value* x = member(v, "importance")) {
             m.set(tag::kImportance,
                   PropValue::int32(static_cast<std::int32_t>(integer(*x, where + ".importance"))));
         }
-        if (const Value* x = v.find("sensitivity")) {
+        if (const Value* x = member(v, "sensitivity")) {
             m.set(tag::kSensitivity,
                   PropValue::int32(static_cast<std::int32_t>(integer(*x, where + ".sensitivity"))));
         }
-        if (const Value* x = v.find("categories")) {
+        if (const Value* x = member(v, "categories")) {
             m.categories(typedValue(*x, prop_type::kMvUnicode, where + ".categories").texts);
         }
-        if (const Value* x = v.find("read")) {
+        if (const Value* x = member(v, "read")) {
             expectKind(*x, Kind::Bool, where + ".read");
-            m.set(tag::kMessageFlags, PropValue::int32(x->boolean ? 1 : 0));
+            m.set(tag::kMessageFlags, PropValue::int32(x->get<bool>() ? 1 : 0));
         }
-        if (const Value* x = v.find("fields")) {
+        if (const Value* x = member(v, "fields")) {
             fields(m, *x, where + ".fields");
         }
-        if (const Value* x = v.find("properties")) {
+        if (const Value* x = member(v, "properties")) {
             for (auto& p : properties(*x, where + ".properties")) {
                 m.set(std::move(p));
             }
         }
-        if (const Value* x = v.find("attachments")) {
+        if (const Value* x = member(v, "attachments")) {
             expectKind(*x, Kind::Array, where + ".attachments");
-            for (std::size_t i = 0; i < x->array.size(); ++i) {
+            for (std::size_t i = 0; i < x->size(); ++i) {
                 m.attachments.push_back(
-                    attachment(x->array[i], where + ".attachments[" + std::to_string(i) + "]"));
+                    attachment((*x)[i], where + ".attachments[" + std::to_string(i) + "]"));
             }
-            if (const Value* read = v.find("read"); read != nullptr && !m.attachments.empty()) {
-                m.set(tag::kMessageFlags, PropValue::int32((read->boolean ? 1 : 0) | 0x10));
+            if (const Value* read = member(v, "read"); read != nullptr && !m.attachments.empty()) {
+                m.set(tag::kMessageFlags, PropValue::int32((read->get<bool>() ? 1 : 0) | 0x10));
             }
         }
-        if (const Value* x = v.find("recurrence")) {
+        if (const Value* x = member(v, "recurrence")) {
             setRecurrence(m, recurrence(*x, where + ".recurrence"));
         }
         return m;
@@ -723,7 +754,7 @@ void writeDescription(const Description& d, const std::filesystem::path& path) {
 }
 
 Description parseDescription(std::string_view text, const std::filesystem::path& baseDir) {
-    json::Value root;
+    Value root;
     try {
         root = json::parse(text);
     } catch (const json::ParseError& e) {

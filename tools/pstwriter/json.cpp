@@ -1,318 +1,113 @@
 #include "tools/pstwriter/json.h"
 
-#include <cmath>
-#include <cstdlib>
-
-#include "store/text/utf.h"
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace tvn::tools::json {
 
-const Value* Value::find(std::string_view key) const {
-    for (const auto& [k, v] : object) {
-        if (k == key) {
-            return &v;
-        }
-    }
-    return nullptr;
-}
-
 namespace {
 
-class Parser {
+// Walks the text for the parser and remembers the last character it handed out, so that a
+// fault the library reports without a position, or one found in a parser callback (which is
+// told nothing of positions), can be placed.
+class TrackingIterator {
 public:
-    explicit Parser(std::string_view text) : m_text(text) {}
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
 
-    Value document() {
-        skipSpace();
-        Value v = value(0);
-        skipSpace();
-        if (m_pos != m_text.size()) {
-            fail("unexpected text after the document");
-        }
-        return v;
+    TrackingIterator(const char* at, const char** lastRead) : m_at(at), m_lastRead(lastRead) {}
+
+    const char& operator*() const {
+        *m_lastRead = m_at;
+        return *m_at;
     }
+    TrackingIterator& operator++() {
+        ++m_at;
+        return *this;
+    }
+    bool operator==(const TrackingIterator& other) const { return m_at == other.m_at; }
 
 private:
-    [[noreturn]] void fail(const std::string& what) const {
-        std::size_t line = 1;
-        std::size_t column = 1;
-        for (std::size_t i = 0; i < m_pos && i < m_text.size(); ++i) {
-            if (m_text[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
-        throw ParseError("JSON line " + std::to_string(line) + ", column " +
-                         std::to_string(column) + ": " + what);
-    }
-
-    bool atEnd() const { return m_pos >= m_text.size(); }
-    char peek() const { return atEnd() ? '\0' : m_text[m_pos]; }
-
-    void skipSpace() {
-        while (!atEnd() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r')) {
-            ++m_pos;
-        }
-    }
-
-    void expect(char c) {
-        if (peek() != c || atEnd()) {
-            fail(std::string("expected '") + c + "'");
-        }
-        ++m_pos;
-    }
-
-    void literal(std::string_view word) {
-        if (m_text.substr(m_pos, word.size()) != word) {
-            fail("invalid literal");
-        }
-        m_pos += word.size();
-    }
-
-    Value value(int depth) {
-        if (depth > kMaxDepth) {
-            fail("nesting too deep");
-        }
-        Value v;
-        switch (peek()) {
-        case '{':
-            v.kind = Value::Kind::Object;
-            ++m_pos;
-            skipSpace();
-            if (peek() == '}') {
-                ++m_pos;
-                return v;
-            }
-            for (;;) {
-                skipSpace();
-                if (peek() != '"') {
-                    fail("expected a member name");
-                }
-                std::string key = string();
-                if (v.find(key) != nullptr) {
-                    fail("duplicate member \"" + key + "\"");
-                }
-                skipSpace();
-                expect(':');
-                skipSpace();
-                Value member = value(depth + 1);
-                v.object.push_back(Member{std::move(key), std::move(member)});
-                skipSpace();
-                if (peek() == ',') {
-                    ++m_pos;
-                    continue;
-                }
-                expect('}');
-                return v;
-            }
-        case '[':
-            v.kind = Value::Kind::Array;
-            ++m_pos;
-            skipSpace();
-            if (peek() == ']') {
-                ++m_pos;
-                return v;
-            }
-            for (;;) {
-                skipSpace();
-                v.array.push_back(value(depth + 1));
-                skipSpace();
-                if (peek() == ',') {
-                    ++m_pos;
-                    continue;
-                }
-                expect(']');
-                return v;
-            }
-        case '"':
-            v.kind = Value::Kind::String;
-            v.string = string();
-            return v;
-        case 't':
-            literal("true");
-            v.kind = Value::Kind::Bool;
-            v.boolean = true;
-            return v;
-        case 'f':
-            literal("false");
-            v.kind = Value::Kind::Bool;
-            return v;
-        case 'n':
-            literal("null");
-            return v;
-        default:
-            if (peek() == '-' || (peek() >= '0' && peek() <= '9')) {
-                return number();
-            }
-            fail(atEnd() ? "unexpected end of text" : "unexpected character");
-        }
-    }
-
-    Value number() {
-        const std::size_t start = m_pos;
-        bool real = false;
-        if (peek() == '-') {
-            ++m_pos;
-        }
-        if (peek() == '0') {
-            ++m_pos;
-        } else if (peek() >= '1' && peek() <= '9') {
-            while (peek() >= '0' && peek() <= '9' && !atEnd()) {
-                ++m_pos;
-            }
-        } else {
-            fail("invalid number");
-        }
-        if (peek() == '.') {
-            real = true;
-            ++m_pos;
-            if (!(peek() >= '0' && peek() <= '9')) {
-                fail("invalid number");
-            }
-            while (peek() >= '0' && peek() <= '9' && !atEnd()) {
-                ++m_pos;
-            }
-        }
-        if (peek() == 'e' || peek() == 'E') {
-            real = true;
-            ++m_pos;
-            if (peek() == '+' || peek() == '-') {
-                ++m_pos;
-            }
-            if (!(peek() >= '0' && peek() <= '9')) {
-                fail("invalid number");
-            }
-            while (peek() >= '0' && peek() <= '9' && !atEnd()) {
-                ++m_pos;
-            }
-        }
-        const std::string text(m_text.substr(start, m_pos - start));
-        Value v;
-        if (!real) {
-            errno = 0;
-            char* end = nullptr;
-            const long long n = std::strtoll(text.c_str(), &end, 10);
-            if (errno == 0 && end == text.c_str() + text.size()) {
-                v.kind = Value::Kind::Integer;
-                v.integer = n;
-                v.real = static_cast<double>(n);
-                return v;
-            }
-        }
-        v.kind = Value::Kind::Real;
-        v.real = std::strtod(text.c_str(), nullptr);
-        if (!std::isfinite(v.real)) {
-            fail("number out of range");
-        }
-        return v;
-    }
-
-    unsigned hex4() {
-        if (m_text.size() - m_pos < 4) {
-            fail("truncated \\u escape");
-        }
-        unsigned v = 0;
-        for (int i = 0; i < 4; ++i) {
-            const char c = m_text[m_pos++];
-            v <<= 4;
-            if (c >= '0' && c <= '9') {
-                v |= static_cast<unsigned>(c - '0');
-            } else if (c >= 'a' && c <= 'f') {
-                v |= static_cast<unsigned>(c - 'a' + 10);
-            } else if (c >= 'A' && c <= 'F') {
-                v |= static_cast<unsigned>(c - 'A' + 10);
-            } else {
-                fail("invalid \\u escape");
-            }
-        }
-        return v;
-    }
-
-    std::string string() {
-        expect('"');
-        std::string out;
-        for (;;) {
-            if (atEnd()) {
-                fail("unterminated string");
-            }
-            const char c = m_text[m_pos];
-            if (c == '"') {
-                ++m_pos;
-                return out;
-            }
-            if (static_cast<unsigned char>(c) < 0x20) {
-                fail("control character in a string");
-            }
-            if (c != '\\') {
-                char32_t cp = 0;
-                const std::size_t length = store::text::decodeUtf8(m_text.substr(m_pos), cp);
-                if (length == 0) {
-                    fail("invalid UTF-8");
-                }
-                out.append(m_text.substr(m_pos, length));
-                m_pos += length;
-                continue;
-            }
-            ++m_pos;
-            if (atEnd()) {
-                fail("unterminated escape");
-            }
-            const char e = m_text[m_pos++];
-            switch (e) {
-            case '"':
-            case '\\':
-            case '/':
-                out.push_back(e);
-                break;
-            case 'b':
-                out.push_back('\b');
-                break;
-            case 'f':
-                out.push_back('\f');
-                break;
-            case 'n':
-                out.push_back('\n');
-                break;
-            case 'r':
-                out.push_back('\r');
-                break;
-            case 't':
-                out.push_back('\t');
-                break;
-            case 'u': {
-                char32_t cp = hex4();
-                if (cp >= 0xD800 && cp <= 0xDBFF) {
-                    if (m_text.substr(m_pos, 2) != "\\u") {
-                        fail("unpaired surrogate");
-                    }
-                    m_pos += 2;
-                    const char32_t low = hex4();
-                    if (low < 0xDC00 || low > 0xDFFF) {
-                        fail("unpaired surrogate");
-                    }
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-                    fail("unpaired surrogate");
-                }
-                store::text::appendUtf8(out, cp);
-                break;
-            }
-            default:
-                fail("invalid escape");
-            }
-        }
-    }
-
-    std::string_view m_text;
-    std::size_t m_pos = 0;
+    const char* m_at;
+    const char** m_lastRead;
 };
+
+// A fault at the character `at`, placed by line and column, both counted from 1 like the
+// library's own messages.
+[[noreturn]] void fail(std::string_view text, const char* at, const std::string& what) {
+    const auto offset = static_cast<std::size_t>(at - text.data());
+    std::size_t line = 1;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    throw ParseError("JSON parse error at line " + std::to_string(line) + ", column " +
+                     std::to_string(offset - lineStart + 1) + ": " + what);
+}
+
+// The library's message without its "[json.exception.parse_error.101] " prefix.
+std::string withoutPrefix(const std::string& what) {
+    const auto end = what.find("] ");
+    return what.rfind("[json.exception.", 0) == 0 && end != std::string::npos ? what.substr(end + 2)
+                                                                              : what;
+}
 
 } // namespace
 
 Value parse(std::string_view text) {
-    return Parser(text).document();
+    const char* lastRead = text.data();
+    // The keys met so far in each open object.
+    std::vector<std::set<std::string>> keys;
+    const Value::parser_callback_t check = [&](int depth, Value::parse_event_t event,
+                                               Value& parsed) {
+        using Event = Value::parse_event_t;
+        if (depth > kMaxDepth) {
+            fail(text, lastRead, "nesting deeper than " + std::to_string(kMaxDepth) + " levels");
+        }
+        switch (event) {
+        case Event::object_start:
+            keys.emplace_back();
+            break;
+        case Event::object_end:
+            keys.pop_back();
+            break;
+        case Event::key:
+            if (!keys.back().insert(parsed.get_ref<const std::string&>()).second) {
+                fail(text, lastRead, "duplicate member \"" + parsed.get<std::string>() + "\"");
+            }
+            break;
+        case Event::value:
+        case Event::array_start:
+        case Event::array_end:
+            break;
+        }
+        return true;
+    };
+    try {
+        return Value::parse(TrackingIterator(text.data(), &lastRead),
+                            TrackingIterator(text.data() + text.size(), &lastRead), check);
+    } catch (const Value::parse_error& e) {
+        // Placed here rather than by the library, which puts a fault at a line break at
+        // column 0 of the next line. e.byte counts the characters read, the faulty one last.
+        const std::string what = e.what();
+        const auto reason = what.find(": ", what.find(" column "));
+        const std::size_t read = std::min(e.byte, text.size());
+        fail(text, text.data() + (read > 0 ? read - 1 : 0),
+             reason != std::string::npos ? what.substr(reason + 2) : withoutPrefix(what));
+    } catch (const Value::exception& e) {
+        // A number beyond the range of a double.
+        fail(text, lastRead, withoutPrefix(e.what()));
+    }
 }
 
 } // namespace tvn::tools::json
