@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <iostream>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "archive/text_files.h"
 #include "cli/password_file.h"

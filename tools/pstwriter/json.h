@@ -6,9 +6,10 @@
 // faults are reported in the order a reader of the file meets them. Errors name the line and
 // column.
 
-#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string_view>
+
+#include <nlohmann/json.hpp>
 
 namespace tvn::tools::json {
 
