@@ -40,7 +40,10 @@ DataFileOpener dataFileOpener() {
         std::string extension = file.extension().string();
         std::transform(extension.begin(), extension.end(), extension.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (extension == ".msg" || std::filesystem::is_directory(file, error)) {
+        // A directory holds loose messages, unless it is named as a data file is: then
+        // it is a mistaken name, refused as not a data file.
+        const bool dataFileName = extension == ".pst" || extension == ".ost";
+        if (extension == ".msg" || (!dataFileName && std::filesystem::is_directory(file, error))) {
             return store::msg::openMsgStore(file);
         }
         return store::pst::openDataFile(file, prompt);
