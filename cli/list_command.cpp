@@ -9,57 +9,28 @@
 
 #include "app/folder_listing.h"
 #include "archive/text_files.h"
-#include "cli/password_file.h"
+#include "cli/open_data_file.h"
 #include "cli/text_escape.h"
 #include "store/failure.h"
 
 namespace tvn::cli {
 
-namespace {
-
-// One line for stderr: any line break inside a description becomes a blank.
-std::string oneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\r' || c == '\n') {
-            c = ' ';
-        }
-    }
-    return text;
-}
-
-} // namespace
+namespace {} // namespace
 
 int runListCommand(const ListOptions& options, std::ostream& out, std::ostream& err,
                    const app::DataFileOpener& opener) {
     const std::string fileText = archive::pathToUtf8(options.file);
-    std::optional<std::string> password;
-    if (options.passwordFile) {
-        try {
-            password = readPasswordFile(*options.passwordFile);
-        } catch (const Failure& failure) {
-            err << "tallyvane-cli list: " << archive::pathToUtf8(*options.passwordFile) << ": "
-                << failure.description() << '\n';
-            return 2;
-        }
+    const auto top = openDataFileFor("list", options.file, options.passwordFile, err, opener);
+    if (!top) {
+        return 2;
     }
-    FixedPasswordPrompt prompt(std::move(password));
-
-    std::shared_ptr<store::Folder> top;
     std::shared_ptr<store::Folders> folders;
     std::int32_t count = 0;
     try {
-        top = opener(options.file, &prompt);
-        if (!top) {
-            throw Failure(err::kCorruptStore, "no top folder");
-        }
         folders = top->folders();
         count = folders->count();
     } catch (const Failure& failure) {
-        err << "tallyvane-cli list: " << fileText << ": "
-            << oneLine(app::describeOpenFailure(failure)) << '\n';
-        return 2;
-    } catch (const std::exception& exception) {
-        err << "tallyvane-cli list: " << fileText << ": " << oneLine(exception.what()) << '\n';
+        reportFailure(err, "list", fileText, app::describeOpenFailure(failure));
         return 2;
     }
 

@@ -12,10 +12,12 @@
 #include <nlohmann/json.hpp>
 
 #include "archive/text_files.h"
+#include "cli/open_data_file.h"
 #include "cli/password_file.h"
 #include "cli/text_escape.h"
 #include "store/failure.h"
 #include "store/pst/pst_file.h"
+#include "store/walk.h"
 
 namespace tvn::cli {
 
@@ -29,56 +31,36 @@ struct FolderFacts {
     std::map<std::string, std::int64_t> messageClasses;
 };
 
-// One line for stderr: a line break inside a description becomes a blank.
-std::string oneLine(std::string s) {
-    for (char& c : s) {
-        if (c == '\r' || c == '\n') {
-            c = ' ';
-        }
-    }
-    return s;
-}
-
-std::string describe(const Failure& f) {
-    std::string text = oneLine(f.description());
-    if (!f.path().empty() && text.find(f.path()) == std::string::npos) {
-        text += " (" + oneLine(f.path()) + ")";
-    }
-    return fmt::format("{} [error {}]", text, f.number());
-}
-
-class TreeWalker {
+// Every folder of the tree, in the walk's order (a folder before its subfolders), with
+// what tree shows of each; the items themselves are not opened.
+class TreeWalker final : public store::FolderVisitor {
 public:
     explicit TreeWalker(std::ostream& err) : m_err(err) {}
 
-    void walk(const store::Folder& folder, std::vector<std::string> path) {
+    bool enterFolder(const std::shared_ptr<store::Folder>& folder, std::size_t depth) override {
+        m_path.resize(depth);
         FolderFacts facts;
-        std::shared_ptr<store::Folders> subfolders;
         try {
-            path.push_back(folder.name());
-            facts.path = path;
-            facts.containerClass = store::pst::containerClass(folder).value_or("");
-            facts.items = folder.items()->count();
-            facts.messageClasses = store::pst::messageClassCounts(folder);
-            subfolders = folder.folders();
-            facts.subfolders = subfolders->count();
+            m_path.push_back(folder->name());
+            facts.path = m_path;
+            facts.containerClass = store::pst::containerClass(*folder).value_or("");
+            facts.items = folder->items()->count();
+            facts.messageClasses = store::pst::messageClassCounts(*folder);
+            facts.subfolders = folder->folders()->count();
         } catch (const Failure& f) {
-            fail(path, f);
-            return;
+            fail(m_path, f);
+            return false;
         }
         m_folders.push_back(std::move(facts));
-        for (std::int32_t i = 1; i <= subfolders->count(); ++i) {
-            std::shared_ptr<store::Folder> child;
-            try {
-                child = subfolders->item(i);
-            } catch (const Failure& f) {
-                auto where = path;
-                where.push_back(fmt::format("#{}", i));
-                fail(where, f);
-                continue;
-            }
-            walk(*child, path);
+        return true;
+    }
+
+    void failed(const Failure& f, store::WalkStep step, std::int32_t index) override {
+        auto where = m_path;
+        if (step == store::WalkStep::Subfolder && index > 0) {
+            where.push_back(fmt::format("#{}", index));
         }
+        fail(where, f);
     }
 
     const std::vector<FolderFacts>& folders() const { return m_folders; }
@@ -90,12 +72,13 @@ private:
         for (const auto& p : path) {
             where += where.empty() ? p : "/" + p;
         }
-        m_err << "tallyvane-cli: folder \"" << escapeControls(where)
-              << "\" cannot be read: " << describe(f) << '\n';
+        reportFailure(m_err, "tree", "folder \"" + escapeControls(where) + "\"",
+                      fmt::format("cannot be read: {} (error {})", f.description(), f.number()));
         m_complete = false;
     }
 
     std::ostream& m_err;
+    std::vector<std::string> m_path;
     std::vector<FolderFacts> m_folders;
     bool m_complete = true;
 };
@@ -145,21 +128,15 @@ std::string toText(const std::vector<FolderFacts>& folders) {
 } // namespace
 
 int runTreeCommand(const TreeOptions& options, std::ostream& out, std::ostream& err) {
-    std::shared_ptr<store::Folder> top;
-    try {
-        std::optional<std::string> password;
-        if (options.passwordFile) {
-            password = readPasswordFile(*options.passwordFile);
-        }
-        FixedPasswordPrompt prompt(password);
-        top = store::pst::openDataFile(options.file, &prompt);
-    } catch (const Failure& f) {
-        err << "tallyvane-cli: " << archive::pathToUtf8(options.file) << ": " << describe(f)
-            << '\n';
+    const auto top =
+        openDataFileFor("tree", options.file, options.passwordFile, err, app::dataFileOpener());
+    if (!top) {
         return 2;
     }
     TreeWalker walker(err);
-    walker.walk(*top, {});
+    store::WalkOptions folderTree;
+    folderTree.items = false;
+    store::walkFolderTree(top, walker, folderTree);
     if (options.json) {
         out << toJson(store::pst::dataFileFacts(*top).value_or(store::pst::DataFileFacts{}),
                       walker.folders());
@@ -172,7 +149,8 @@ int runTreeCommand(const TreeOptions& options, std::ostream& out, std::ostream& 
 void addTreeCommand(CLI::App& program, TreeOptions& options, int& exitCode) {
     auto* cmd = program.add_subcommand(
         "tree", "Print the folder tree of an Outlook data file with item counts and classes");
-    cmd->add_option("FILE", options.file, "The .pst or .ost file")->required();
+    cmd->add_option("FILE", options.file, "The .pst or .ost file, a .msg file or a folder of them")
+        ->required();
     cmd->add_flag("--json", options.json, "Print one JSON object");
     cmd->add_option("--password-file", options.passwordFile,
                     "A file whose first line is the data file's password");

@@ -199,15 +199,18 @@ TEST(TreeErrors, UnreadableFilesExitTwoWithOneLine) {
         const char* name;
         fs::path file;
         std::optional<fs::path> passwordFile;
-        const char* mention;
+        std::string mention;
     };
     const Case cases[] = {
-        {"missing file", dir / "nothing-here.pst", std::nullopt, "[error 53]"},
-        {"not a data file", dir / "MANIFEST.md", std::nullopt, "[error -2147219968]"},
-        {"no password", dir / "aspose-password.pst", std::nullopt, "[error 287]"},
-        {"wrong password", dir / "aspose-password.pst", wrong.path(), "[error 287]"},
+        {"missing file", dir / "nothing-here.pst", std::nullopt,
+         "tree: " + (dir / "nothing-here.pst").string() + ": the file does not exist"},
+        {"not a data file", dir / "MANIFEST.md", std::nullopt, ": not an Outlook data file"},
+        {"no password", dir / "aspose-password.pst", std::nullopt,
+         ": its password was not given or is wrong"},
+        {"wrong password", dir / "aspose-password.pst", wrong.path(),
+         ": its password was not given or is wrong"},
         {"missing password file", dir / "aspose-password.pst", dir / "no-password-file",
-         "password file"},
+         "tree: " + (dir / "no-password-file").string() + ": the file does not exist"},
     };
     for (const auto& c : cases) {
         const Outcome r = tree(c.file, true, c.passwordFile);
