@@ -21,9 +21,9 @@
 #include "store/failure.h"
 #include "store/object_model.h"
 #include "store/property_names.h"
-#include "store/pst/folder_walk.h"
 #include "store/pst/ndb/node_database.h"
 #include "store/pst/pst_file.h"
+#include "store/walk.h"
 #include "tests/store/pst_reader_support.h"
 
 namespace tvn::store::pst::fuzz {
@@ -77,42 +77,25 @@ inline void walkFuzzItem(const Item& item, int depth) {
     }
 }
 
-// Every folder below `folder`, with no depth limit of its own: the reader bounds the walk
-// (each folder node is reached once), and the guard's budget bounds the items opened.
-inline void walkFuzzFolder(const Folder& folder, FolderWalkGuard* guard) {
-    if (guard != nullptr && !guard->enter(folder)) {
-        return;
-    }
-    (void)folder.name();
-    (void)folder.defaultItemType();
-    try {
-        const auto items = folder.items();
-        for (std::int32_t i = 1; items && i <= items->count(); ++i) {
-            if (guard != nullptr && !guard->spend()) {
-                return;
-            }
-            try {
-                if (const auto item = items->item(i)) {
-                    walkFuzzItem(*item, 0);
-                }
-            } catch (const tvn::Failure&) {
-            }
+// Every folder and item below the top folder, through the walk archive runs use: the
+// reader reaches each folder node once and the walk's budget bounds the items opened.
+class FuzzVisitor final : public FolderVisitor {
+public:
+    bool enterFolder(const std::shared_ptr<Folder>& folder, std::size_t) override {
+        try {
+            (void)folder->name();
+            (void)folder->defaultItemType();
+        } catch (const tvn::Failure&) {
         }
-    } catch (const tvn::Failure&) {
+        return true;
     }
-    try {
-        const auto folders = folder.folders();
-        for (std::int32_t i = 1; folders && i <= folders->count(); ++i) {
-            try {
-                if (const auto sub = folders->item(i)) {
-                    walkFuzzFolder(*sub, guard);
-                }
-            } catch (const tvn::Failure&) {
-            }
+    void visitItem(const std::shared_ptr<Item>& item, std::int32_t) override {
+        if (item) {
+            walkFuzzItem(*item, 0);
         }
-    } catch (const tvn::Failure&) {
     }
-}
+    void failed(const tvn::Failure&, WalkStep, std::int32_t) override {}
+};
 
 inline void readWholeFile(std::span<const std::uint8_t> data) {
     try {
@@ -137,8 +120,8 @@ inline void readWholeFile(std::span<const std::uint8_t> data) {
     }
     try {
         if (const auto top = openDataFile("/proc/self/fd/" + std::to_string(fd), nullptr)) {
-            auto guard = FolderWalkGuard::forFolder(*top);
-            walkFuzzFolder(*top, guard ? &*guard : nullptr);
+            FuzzVisitor visitor;
+            walkFolderTree(top, visitor);
         }
     } catch (const tvn::Failure&) {
     }
