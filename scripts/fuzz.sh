@@ -3,7 +3,8 @@
 # time: pst_fuzz (whole data files) for SECONDS, seeded with every corpus file and the
 # regression inputs of tests/fuzz/regressions (copied to a temporary folder, never into the
 # repository); then body_fuzz (the body decoders: compressed RTF, RTF, HTML, fed bytes
-# directly) for BODY_SECONDS, seeded with tests/fuzz/seeds/body.
+# directly) for BODY_SECONDS, seeded with tests/fuzz/seeds/body; then msg_fuzz (.msg files)
+# for as long, seeded with tests/fuzz/seeds/msg (written from the bundled sample).
 #
 #   scripts/fuzz.sh [SECONDS] [extra libFuzzer options for pst_fuzz...]
 #
@@ -23,7 +24,7 @@ corpus=${TALLYVANE_CORPUS:-$root/../shared/corpus}
 build=$root/build/fuzz
 
 cmake --preset fuzz -S "$root" >/dev/null
-cmake --build "$build" --target pst_fuzz body_fuzz -j"${FUZZ_JOBS:-2}"
+cmake --build "$build" --target pst_fuzz body_fuzz msg_fuzz -j"${FUZZ_JOBS:-2}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tallyvane-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -63,3 +64,13 @@ cp "$root"/tests/fuzz/seeds/body/* "$work/body/" 2>/dev/null || true
     -timeout=30 \
     -artifact_prefix="$build/findings/body-" \
     "$work/body"
+
+mkdir -p "$work/msg"
+cp "$root"/tests/fuzz/seeds/msg/* "$work/msg/" 2>/dev/null || true
+"$build/tests/fuzz/msg_fuzz" \
+    -max_total_time="$body_seconds" \
+    -max_len=65536 \
+    -rss_limit_mb=2048 \
+    -timeout=30 \
+    -artifact_prefix="$build/findings/msg-" \
+    "$work/msg"
