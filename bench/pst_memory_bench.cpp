@@ -21,6 +21,7 @@
 
 #include <fmt/format.h>
 
+#include "bench/full_read.h"
 #include "store/failure.h"
 #include "store/pst/backend/item_properties.h"
 #include "store/pst/backend/pst_objects.h"
@@ -28,78 +29,14 @@
 
 namespace {
 
-using tvn::store::Folder;
-using tvn::store::Item;
-
-struct Counts {
-    std::uint64_t folders = 0;
-    std::uint64_t items = 0;
-    std::uint64_t attachmentBytes = 0;
-    std::uint64_t failures = 0;
-};
-
-void walkItem(const Item& item, Counts& c, int depth) {
-    ++c.items;
-    static const auto names = tvn::store::pst::backend::mappedPropertyNames();
-    for (const auto name : names) {
-        try {
-            (void)item.get(name);
-        } catch (const tvn::Failure&) {
-            ++c.failures;
-        }
-    }
-    try {
-        const auto r = item.recipients();
-        for (std::int32_t i = 1; i <= r->count(); ++i) {
-            (void)r->item(i)->name();
-        }
-        const auto a = item.attachments();
-        for (std::int32_t i = 1; i <= a->count(); ++i) {
-            const auto att = a->item(i);
-            if (const auto* pst =
-                    dynamic_cast<const tvn::store::pst::backend::PstAttachment*>(att.get())) {
-                c.attachmentBytes += pst->readData([](std::span<const std::uint8_t>) {});
-            }
-            if (const auto inner = att->embeddedItem(); inner && depth < 8) {
-                walkItem(*inner, c, depth + 1);
-            }
-        }
-    } catch (const tvn::Failure&) {
-        ++c.failures;
-    }
-}
-
-void walkFolder(const Folder& folder, Counts& c) {
-    ++c.folders;
-    try {
-        const auto items = folder.items();
-        for (std::int32_t i = 1; i <= items->count(); ++i) {
-            try {
-                walkItem(*items->item(i), c, 0);
-            } catch (const tvn::Failure&) {
-                ++c.failures;
-            }
-        }
-        const auto subs = folder.folders();
-        for (std::int32_t i = 1; i <= subs->count(); ++i) {
-            try {
-                walkFolder(*subs->item(i), c);
-            } catch (const tvn::Failure&) {
-                ++c.failures;
-            }
-        }
-    } catch (const tvn::Failure&) {
-        ++c.failures;
-    }
-}
-
 // The child: walks the file and writes one line of results to `out`.
 int walkInChild(const char* file, int out) {
     const auto start = std::chrono::steady_clock::now();
-    Counts c;
+    tvn::bench::FullRead read;
+    const auto& c = read.totals;
     try {
         const auto top = tvn::store::pst::openDataFile(file, nullptr);
-        walkFolder(*top, c);
+        tvn::store::walkFolderTree(top, read);
     } catch (const tvn::Failure& f) {
         const std::string line = fmt::format("error {} {}\n", f.number(), f.description());
         (void)!::write(out, line.data(), line.size());

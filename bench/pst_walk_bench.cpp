@@ -17,8 +17,10 @@
 #include <string>
 #include <sys/resource.h>
 
+#include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
+#include "bench/full_read.h"
 #include "store/failure.h"
 #include "store/fixed_password_prompt.h"
 #include "store/pst/backend/item_properties.h"
@@ -31,84 +33,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using tvn::store::Folder;
 using tvn::store::Item;
-
-struct Totals {
-    std::uint64_t folders = 0;
-    std::uint64_t items = 0;
-    std::uint64_t properties = 0;
-    std::uint64_t recipients = 0;
-    std::uint64_t attachments = 0;
-    std::uint64_t attachmentBytes = 0;
-    std::uint64_t textBytes = 0;
-    std::uint64_t failures = 0;
-};
-
-void walkItem(const Item& item, Totals& t, int depth) {
-    ++t.items;
-    static const auto names = tvn::store::pst::backend::mappedPropertyNames();
-    for (const auto name : names) {
-        try {
-            const auto v = item.get(name);
-            ++t.properties;
-            if (v.kind() == tvn::store::Variant::Kind::Text) {
-                t.textBytes += v.text().size();
-            }
-        } catch (const tvn::Failure&) {
-            ++t.failures;
-        }
-    }
-    try {
-        const auto r = item.recipients();
-        for (std::int32_t i = 1; i <= r->count(); ++i) {
-            const auto rec = r->item(i);
-            t.textBytes += rec->name().size() + rec->address().size();
-            ++t.recipients;
-        }
-    } catch (const tvn::Failure&) {
-        ++t.failures;
-    }
-    try {
-        const auto a = item.attachments();
-        for (std::int32_t i = 1; i <= a->count(); ++i) {
-            const auto att = a->item(i);
-            ++t.attachments;
-            t.textBytes += att->fileName().size();
-            if (const auto* pst =
-                    dynamic_cast<const tvn::store::pst::backend::PstAttachment*>(att.get())) {
-                t.attachmentBytes += pst->readData([](std::span<const std::uint8_t>) {});
-            }
-            if (const auto inner = att->embeddedItem(); inner && depth < 8) {
-                walkItem(*inner, t, depth + 1);
-            }
-        }
-    } catch (const tvn::Failure&) {
-        ++t.failures;
-    }
-}
-
-void walkFolder(const Folder& folder, Totals& t) {
-    ++t.folders;
-    try {
-        const auto items = folder.items();
-        for (std::int32_t i = 1; i <= items->count(); ++i) {
-            try {
-                walkItem(*items->item(i), t, 0);
-            } catch (const tvn::Failure&) {
-                ++t.failures;
-            }
-        }
-        const auto subs = folder.folders();
-        for (std::int32_t i = 1; i <= subs->count(); ++i) {
-            try {
-                walkFolder(*subs->item(i), t);
-            } catch (const tvn::Failure&) {
-                ++t.failures;
-            }
-        }
-    } catch (const tvn::Failure&) {
-        ++t.failures;
-    }
-}
 
 // The resident set split into anonymous memory (what the program allocated) and file
 // pages (the mapped data file, which the kernel drops under pressure), where the system
@@ -187,27 +111,18 @@ std::optional<double> timeTool(const std::string& tool, const std::string& argum
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        fmt::print(stderr, "usage: pst_walk_bench FILE [--repeat R] [--password P] [--no-tools]\n");
-        return 2;
-    }
-    const fs::path file = argv[1];
+    CLI::App program("Walks an Outlook data file as an archive run reads it and times it",
+                     "pst_walk_bench");
+    fs::path file;
     int repeat = 3;
     std::optional<std::string> password;
-    bool tools = true;
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--repeat" && i + 1 < argc) {
-            repeat = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--password" && i + 1 < argc) {
-            password = argv[++i];
-        } else if (arg == "--no-tools") {
-            tools = false;
-        } else {
-            fmt::print(stderr, "pst_walk_bench: unknown argument {}\n", arg);
-            return 2;
-        }
-    }
+    bool noTools = false;
+    program.add_option("FILE", file, "The .pst or .ost file")->required()->check(CLI::ExistingFile);
+    program.add_option("--repeat", repeat, "How many walks to time")->check(CLI::PositiveNumber);
+    program.add_option("--password", password, "The data file's password");
+    program.add_flag("--no-tools", noTools, "Leave out pffexport and readpst");
+    CLI11_PARSE(program, argc, argv);
+    const bool tools = !noTools;
 
     std::uintmax_t fileSize = 0;
     try {
@@ -217,16 +132,16 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    Totals t;
+    tvn::bench::ReadTotals t;
     double elapsed = 0;
     double fastest = 1e300;
     for (int r = 0; r < repeat; ++r) {
-        Totals run;
+        tvn::bench::FullRead run;
         const auto start = Clock::now();
         try {
             tvn::store::FixedPasswordPrompt prompt(password);
             const auto top = tvn::store::pst::openDataFile(file, &prompt);
-            walkFolder(*top, run);
+            tvn::store::walkFolderTree(top, run);
         } catch (const tvn::Failure& f) {
             fmt::print(stderr, "pst_walk_bench: {} [error {}]\n", f.description(), f.number());
             return 2;
@@ -234,7 +149,7 @@ int main(int argc, char** argv) {
         const double s = seconds(Clock::now() - start);
         elapsed += s;
         fastest = std::min(fastest, s);
-        t = run;
+        t = run.totals;
     }
     const double mean = elapsed / repeat;
     const double mb = static_cast<double>(fileSize) / 1e6;
@@ -247,7 +162,7 @@ int main(int argc, char** argv) {
     fmt::print("items/s         {:.0f}\n", static_cast<double>(t.items) / mean);
     fmt::print("file MB/s       {:.1f}\n", mb / mean);
     fmt::print("attachment MB/s {:.1f}\n", static_cast<double>(t.attachmentBytes) / 1e6 / mean);
-    fmt::print("peak memory     {:.1f} MB (ru_maxrss, mapped file pages included)\n",
+    fmt::print("peak memory     {:.1f} MB (ru_maxrss)\n",
                static_cast<double>(peakKilobytes()) / 1024);
     if (const auto split = residentSplit(); !split.empty()) {
         fmt::print("resident        {}\n", split);
