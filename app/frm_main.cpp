@@ -88,8 +88,7 @@ std::string countText(int count) {
 FrmMain::FrmMain(MainWindowView& view, archive::MessageBoxes& boxes,
                  archive::SettingsStore& settings, FrmMainOptions options)
     : m_view(view), m_boxes(boxes), m_settings(settings), m_reporter(boxes),
-      m_dataFiles(settings, boxes,
-                  options.opener ? std::move(options.opener) : dataFileOpener()),
+      m_dataFiles(settings, boxes, options.opener ? std::move(options.opener) : dataFileOpener()),
       m_root(options.root.empty() ? defaultArchiveRoot() : std::move(options.root)),
       m_saveLocation(settings, m_reporter, m_root) {}
 
@@ -122,19 +121,7 @@ void FrmMain::Form_Load() {
         m_reporter.boolError = false;
         boolContact = true;
     });
-    trap.step([&] {
-        if (!need(fso99).FolderExists(appPath)) {
-            fso99->CreateFolder(appPath);
-        }
-    });
-    trap.step([&] { strErrLogPath99 = appPath / archive::kErrorLogName; });
-    trap.step([&] {
-        if (!TextStream99()) {
-            TextStream99() =
-                need(fso99).CreateTextFile(strErrLogPath99, true, archive::Buffering::EveryLine);
-            m_openLogPath = strErrLogPath99;
-        }
-    });
+    rootAndLog(trap);
     trap.step([&] { m_view.showArchiveLocation(archive::pathToUtf8(m_saveLocation.getPath())); });
 }
 
@@ -169,6 +156,22 @@ void FrmMain::mnuHelpAbout_Click() {
     if (m_about != nullptr) {
         m_about->open();
     }
+}
+
+void FrmMain::rootAndLog(archive::ErrorTrap& trap) {
+    trap.step([&] {
+        if (!need(fso99).FolderExists(appPath)) {
+            fso99->CreateFolder(appPath);
+        }
+    });
+    trap.step([&] { strErrLogPath99 = appPath / archive::kErrorLogName; });
+    trap.step([&] {
+        if (!TextStream99()) {
+            TextStream99() =
+                need(fso99).CreateTextFile(strErrLogPath99, true, archive::Buffering::EveryLine);
+            m_openLogPath = strErrLogPath99;
+        }
+    });
 }
 
 void FrmMain::Form_Unload() {

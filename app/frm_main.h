@@ -235,6 +235,9 @@ public:
 
 private:
     void releaseAll();
+    // The archive root made if missing (one level), strErrLogPath99 under it, and a new log
+    // there unless one is open: the steps start-up and Create share, in their trap.
+    void rootAndLog(archive::ErrorTrap& trap);
 
     MainWindowView& m_view;
     archive::MessageBoxes& m_boxes;

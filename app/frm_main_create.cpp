@@ -50,20 +50,8 @@ void FrmMain::btnCreate_Click() {
     trap.step([&] { dateLine = noErrorsLine(archive::generalDate(archive::now())); });
     trap.step([&] { fso.emplace(); });
     trap.step([&] { appPath = m_saveLocation.getPath(); });
-    trap.step([&] {
-        fso99.emplace();
-        if (!fso99->FolderExists(appPath)) {
-            fso99->CreateFolder(appPath);
-        }
-    });
-    trap.step([&] { strErrLogPath99 = appPath / archive::kErrorLogName; });
-    trap.step([&] {
-        if (!TextStream99()) {
-            TextStream99() =
-                need(fso99).CreateTextFile(strErrLogPath99, true, archive::Buffering::EveryLine);
-            m_openLogPath = strErrLogPath99;
-        }
-    });
+    trap.step([&] { fso99.emplace(); });
+    rootAndLog(trap);
     if (lstDestination.empty()) {
         trap.step([&] {
             m_boxes.show(message::kNoFoldersSelected, archive::MessageIcon::None,
