@@ -33,21 +33,12 @@
 #include "store/pst/text/rtf_text.h"
 #include "store/text/code_page.h"
 #include "tests/support/corpus.h"
+#include "tests/support/utc_zone.h"
 
 namespace tvn::store::pst {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Pins the zone so that local times read as UTC.
-class UtcZone : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-};
-[[maybe_unused]] const auto* const kUtc = ::testing::AddGlobalTestEnvironment(new UtcZone);
 
 // --- MANIFEST.md -------------------------------------------------------------------------
 

@@ -18,6 +18,7 @@
 #include "store/pst/messaging/message.h"
 #include "store/pst/messaging/named_properties.h"
 #include "store/pst/messaging/property_reader.h"
+#include "tests/support/utc_zone.h"
 
 namespace tvn::store::pst {
 namespace {
@@ -104,28 +105,6 @@ TEST(FolderType, ContainerClassesMapToItemTypes) {
     }
 }
 
-class ZoneGuard {
-public:
-    explicit ZoneGuard(const char* zone) {
-        if (const char* old = std::getenv("TZ")) {
-            m_old = old;
-        }
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        if (m_old) {
-            setenv("TZ", m_old->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
-
 constexpr std::int64_t fileTime(std::int64_t unixSeconds) {
     return (unixSeconds + 11'644'473'600) * 10'000'000;
 }
@@ -134,11 +113,11 @@ TEST(Dates, FileTimesReadInTheLocalZone) {
     const std::int64_t summer = fileTime(1'628'784'079); // 2021-08-12 16:01:19 UTC
     const std::int64_t winter = fileTime(1'268'673'125); // 2010-03-15 17:12:05 UTC
     {
-        ZoneGuard zone("UTC");
+        test_support::ZoneGuard zone("UTC");
         EXPECT_EQ(backend::fileTimeToLocal(winter), (DateTime{2010, 3, 15, 17, 12, 5}));
     }
     {
-        ZoneGuard zone("America/Denver");
+        test_support::ZoneGuard zone("America/Denver");
         EXPECT_EQ(backend::fileTimeToLocal(summer), (DateTime{2021, 8, 12, 10, 1, 19}))
             << "daylight saving time";
         EXPECT_EQ(backend::fileTimeToLocal(winter), (DateTime{2010, 3, 15, 11, 12, 5}));
@@ -167,7 +146,7 @@ TEST(Dates, ADayStoredInUtcStaysItsDayInEveryZone) {
         {may10 + 11 * kHour + 59 * 60, "11:59 UTC, as some clients store days"},
     };
     for (const char* reader : {"UTC", "America/Denver", "Asia/Tokyo"}) {
-        ZoneGuard zone(reader);
+        test_support::ZoneGuard zone(reader);
         for (const auto& c : cases) {
             EXPECT_EQ(backend::fileTimeAsDay(fileTime(c.stored)), (DateTime{1980, 5, 10, 0, 0, 0}))
                 << c.what << ", read in " << reader;

@@ -11,6 +11,7 @@
 
 #include "store/pst/pst_file.h"
 #include "tests/archive/temp_folder.h"
+#include "tests/support/utc_zone.h"
 #include "tests/writers/contact_test_support.h"
 #include "tests/writers/writer_test_support.h"
 #include "tools/pstwriter/description.h"
@@ -23,29 +24,6 @@ using tools::Message;
 using tools::Property;
 using tools::PropValue;
 namespace guids = tools::guids;
-
-// Reads in a zone far from UTC, so that a day that moved with the zone would show.
-class ZoneGuard {
-public:
-    explicit ZoneGuard(const char* zone) {
-        if (const char* old = std::getenv("TZ")) {
-            m_old = old;
-        }
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        if (m_old) {
-            setenv("TZ", m_old->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
 
 Message richContact() {
     Message m("IPM.Contact");
@@ -150,7 +128,7 @@ TEST(ContactProperties, EachColumnReadsOutlooksProperty) {
         d.folder("Contacts", "IPF.Contact").add(richContact());
         tools::writeDescription(d, dir / "contacts.pst");
 
-        ZoneGuard zone("America/Denver");
+        test_support::ZoneGuard zone("America/Denver");
         testing::WriterRun w;
         const auto top = store::pst::openDataFile(dir / "contacts.pst", nullptr);
         SaveContacts(w.run, "Contacts", w.root / "Contacts", top->folders()->item("Contacts"));

@@ -29,6 +29,7 @@
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 #include "tests/support/corpus.h"
+#include "tests/support/utc_zone.h"
 #include "tests/writers/writer_test_support.h"
 #include "writers/mail_item_file.h"
 
@@ -38,16 +39,6 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::readFileText;
 using testing::WriterRun;
-
-// pffexport shows times in UTC: pin the zone so that local times read as UTC.
-class UtcZone : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-};
-[[maybe_unused]] const auto* const kUtc = ::testing::AddGlobalTestEnvironment(new UtcZone);
 
 // --- pffexport's export --------------------------------------------------------------------
 
