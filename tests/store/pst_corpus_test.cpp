@@ -32,6 +32,7 @@
 #include "store/pst/text/lzfu.h"
 #include "store/pst/text/rtf_text.h"
 #include "store/text/code_page.h"
+#include "store/walk.h"
 #include "tests/support/corpus.h"
 #include "tests/support/utc_zone.h"
 
@@ -428,25 +429,31 @@ TEST_P(CorpusFile, SampleItemsMatchTheManifest) {
         GTEST_SKIP() << "the password of " << file << " is unknown";
     }
     const auto top = openCorpusFile(dir, file);
-    std::vector<std::pair<std::string, std::shared_ptr<Item>>> items;
-    std::vector<std::shared_ptr<Folder>> stack = {top};
-    std::vector<std::string> paths = {""};
-    while (!stack.empty()) {
-        const auto folder = stack.back();
-        const auto path = paths.back();
-        stack.pop_back();
-        paths.pop_back();
-        const auto list = folder->items();
-        for (std::int32_t i = 1; i <= list->count(); ++i) {
-            items.emplace_back(path, list->item(i));
+    // Every item with its folder's path below the top ("" for the top itself).
+    class Collect final : public FolderVisitor {
+    public:
+        bool enterFolder(const std::shared_ptr<Folder>& folder, std::size_t depth) override {
+            m_paths.resize(depth + 1);
+            m_paths[depth] = depth == 0 ? std::string()
+                             : m_paths[depth - 1].empty()
+                                 ? folder->name()
+                                 : m_paths[depth - 1] + "/" + folder->name();
+            return true;
         }
-        const auto subs = folder->folders();
-        for (std::int32_t i = 1; i <= subs->count(); ++i) {
-            stack.push_back(subs->item(i));
-            paths.push_back(path.empty() ? stack.back()->name()
-                                         : path + "/" + stack.back()->name());
+        void visitItem(const std::shared_ptr<Item>& item, std::int32_t) override {
+            items.emplace_back(m_paths.back(), item);
         }
-    }
+        void leaveFolder(const std::shared_ptr<Folder>&) override { m_paths.pop_back(); }
+        void failed(const Failure& f, WalkStep, std::int32_t) override {
+            ADD_FAILURE() << f.description();
+        }
+        std::vector<std::pair<std::string, std::shared_ptr<Item>>> items;
+
+    private:
+        std::vector<std::string> m_paths;
+    } collect;
+    walkFolderTree(top, collect);
+    const auto& items = collect.items;
 
     for (const ManifestItem& want : facts.items) {
         SCOPED_TRACE("item in '" + want.folder + "' class " + want.messageClass + " subject '" +
