@@ -67,6 +67,7 @@ TEST(FolderList, OutOfRangeIndexIsAFailureNotACrash) {
     EXPECT_NO_THROW(list.setCurrent(-1));
     try {
         list.removeAt(3);
+        ADD_FAILURE() << "removing past the end threw nothing";
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.number(), err::kInvalidProcedureCall);
     }
