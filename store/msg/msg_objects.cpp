@@ -386,7 +386,7 @@ public:
 
     Variant get(std::string_view name) const override {
         try {
-            return pst::backend::readItemProperty(MsgSource(*m_doc, *m_message), name);
+            return m_properties.get(MsgSource(*m_doc, *m_message), name);
         } catch (const Failure&) {
             throw;
         } catch (const std::exception& e) {
@@ -407,6 +407,7 @@ public:
 private:
     std::shared_ptr<const MsgDocument> m_doc;
     const MsgMessage* m_message;
+    pst::backend::ItemPropertyReader m_properties;
 };
 
 std::shared_ptr<Item> openItem(const fs::path& file) {

@@ -46,6 +46,25 @@ public:
 Variant readItemProperty(const messaging::MessageObject& message, std::string_view name);
 Variant readItemProperty(const ItemSource& source, std::string_view name);
 
+// An item's properties as its object reads them: Body, which may have to be decoded from
+// compressed RTF or HTML, is decoded at the first read and kept for the item's life; every
+// other property is read afresh (they cost a look-up, not a decoding).
+class ItemPropertyReader {
+public:
+    template <typename Source> Variant get(const Source& source, std::string_view name) const {
+        if (name != "Body") {
+            return readItemProperty(source, name);
+        }
+        if (!m_body) {
+            m_body = readItemProperty(source, name);
+        }
+        return *m_body;
+    }
+
+private:
+    mutable std::optional<Variant> m_body;
+};
+
 // Every object-model property name this backend maps (the names store/property_names.cpp
 // knows; a test checks the two lists agree), in name order.
 std::vector<std::string_view> mappedPropertyNames();

@@ -230,7 +230,7 @@ PstItem::PstItem(std::shared_ptr<const messaging::MessageObject> message)
 
 Variant PstItem::get(std::string_view name) const {
     return guarded("property " + std::string(name),
-                   [&] { return readItemProperty(*m_message, name); });
+                   [&] { return m_properties.get(*m_message, name); });
 }
 
 std::string PstItem::messageClass() const {

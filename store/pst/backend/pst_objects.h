@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "store/object_model.h"
+#include "store/pst/backend/item_properties.h"
 #include "store/pst/ltp/property_value.h"
 #include "store/pst/messaging/folder.h"
 #include "store/pst/messaging/message.h"
@@ -83,6 +84,7 @@ public:
 
 private:
     std::shared_ptr<const messaging::MessageObject> m_message;
+    ItemPropertyReader m_properties;
 };
 
 class PstAttachment final : public Attachment {
