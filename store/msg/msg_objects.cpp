@@ -12,9 +12,9 @@
 #include "store/pst/backend/date_time.h"
 #include "store/pst/backend/item_properties.h"
 #include "store/pst/messaging/message.h"
-#include "store/pst/text/html_text.h"
-#include "store/pst/text/lzfu.h"
-#include "store/pst/text/rtf_text.h"
+#include "store/pst/body/html_text.h"
+#include "store/pst/body/lzfu.h"
+#include "store/pst/body/rtf_text.h"
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 
@@ -85,7 +85,7 @@ std::optional<std::string> htmlBody(const PropertyList& props) {
         return std::nullopt;
     }
     if (html->type() == ptype::kUnicode) {
-        return pst::text::htmlToText(text::utf16leToUtf8(html->bytes));
+        return pst::body::htmlToText(text::utf16leToUtf8(html->bytes));
     }
     if (html->type() != ptype::kBinary) {
         return std::nullopt;
@@ -94,7 +94,7 @@ std::optional<std::string> htmlBody(const PropertyList& props) {
     // the message's code page.
     auto cp = knownCodePage(props, 0x3FDE);
     if (!cp) {
-        if (const auto declared = pst::text::declaredCodePage(html->bytes);
+        if (const auto declared = pst::body::declaredCodePage(html->bytes);
             declared != 0 && text::isKnownCodePage(declared)) {
             cp = declared;
         }
@@ -102,7 +102,7 @@ std::optional<std::string> htmlBody(const PropertyList& props) {
     if (!cp) {
         cp = knownCodePage(props, 0x3FFD);
     }
-    return pst::text::htmlToText(
+    return pst::body::htmlToText(
         text::decodeCodePage(html->bytes, cp.value_or(text::kDefaultCodePage)));
 }
 
@@ -111,11 +111,11 @@ std::optional<std::string> rtfBody(const PropertyList& props) {
     if (rtf == nullptr || rtf->type() != ptype::kBinary) {
         return std::nullopt;
     }
-    const auto decoded = pst::text::decompressRtf(rtf->bytes);
+    const auto decoded = pst::body::decompressRtf(rtf->bytes);
     if (!decoded.ok()) {
         throw Failure(err::kCorruptData, "The message's RTF body is damaged: " + decoded.error);
     }
-    return pst::text::rtfToText(decoded.rtf);
+    return pst::body::rtfToText(decoded.rtf);
 }
 
 // The plain-text body: the text body; without one, the HTML or the RTF body, the one the

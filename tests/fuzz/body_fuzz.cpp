@@ -9,12 +9,12 @@
 #include <span>
 #include <string_view>
 
-#include "store/pst/text/html_text.h"
-#include "store/pst/text/lzfu.h"
-#include "store/pst/text/rtf_text.h"
+#include "store/pst/body/html_text.h"
+#include "store/pst/body/lzfu.h"
+#include "store/pst/body/rtf_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace tvn::store::pst::text;
+    using namespace tvn::store::pst::body;
     const std::span<const std::uint8_t> bytes(data, size);
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 

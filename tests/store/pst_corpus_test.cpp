@@ -28,9 +28,9 @@
 #include "store/pst/messaging/folder.h"
 #include "store/pst/messaging/message_store.h"
 #include "store/pst/pst_file.h"
-#include "store/pst/text/html_text.h"
-#include "store/pst/text/lzfu.h"
-#include "store/pst/text/rtf_text.h"
+#include "store/pst/body/html_text.h"
+#include "store/pst/body/lzfu.h"
+#include "store/pst/body/rtf_text.h"
 #include "store/text/code_page.h"
 #include "store/walk.h"
 #include "tests/support/corpus.h"
@@ -780,16 +780,16 @@ TEST(CorpusBodies, DerivedTextMatchesTheStoredPlainText) {
             const auto plain = props.string(messaging::tag::kBody);
             if (plain) {
                 if (const auto rtf = props.binary(messaging::tag::kRtfCompressed)) {
-                    const auto decompressed = text::decompressRtf(*rtf);
+                    const auto decompressed = body::decompressRtf(*rtf);
                     ASSERT_TRUE(decompressed.ok()) << decompressed.error;
-                    EXPECT_EQ(words(text::rtfToText(decompressed.rtf)), words(*plain))
+                    EXPECT_EQ(words(body::rtfToText(decompressed.rtf)), words(*plain))
                         << m.subject();
                     ++rtfChecked;
                 }
                 const auto html = props.binary(messaging::tag::kHtml);
                 if (html && std::string(file) == "aspose-password.pst") {
                     const auto cp = props.integer(messaging::tag::kInternetCodepage).value_or(1252);
-                    EXPECT_EQ(words(text::htmlToText(store::text::decodeCodePage(
+                    EXPECT_EQ(words(body::htmlToText(store::text::decodeCodePage(
                                   *html, static_cast<std::uint32_t>(cp)))),
                               words(*plain))
                         << m.subject();

@@ -8,13 +8,13 @@
 #include <gtest/gtest.h>
 
 #include "store/pst/ndb/crypt.h"
-#include "store/pst/text/html_text.h"
-#include "store/pst/text/lzfu.h"
-#include "store/pst/text/rtf_text.h"
+#include "store/pst/body/html_text.h"
+#include "store/pst/body/lzfu.h"
+#include "store/pst/body/rtf_text.h"
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 
-namespace tvn::store::pst::text {
+namespace tvn::store::pst::body {
 
 using store::text::decodeCodePage;
 using store::text::isKnownCodePage;
@@ -361,4 +361,4 @@ TEST(HtmlText, OutputStaysWithinASmallMultipleOfTheInput) {
 }
 
 } // namespace
-} // namespace tvn::store::pst::text
+} // namespace tvn::store::pst::body

@@ -1,8 +1,8 @@
 #include "store/pst/messaging/message.h"
 
-#include "store/pst/text/html_text.h"
-#include "store/pst/text/lzfu.h"
-#include "store/pst/text/rtf_text.h"
+#include "store/pst/body/html_text.h"
+#include "store/pst/body/lzfu.h"
+#include "store/pst/body/rtf_text.h"
 
 namespace tvn::store::pst::messaging {
 
@@ -31,7 +31,7 @@ std::optional<std::string> htmlBody(const PropertyReader& props) {
         return std::nullopt;
     }
     if (v->type == pt::kUnicode || v->type == pt::kString8) {
-        return text::htmlToText(
+        return body::htmlToText(
             PropertyReader::decodeString(v->type, props.bytes(*v), props.codePage()));
     }
     if (v->type != pt::kBinary) {
@@ -45,11 +45,11 @@ std::optional<std::string> htmlBody(const PropertyReader& props) {
         internet && *internet > 0 && *internet <= 0xFFFF &&
         store::text::isKnownCodePage(static_cast<std::uint32_t>(*internet))) {
         cp = static_cast<std::uint32_t>(*internet);
-    } else if (const auto declared = text::declaredCodePage(bytes);
+    } else if (const auto declared = body::declaredCodePage(bytes);
                declared != 0 && store::text::isKnownCodePage(declared)) {
         cp = declared;
     }
-    return text::htmlToText(store::text::decodeCodePage(bytes, cp));
+    return body::htmlToText(store::text::decodeCodePage(bytes, cp));
 }
 
 std::optional<std::string> rtfBody(const PropertyReader& props) {
@@ -57,11 +57,11 @@ std::optional<std::string> rtfBody(const PropertyReader& props) {
     if (!compressed) {
         return std::nullopt;
     }
-    auto rtf = text::decompressRtf(*compressed);
+    auto rtf = body::decompressRtf(*compressed);
     if (!rtf.ok()) {
         throwCorrupt(rtf.error);
     }
-    return text::rtfToText(rtf.rtf);
+    return body::rtfToText(rtf.rtf);
 }
 
 } // namespace

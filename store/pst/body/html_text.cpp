@@ -1,4 +1,4 @@
-#include "store/pst/text/html_text.h"
+#include "store/pst/body/html_text.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 
-namespace tvn::store::pst::text {
+namespace tvn::store::pst::body {
 
 using store::text::appendUtf8;
 using store::text::codePageOfCharsetName;
@@ -546,4 +546,4 @@ std::uint32_t declaredCodePage(std::span<const std::uint8_t> html) {
     return 0;
 }
 
-} // namespace tvn::store::pst::text
+} // namespace tvn::store::pst::body

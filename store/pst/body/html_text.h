@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-namespace tvn::store::pst::text {
+namespace tvn::store::pst::body {
 
 // html is UTF-8 (decode the body's bytes with its code page first). The result is at most
 // a small multiple of the input's length, whatever the input.
@@ -26,4 +26,4 @@ std::string htmlToText(std::string_view html);
 // none that is known.
 std::uint32_t declaredCodePage(std::span<const std::uint8_t> html);
 
-} // namespace tvn::store::pst::text
+} // namespace tvn::store::pst::body

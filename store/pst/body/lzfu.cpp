@@ -1,4 +1,4 @@
-#include "store/pst/text/lzfu.h"
+#include "store/pst/body/lzfu.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 
 #include "store/pst/ndb/crypt.h"
 
-namespace tvn::store::pst::text {
+namespace tvn::store::pst::body {
 
 namespace {
 
@@ -118,4 +118,4 @@ RtfDecompression decompressRtf(std::span<const std::uint8_t> stream) {
     return {std::move(out), {}};
 }
 
-} // namespace tvn::store::pst::text
+} // namespace tvn::store::pst::body

@@ -1,4 +1,4 @@
-#include "store/pst/text/rtf_text.h"
+#include "store/pst/body/rtf_text.h"
 
 #include <algorithm>
 #include <array>
@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "store/pst/text/html_text.h"
+#include "store/pst/body/html_text.h"
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 
-namespace tvn::store::pst::text {
+namespace tvn::store::pst::body {
 
 using store::text::appendUtf8;
 using store::text::codePageOfCharset;
@@ -474,4 +474,4 @@ std::string rtfToText(std::string_view rtf) {
     return std::move(content.text);
 }
 
-} // namespace tvn::store::pst::text
+} // namespace tvn::store::pst::body

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-namespace tvn::store::pst::text {
+namespace tvn::store::pst::body {
 
 struct RtfDecompression {
     std::string rtf;   // the RTF text; empty on failure
@@ -23,4 +23,4 @@ struct RtfDecompression {
 // The header CRC is the format-wide CRC-32 of ndb/crypt.h over the compressed bytes.
 RtfDecompression decompressRtf(std::span<const std::uint8_t> stream);
 
-} // namespace tvn::store::pst::text
+} // namespace tvn::store::pst::body

@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-namespace tvn::store::pst::text {
+namespace tvn::store::pst::body {
 
 enum class RtfOrigin { Rtf, Text, Html };
 
@@ -33,4 +33,4 @@ RtfContent extractRtf(std::string_view rtf);
 // The plain text of an RTF body: the text, or for encapsulated HTML its htmlToText.
 std::string rtfToText(std::string_view rtf);
 
-} // namespace tvn::store::pst::text
+} // namespace tvn::store::pst::body
