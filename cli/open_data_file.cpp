@@ -2,29 +2,21 @@
 
 #include <ostream>
 
-#include <fmt/format.h>
-
 #include "archive/text_files.h"
 #include "cli/password_file.h"
+#include "cli/text_escape.h"
 
 namespace tvn::cli {
 
 std::string oneLine(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
+    // A description may run over several lines; the rest of its escaping is the names'.
+    std::string flat(text);
+    for (char& c : flat) {
         if (c == '\r' || c == '\n') {
-            out.push_back(' ');
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            out += fmt::format("\\x{:02x}", byte);
-        } else {
-            out.push_back(c);
+            c = ' ';
         }
     }
-    return out;
+    return escapeControls(flat);
 }
 
 void reportFailure(std::ostream& err, std::string_view command, std::string_view subject,

@@ -17,7 +17,8 @@
 namespace tvn::cli {
 
 // One line for stderr: any line break inside a text becomes a blank, and other control
-// characters are shown escaped, so that a name from a data file cannot forge output.
+// characters are shown escaped as escapeControls shows them, so that a name from a data
+// file cannot forge output.
 std::string oneLine(std::string_view text);
 
 // Writes "tallyvane-cli COMMAND: SUBJECT: REASON" and a line end to err.
