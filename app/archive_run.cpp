@@ -12,11 +12,8 @@ void archiveEntry(archive::RunContext& run, archive::ErrorTrap& trap, const Arch
                   const FolderResolver& resolve,
                   std::vector<std::shared_ptr<store::Folder>>& archived) {
     const auto target = run.root() / archive::pathFromUtf8(archive::directoryName(entry.text));
-    trap.step([&] {
-        if (!run.files().FolderExists(target)) {
-            run.CreateFolder(target);
-        }
-    });
+    // CreateFolder looks for the directory itself and reports its own failure.
+    run.CreateFolder(target);
     std::shared_ptr<store::Folder> folder = entry.folder;
     if (!folder && resolve) {
         trap.step([&] { folder = resolve(entry.text); });
