@@ -19,27 +19,12 @@
 #include <vector>
 
 #include "store/msg/cfb_writer.h"
+#include "store/pst/ltp/property_value.h"
 
 namespace tvn::store::msg {
 
-namespace ptype {
-inline constexpr std::uint16_t kInt16 = 0x0002;
-inline constexpr std::uint16_t kInt32 = 0x0003;
-inline constexpr std::uint16_t kFloat = 0x0004;
-inline constexpr std::uint16_t kDouble = 0x0005;
-inline constexpr std::uint16_t kCurrency = 0x0006;
-inline constexpr std::uint16_t kAppTime = 0x0007;
-inline constexpr std::uint16_t kError = 0x000A;
-inline constexpr std::uint16_t kBoolean = 0x000B;
-inline constexpr std::uint16_t kObject = 0x000D;
-inline constexpr std::uint16_t kInt64 = 0x0014;
-inline constexpr std::uint16_t kString8 = 0x001E;
-inline constexpr std::uint16_t kUnicode = 0x001F;
-inline constexpr std::uint16_t kSysTime = 0x0040;
-inline constexpr std::uint16_t kGuid = 0x0048;
-inline constexpr std::uint16_t kBinary = 0x0102;
-inline constexpr std::uint16_t kMulti = 0x1000;
-} // namespace ptype
+// Property type codes: the .pst reader's, which are MAPI's.
+namespace ptype = pst::ltp::prop_type;
 
 // Whether a value of this type sits in the property stream itself (8 bytes at most).
 bool isFixedType(std::uint16_t type);

@@ -11,10 +11,10 @@
 #include "store/property_names.h"
 #include "store/pst/backend/date_time.h"
 #include "store/pst/backend/item_properties.h"
-#include "store/pst/messaging/message.h"
 #include "store/pst/body/html_text.h"
 #include "store/pst/body/lzfu.h"
 #include "store/pst/body/rtf_text.h"
+#include "store/pst/messaging/message.h"
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 
@@ -321,7 +321,7 @@ public:
         if (p->type() == ptype::kUnicode) {
             return std::vector<std::string>{text::utf16leToUtf8(p->bytes)};
         }
-        if (p->type() != (ptype::kUnicode | ptype::kMulti)) {
+        if (p->type() != (ptype::kUnicode | ptype::kMultiValue)) {
             return std::nullopt;
         }
         std::vector<std::string> out;

@@ -159,8 +159,8 @@ private:
             return false;
         }
         const auto type = p.type();
-        const auto base = static_cast<std::uint16_t>(type & ~ptype::kMulti & 0xFFFF);
-        if ((type & ptype::kMulti) == 0) {
+        const auto base = static_cast<std::uint16_t>(type & ~ptype::kMultiValue & 0xFFFF);
+        if ((type & ptype::kMultiValue) == 0) {
             if (p.id() == 0x3701 && type == ptype::kBinary) {
                 // Attachment data stays in the file until it is written out.
                 p.size = m_cfb->entries()[*id].size;
@@ -220,11 +220,11 @@ private:
             if (p.type() == ptype::kString8) {
                 p.bytes = text::utf8ToUtf16le(text::decodeCodePage(p.bytes, codePage));
                 p.tag = (p.tag & 0xFFFF0000U) | ptype::kUnicode;
-            } else if (p.type() == (ptype::kString8 | ptype::kMulti)) {
+            } else if (p.type() == (ptype::kString8 | ptype::kMultiValue)) {
                 for (auto& item : p.items) {
                     item = text::utf8ToUtf16le(text::decodeCodePage(item, codePage));
                 }
-                p.tag = (p.tag & 0xFFFF0000U) | ptype::kUnicode | ptype::kMulti;
+                p.tag = (p.tag & 0xFFFF0000U) | ptype::kUnicode | ptype::kMultiValue;
             }
         }
     }

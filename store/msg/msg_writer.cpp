@@ -72,8 +72,8 @@ std::array<std::uint8_t, 8> addProperty(CfbStorage& storage, const MsgProperty& 
         return value;
     }
     const std::string name = streamName(p.tag);
-    if ((type & ptype::kMulti) != 0) {
-        const auto base = static_cast<std::uint16_t>(type & ~ptype::kMulti & 0xFFFF);
+    if ((type & ptype::kMultiValue) != 0) {
+        const auto base = static_cast<std::uint16_t>(type & ~ptype::kMultiValue & 0xFFFF);
         if (base != ptype::kUnicode && base != ptype::kString8 && base != ptype::kBinary) {
             addValueStream(storage, name, p); // fixed-size values, packed
             setSize(clamp32(p.bytes.size()));
@@ -275,8 +275,8 @@ bool isFixedType(std::uint16_t type) {
 }
 
 bool isStorableType(std::uint16_t type) {
-    const auto base = static_cast<std::uint16_t>(type & ~ptype::kMulti & 0xFFFF);
-    if ((type & ptype::kMulti) != 0 &&
+    const auto base = static_cast<std::uint16_t>(type & ~ptype::kMultiValue & 0xFFFF);
+    if ((type & ptype::kMultiValue) != 0 &&
         (base == ptype::kBoolean || base == ptype::kError || base == ptype::kObject)) {
         return false;
     }
