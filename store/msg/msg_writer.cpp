@@ -257,21 +257,9 @@ void copyStorage(CfbStorage& to, const std::shared_ptr<const CfbReader>& from, s
 }
 
 bool isFixedType(std::uint16_t type) {
-    switch (type) {
-    case ptype::kInt16:
-    case ptype::kInt32:
-    case ptype::kFloat:
-    case ptype::kDouble:
-    case ptype::kCurrency:
-    case ptype::kAppTime:
-    case ptype::kError:
-    case ptype::kBoolean:
-    case ptype::kInt64:
-    case ptype::kSysTime:
-        return true;
-    default:
-        return false;
-    }
+    // Single values of at most eight bytes sit in the property stream; a GUID does not.
+    const std::size_t size = pst::ltp::fixedTypeSize(type);
+    return !pst::ltp::isMultiValued(type) && size != 0 && size <= 8;
 }
 
 bool isStorableType(std::uint16_t type) {
