@@ -28,7 +28,7 @@ cmake --build "$build" --target pst_fuzz body_fuzz msg_fuzz -j"${FUZZ_JOBS:-2}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tallyvane-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/seeds" "$work/body" "$build/findings"
+mkdir -p "$work/seeds" "$build/findings"
 if [ -d "$corpus" ]; then
     for f in "$corpus"/*.pst "$corpus"/*.ost; do
         if [ -f "$f" ]; then cp "$f" "$work/seeds/"; fi
@@ -56,21 +56,17 @@ if [ "$max_bytes" -lt 4096 ]; then max_bytes=4096; fi
     "$@" \
     "$work/seeds"
 
-cp "$root"/tests/fuzz/seeds/body/* "$work/body/" 2>/dev/null || true
-"$build/tests/fuzz/body_fuzz" \
-    -max_total_time="$body_seconds" \
-    -max_len=65536 \
-    -rss_limit_mb=2048 \
-    -timeout=30 \
-    -artifact_prefix="$build/findings/body-" \
-    "$work/body"
-
-mkdir -p "$work/msg"
-cp "$root"/tests/fuzz/seeds/msg/* "$work/msg/" 2>/dev/null || true
-"$build/tests/fuzz/msg_fuzz" \
-    -max_total_time="$body_seconds" \
-    -max_len=65536 \
-    -rss_limit_mb=2048 \
-    -timeout=30 \
-    -artifact_prefix="$build/findings/msg-" \
-    "$work/msg"
+# The two decoders of small inputs run alike: seeded from the repository, bounded inputs.
+run_small() { # target seeds-folder
+    mkdir -p "$work/$2"
+    cp "$root/tests/fuzz/seeds/$2"/* "$work/$2/" 2>/dev/null || true
+    "$build/tests/fuzz/$1" \
+        -max_total_time="$body_seconds" \
+        -max_len=65536 \
+        -rss_limit_mb=2048 \
+        -timeout=30 \
+        -artifact_prefix="$build/findings/$2-" \
+        "$work/$2"
+}
+run_small body_fuzz body
+run_small msg_fuzz msg
