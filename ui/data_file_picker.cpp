@@ -240,25 +240,8 @@ void DataFilePickerDialog::chooseAndOpen() {
     }
 }
 
-std::shared_ptr<store::Folder> openDataFile(store::Session& session, app::DataFiles& dataFiles,
-                                            archive::MessageBoxes& boxes,
-                                            const std::filesystem::path& file) {
-    std::string reason;
-    try {
-        return dataFiles.open(session, file);
-    } catch (const Failure& failure) {
-        reason = app::describeOpenFailure(failure);
-    } catch (const std::exception& failure) {
-        reason = failure.what();
-    }
-    boxes.show("The data file " + toUtf8(fromPath(file)) + " could not be opened: " + reason + ".",
-               archive::MessageIcon::Exclamation, archive::kApplicationTitle);
-    return nullptr;
-}
-
 void DataFilePickerDialog::openDataFile(const std::filesystem::path& file) {
-    const std::shared_ptr<store::Folder> top =
-        ui::openDataFile(m_session, m_dataFiles, m_boxes, file);
+    const std::shared_ptr<store::Folder> top = m_dataFiles.openOrExplain(m_session, file);
     if (top == nullptr) {
         return;
     }

@@ -27,12 +27,6 @@ class QTreeWidgetItem;
 
 namespace tvn::ui {
 
-// Opens a data file through the data files (which remember it) into session. A file that
-// cannot be opened is named in an exclamation message saying why, and nullptr is returned.
-std::shared_ptr<store::Folder> openDataFile(store::Session& session, app::DataFiles& dataFiles,
-                                            archive::MessageBoxes& boxes,
-                                            const std::filesystem::path& file);
-
 // The dialog itself, one per pick. Tests drive it directly without exec().
 class DataFilePickerDialog final : public QDialog {
     Q_OBJECT

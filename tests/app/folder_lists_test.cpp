@@ -29,8 +29,6 @@ protected:
     void expectCounts(int listed, int selected) {
         EXPECT_EQ(view.listed, countText(listed));
         EXPECT_EQ(view.selected, countText(selected));
-        EXPECT_EQ(model->txtListed, countText(listed));
-        EXPECT_EQ(model->txtSelected, countText(selected));
     }
 };
 
@@ -65,12 +63,12 @@ TEST_F(FolderLists, SelectOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        fill(model->lstDestination, {"Z"});
-        fill(model->lstSource, letters("ABCD"), c.selected, c.current);
+        fill(model->archiveList(), {"Z"});
+        fill(model->sourceList(), letters("ABCD"), c.selected, c.current);
         model->btnSelect1_Click();
         EXPECT_EQ(source(), letters(c.source));
         EXPECT_EQ(destination(), letters(c.destination));
-        EXPECT_EQ(model->lstSource.current(), c.expectedCurrent);
+        EXPECT_EQ(model->sourceList().current(), c.expectedCurrent);
         expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
     }
     EXPECT_TRUE(log->entries.empty());
@@ -98,8 +96,8 @@ TEST_F(FolderLists, RemoveOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        fill(model->lstSource, letters(c.source));
-        fill(model->lstDestination, letters("ABC"), c.selected, c.current);
+        fill(model->sourceList(), letters(c.source));
+        fill(model->archiveList(), letters("ABC"), c.selected, c.current);
         model->btnRemove1_Click();
         EXPECT_EQ(source(), letters(c.expectedSource));
         EXPECT_EQ(destination(), letters(c.expectedDestination));
@@ -108,70 +106,45 @@ TEST_F(FolderLists, RemoveOrder) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-// Nothing to move: Select says nothing, Remove says no folders are listed; neither
-// refreshes the counts.
+// Nothing to move: Select and Remove All say nothing, Remove says no folders are listed;
+// none refreshes the counts.
 TEST_F(FolderLists, EmptyListsAreNotRefreshed) {
-    fill(model->lstSource, {});
+    fill(model->sourceList(), {});
     const int refreshes = view.countRefreshes;
     model->btnSelect1_Click();
     model->lstSource_DblClick();
-    fill(model->lstSource, {"Inbox"});
+    fill(model->sourceList(), {"Inbox"});
     model->btnRemove1_Click();
     model->lstDestination_DblClick();
     const testing::ShownMessage expected{"No Folders are listed!",
-                                         archive::MessageIcon::Exclamation, "Tallyvane"};
+                                         archive::MessageIcon::Exclamation};
     EXPECT_EQ(boxes.shown, (std::vector<testing::ShownMessage>{expected, expected}));
     EXPECT_EQ(view.countRefreshes, refreshes);
     EXPECT_EQ(source(), Texts{"Inbox"});
 }
 
-// A source list the user never clicked has no current entry; Select All still takes every
-// listable folder of the data file (not the source list's content), so the source must not
-// keep them all as well.
+// Select All takes every listable folder of the data file, not the source list's content,
+// so the source must not keep them as well, even when the user never clicked in it; an
+// unreadable folder is logged and the others taken. Without a listed file it only empties
+// the destination.
 TEST_F(FolderLists, SelectAllTakesTheDataFilesFoldersAndEmptiesTheSource) {
-    listPersonal();
-    model->lstSource.removeAt(1);
-    fill(model->lstDestination, {"Calendar"});
-    ASSERT_EQ(model->lstSource.current(), -1);
-    model->mnuToolsmn_SelectAll_Click();
-    EXPECT_EQ(destination(), kPersonalListed);
-    EXPECT_TRUE(source().empty());
-    expectCounts(0, 5);
-    EXPECT_TRUE(log->entries.empty());
-}
-
-TEST_F(FolderLists, SelectAllWithoutAListedDataFileOnlyEmptiesTheDestination) {
-    fill(model->lstSource, {"Inbox"});
-    fill(model->lstDestination, {"Old"});
+    fill(model->sourceList(), {"Inbox"});
+    fill(model->archiveList(), {"Old"});
     model->btnSelectAll_Click();
-    EXPECT_TRUE(destination().empty());
+    EXPECT_EQ(destination(), Texts{});
     EXPECT_EQ(source(), Texts{"Inbox"});
-    expectCounts(1, 0);
-}
 
-TEST_F(FolderLists, SelectAllReportsAnUnreadableFolderAndTakesTheOthers) {
     listPersonal();
+    model->sourceList().removeAt(1);
+    ASSERT_EQ(model->sourceList().current(), -1);
     personal->subfolders()[1]->failType(Failure(err::kCorruptData, "Damaged folder"));
-    model->btnSelectAll_Click();
+    model->mnuToolsmn_SelectAll_Click();
     EXPECT_EQ(destination(), (Texts{"Inbox", "Contacts", "Tasks", "Notes"}));
-    EXPECT_EQ(log->entries, (std::vector<Logged>{
-                                {err::kCorruptData,
-                                 "Error in btnSelectAll sub or a sub-function therein.", "N/A."}}));
-}
-
-TEST_F(FolderLists, RemoveAllRefillsTheSourceOnceFromTheDataFile) {
-    listPersonal();
-    const int refreshes = view.countRefreshes;
-    model->btnRemoveAll_Click();
-    EXPECT_EQ(view.countRefreshes, refreshes) << "an empty destination changes nothing";
-    EXPECT_EQ(source(), kPersonalListed);
-    model->btnSelectAll_Click();
-    model->lstSource.setEnabled(false);
-    model->btnRemoveAll_Click();
-    EXPECT_TRUE(destination().empty());
-    EXPECT_EQ(source(), kPersonalListed);
-    EXPECT_TRUE(model->lstSource.enabled());
-    expectCounts(5, 0);
+    EXPECT_TRUE(source().empty());
+    expectCounts(0, 4);
+    EXPECT_EQ(log->entries,
+              (std::vector<Logged>{
+                  {err::kCorruptData, "Error in btnSelectAll sub or a sub-function therein."}}));
 }
 
 // The count boxes follow the lists through a whole session of commands; Clear All keeps
@@ -187,8 +160,8 @@ TEST_F(FolderLists, CountsAfterEveryCommand) {
         {"Get Folder List", [&] { listPersonal(); }, 5, 0},
         {"Select Inbox",
          [&] {
-             model->lstSource.setSelected(0, true);
-             model->lstSource.setCurrent(0);
+             model->sourceList().setSelected(0, true);
+             model->sourceList().setCurrent(0);
              model->btnSelect1_Click();
          },
          4, 1},
@@ -196,8 +169,8 @@ TEST_F(FolderLists, CountsAfterEveryCommand) {
         {"Select All", [&] { model->btnSelectAll_Click(); }, 0, 5},
         {"Remove the last by double-click",
          [&] {
-             model->lstDestination.setSelected(4, true);
-             model->lstDestination.setCurrent(4);
+             model->archiveList().setSelected(4, true);
+             model->archiveList().setCurrent(4);
              model->lstDestination_DblClick();
          },
          1, 4},
@@ -209,12 +182,12 @@ TEST_F(FolderLists, CountsAfterEveryCommand) {
     };
     for (const Step& step : steps) {
         step.run();
-        EXPECT_EQ(model->lstSource.count(), step.listed) << step.command;
-        EXPECT_EQ(model->lstDestination.count(), step.selected) << step.command;
+        EXPECT_EQ(model->sourceList().count(), step.listed) << step.command;
+        EXPECT_EQ(model->archiveList().count(), step.selected) << step.command;
         EXPECT_EQ(view.listed, countText(step.listed)) << step.command;
         EXPECT_EQ(view.selected, countText(step.selected)) << step.command;
     }
-    EXPECT_EQ(model->objFolder, personal);
+    EXPECT_EQ(model->listedDataFile(), personal);
     EXPECT_EQ(model->GetFolderObject("Tasks"), personal->subfolders()[4]);
     EXPECT_TRUE(log->entries.empty());
     EXPECT_TRUE(boxes.shown.empty());

@@ -13,7 +13,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -46,7 +46,7 @@ protected:
         QApplication::processEvents();
     }
     std::vector<std::string> shownTexts(const char* name) const {
-        return testing::listTexts(m_window->findChild<QListWidget*>(QString::fromLatin1(name)));
+        return testing::listTexts(m_window->findChild<QListView*>(QString::fromLatin1(name)));
     }
 
     std::filesystem::path m_corpus;

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include <QAbstractItemView>
 #include <QApplication>
-#include <QListWidget>
 #include <QString>
 #include <QTimer>
 #include <QTreeWidget>
@@ -52,10 +52,12 @@ inline void answerPicker(DataFilePicker& picker, bool accept, int pickRow = -1) 
     });
 }
 
-inline std::vector<std::string> listTexts(const QListWidget* list) {
+// The texts a list view shows, top to bottom.
+inline std::vector<std::string> listTexts(const QAbstractItemView* list) {
     std::vector<std::string> texts;
-    for (int i = 0; i < list->count(); ++i) {
-        texts.push_back(toUtf8(list->item(i)->text()));
+    const QAbstractItemModel* model = list->model();
+    for (int i = 0; i < model->rowCount(); ++i) {
+        texts.push_back(toUtf8(model->index(i, 0).data().toString()));
     }
     return texts;
 }
