@@ -1,4 +1,5 @@
 #include <functional>
+#include <span>
 
 #include <gtest/gtest.h>
 
@@ -41,68 +42,49 @@ Texts letters(std::string_view text) {
     return out;
 }
 
-// Select moves the selected entries at or above the current one, highest first, and
-// appends them after the destination's entries.
-TEST_F(FolderLists, SelectOrder) {
+// Select moves the selected source entries at or above the current one, highest first, to
+// the end of the destination. Remove moves destination entries back the same way and stops
+// at a name that stands in the source (compared case-sensitively).
+TEST_F(FolderLists, SelectAndRemoveOrder) {
     struct Case {
         const char* name;
-        std::vector<int> selected;
-        int current;
         const char* source;
         const char* destination;
-        int expectedCurrent;
-    };
-    const Case cases[] = {
-        {"selected below the current entry stays", {1, 3}, 2, "ACD", "ZB", 1},
-        {"only the current entry", {2}, 2, "ABD", "ZC", 2},
-        {"current last and only selected", {3}, 3, "ABC", "ZD", 2},
-        {"several arrive highest first", {0, 2, 3}, 3, "B", "ZDCA", 0},
-        {"all selected empties the source", {0, 1, 2, 3}, 3, "", "ZDCBA", -1},
-        {"current moves on and is not revisited", {1, 2}, 1, "ACD", "ZB", 1},
-        {"selection without current moves nothing", {0, 1}, -1, "ABCD", "Z", -1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fill(model->archiveList(), {"Z"});
-        fill(model->sourceList(), letters("ABCD"), c.selected, c.current);
-        model->btnSelect1_Click();
-        EXPECT_EQ(source(), letters(c.source));
-        EXPECT_EQ(destination(), letters(c.destination));
-        EXPECT_EQ(model->sourceList().current(), c.expectedCurrent);
-        expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
-    }
-    EXPECT_TRUE(log->entries.empty());
-}
-
-// Remove moves the selected entries at or above the current one back, highest first, and
-// stops at a name that stands in the source (compared case-sensitively).
-TEST_F(FolderLists, RemoveOrder) {
-    struct Case {
-        const char* name;
-        const char* source;
-        std::vector<int> selected;
+        std::vector<int> selected; // in the list the command moves from
         int current;
         const char* expectedSource;
         const char* expectedDestination;
     };
-    const Case cases[] = {
-        {"all back highest first", "", {0, 1, 2}, 2, "CBA", ""},
-        {"name in the source stays and stops", "B", {0, 1}, 1, "B", "ABC"},
-        {"stops only on reaching the name in the source", "A", {0, 1, 2}, 2, "ACB", "A"},
-        {"unselected name in the source does not stop", "B", {0, 2}, 2, "BCA", "B"},
-        {"only entries at or above the current one", "", {0, 2}, 1, "A", "BC"},
-        {"no current moves nothing", "", {0, 1, 2}, -1, "", "ABC"},
-        {"name differing in case does not stop", "a", {0}, 0, "aA", "BC"},
+    const Case selects[] = {
+        {"selected below the current entry stays", "ABCD", "Z", {1, 3}, 2, "ACD", "ZB"},
+        {"current last and only selected", "ABCD", "Z", {3}, 3, "ABC", "ZD"},
+        {"several arrive highest first", "ABCD", "Z", {0, 2, 3}, 3, "B", "ZDCA"},
+        {"current moves on and is not revisited", "ABCD", "Z", {1, 2}, 1, "ACD", "ZB"},
+        {"selection without current moves nothing", "ABCD", "Z", {0, 1}, -1, "ABCD", "Z"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fill(model->sourceList(), letters(c.source));
-        fill(model->archiveList(), letters("ABC"), c.selected, c.current);
-        model->btnRemove1_Click();
-        EXPECT_EQ(source(), letters(c.expectedSource));
-        EXPECT_EQ(destination(), letters(c.expectedDestination));
-        expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
+    const Case removes[] = {
+        {"all back highest first", "", "ABC", {0, 1, 2}, 2, "CBA", ""},
+        {"name in the source stays and stops", "B", "ABC", {0, 1}, 1, "B", "ABC"},
+        {"stops only on reaching the name", "A", "ABC", {0, 1, 2}, 2, "ACB", "A"},
+        {"unselected name in the source does not stop", "B", "ABC", {0, 2}, 2, "BCA", "B"},
+        {"only entries at or above the current one", "", "ABC", {0, 2}, 1, "A", "BC"},
+        {"name differing in case does not stop", "a", "ABC", {0}, 0, "aA", "BC"},
+    };
+    for (const bool select : {true, false}) {
+        for (const Case& c :
+             select ? std::span<const Case>(selects) : std::span<const Case>(removes)) {
+            SCOPED_TRACE(c.name);
+            fill(model->sourceList(), letters(c.source));
+            fill(model->archiveList(), letters(c.destination));
+            fill(select ? model->sourceList() : model->archiveList(),
+                 letters(select ? c.source : c.destination), c.selected, c.current);
+            select ? model->btnSelect1_Click() : model->btnRemove1_Click();
+            EXPECT_EQ(source(), letters(c.expectedSource));
+            EXPECT_EQ(destination(), letters(c.expectedDestination));
+            expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
+        }
     }
+    EXPECT_TRUE(log->entries.empty());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -116,6 +98,7 @@ TEST_F(FolderLists, EmptyListsAreNotRefreshed) {
     fill(model->sourceList(), {"Inbox"});
     model->btnRemove1_Click();
     model->lstDestination_DblClick();
+    model->btnRemoveAll_Click();
     const testing::ShownMessage expected{"No Folders are listed!",
                                          archive::MessageIcon::Exclamation};
     EXPECT_EQ(boxes.shown, (std::vector<testing::ShownMessage>{expected, expected}));
