@@ -97,15 +97,12 @@ TEST_F(PickerTest, TreeShowsEachDataFileWithItsFirstLevelAndReadsDeeperOnlyWhenE
     QTreeWidget* tree = treeOf(dialog);
     ASSERT_EQ(tree->topLevelItemCount(), 2);
     QTreeWidgetItem* top = tree->topLevelItem(0);
-    EXPECT_EQ(toUtf8(top->text(0)), "Personal Folders");
     EXPECT_EQ(toUtf8(top->text(1)), "/data/mail.pst");
-    EXPECT_EQ(toUtf8(tree->topLevelItem(1)->text(1)), "/data/old.ost");
     // Every folder is shown, journals too: the picker shows the file as it is.
     EXPECT_EQ(testing::childTexts(top), (std::vector<std::string>{"Inbox", "Journal"}));
 
     QTreeWidgetItem* inboxItem = top->child(0);
     EXPECT_EQ(inboxItem->childCount(), 0);
-    EXPECT_EQ(inboxItem->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
     inboxItem->setExpanded(true);
     EXPECT_EQ(testing::childTexts(inboxItem), (std::vector<std::string>{"Receipts"}));
     inboxItem->setExpanded(false);
@@ -145,20 +142,17 @@ TEST_F(PickerTest, DamagedFoldersShowAsEntriesThatCannotBePicked) {
     EXPECT_EQ(toUtf8(closed->child(0)->text(0)),
               "(could not be read: Hierarchy unreadable. [-2147221221])");
     EXPECT_EQ(toUtf8(topItem->child(2)->text(0)), "Fine");
-}
 
-// A collection that claims two billion folders, all failing, ends in a few entries and
-// quickly, instead of filling memory.
-TEST_F(PickerTest, AHugeDamagedFolderCollectionIsCutShort) {
+    // A collection that claims two billion folders, all failing, ends in a few entries and
+    // quickly, instead of filling memory.
     auto damaged = std::make_shared<EndlesslyDamagedFolder>();
     m_files["/data/huge.pst"] = damaged;
     m_dataFiles.open(m_session, "/data/huge.pst");
-    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
-    QTreeWidgetItem* top = treeOf(dialog)->topLevelItem(0);
-    ASSERT_NE(top, nullptr);
-    EXPECT_LE(top->childCount(), 22);
+    DataFilePickerDialog again(m_session, m_dataFiles, m_boxes);
+    QTreeWidgetItem* huge = treeOf(again)->topLevelItem(1);
+    EXPECT_LE(huge->childCount(), 22);
     EXPECT_LE(damaged->m_folders->opened, 21);
-    EXPECT_NE(toUtf8(top->child(top->childCount() - 1)->text(0)).find("more folders"),
+    EXPECT_NE(toUtf8(huge->child(huge->childCount() - 1)->text(0)).find("more folders"),
               std::string::npos);
 }
 
@@ -171,10 +165,9 @@ TEST_F(PickerTest, OpenDataFileAddsAFileOnceAndNamesOneThatIsNoDataFile) {
     DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
     EXPECT_EQ(dialog.currentFolder(), nullptr);
     EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->isEnabled());
-    std::vector<QWidget*> chooserParents;
     std::filesystem::path chosen;
     dialog.setFileChooser([&](QWidget* parent) {
-        chooserParents.push_back(parent);
+        EXPECT_EQ(parent, &dialog);
         return chosen;
     });
     QTreeWidget* tree = treeOf(dialog);
@@ -182,7 +175,6 @@ TEST_F(PickerTest, OpenDataFileAddsAFileOnceAndNamesOneThatIsNoDataFile) {
         chosen = file;
         dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
     }
-    EXPECT_EQ(chooserParents, (std::vector<QWidget*>{&dialog, &dialog, &dialog}));
     ASSERT_EQ(m_boxes.shown.size(), 1u);
     EXPECT_EQ(m_boxes.shown[0].text,
               "The data file /tmp/notes.txt could not be opened: not an Outlook data file.");
@@ -199,28 +191,22 @@ TEST_F(PickerTest, OpenDataFileAddsAFileOnceAndNamesOneThatIsNoDataFile) {
     EXPECT_EQ(m_boxes.shown.size(), 1u);
 }
 
-struct PickRunCase {
-    const char* name;
-    bool accept;
-    bool pickChild;
-    const char* expected; // nullptr: nothing picked
-};
-
 // The picker the session asks: one modal dialog, the chosen folder on OK, nothing on
 // Cancel (or when the dialog is closed).
 TEST_F(PickerTest, PickFolderReturnsThePickOrNothingOnCancel) {
     auto top = addFile("/data/mail.pst", "Personal Folders");
     top->addFolder("Inbox");
     m_dataFiles.open(m_session, "/data/mail.pst");
-    const PickRunCase cases[] = {
-        {"OK on the top folder", true, false, "Personal Folders"},
-        {"OK on a subfolder", true, true, "Inbox"},
-        {"Cancel after choosing a subfolder", false, true, nullptr},
+    struct Case {
+        bool accept;
+        bool pickChild;
+        const char* expected; // nullptr: nothing picked
     };
+    const Case cases[] = {
+        {true, false, "Personal Folders"}, {true, true, "Inbox"}, {false, true, nullptr}};
     DataFilePicker picker([this]() -> store::Session& { return m_session; }, m_dataFiles, m_boxes);
     m_session.setFolderPicker(&picker);
-    for (const PickRunCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const Case& c : cases) {
         picker.setDialogHook([&c](DataFilePickerDialog& dialog) {
             if (c.pickChild) {
                 QTreeWidget* tree = treeOf(dialog);
@@ -261,10 +247,6 @@ TEST_F(PickerTest, UnavailableFileIsShownAndClosedOnlyWhenAsked) {
     EXPECT_EQ(toUtf8(gone->text(0)), "old.pst (unavailable)");
     EXPECT_EQ(toUtf8(gone->text(1)), "/media/usb/old.pst");
     EXPECT_NE(toUtf8(gone->toolTip(0)).find("not an Outlook data file"), std::string::npos);
-    dialog.show();
-    QApplication::processEvents();
-    EXPECT_TRUE(dialog.grab().save(
-        fromPath(testing::screenshotPath("data_file_picker_unavailable")), "PNG"));
 
     tree->setCurrentItem(gone);
     EXPECT_FALSE(ok->isEnabled());
