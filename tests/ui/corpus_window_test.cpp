@@ -2,24 +2,18 @@
 // reader. Skips when the corpus or the file is absent.
 
 #include <filesystem>
-#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include "app/frm_main.h"
-#include "archive/settings_store.h"
 #include "tests/support/corpus.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_window.h"

@@ -1,7 +1,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/data_files.h"
@@ -189,43 +187,6 @@ TEST_F(PickerTest, OpenDataFileAddsAFileOnceAndNamesOneThatIsNoDataFile) {
     EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
     EXPECT_EQ(m_dataFiles.paths().size(), 2u);
     EXPECT_EQ(m_boxes.shown.size(), 1u);
-}
-
-// The picker the session asks: one modal dialog, the chosen folder on OK, nothing on
-// Cancel (or when the dialog is closed).
-TEST_F(PickerTest, PickFolderReturnsThePickOrNothingOnCancel) {
-    auto top = addFile("/data/mail.pst", "Personal Folders");
-    top->addFolder("Inbox");
-    m_dataFiles.open(m_session, "/data/mail.pst");
-    struct Case {
-        bool accept;
-        bool pickChild;
-        const char* expected; // nullptr: nothing picked
-    };
-    const Case cases[] = {
-        {true, false, "Personal Folders"}, {true, true, "Inbox"}, {false, true, nullptr}};
-    DataFilePicker picker([this]() -> store::Session& { return m_session; }, m_dataFiles, m_boxes);
-    m_session.setFolderPicker(&picker);
-    for (const Case& c : cases) {
-        picker.setDialogHook([&c](DataFilePickerDialog& dialog) {
-            if (c.pickChild) {
-                QTreeWidget* tree = treeOf(dialog);
-                tree->setCurrentItem(tree->topLevelItem(0)->child(0));
-            }
-            testing::answerNextModal([&dialog, accept = c.accept](QWidget* modal) {
-                EXPECT_EQ(modal, &dialog);
-                accept ? dialog.accept() : dialog.reject();
-            });
-        });
-        const auto picked = m_session.getNamespace("MAPI")->pickFolder();
-        if (c.expected == nullptr) {
-            EXPECT_EQ(picked, nullptr);
-        } else {
-            ASSERT_NE(picked, nullptr);
-            EXPECT_EQ(picked->name(), c.expected);
-        }
-    }
-    m_session.setFolderPicker(nullptr);
 }
 
 // A remembered file that cannot be opened now shows greyed with the reason and cannot be

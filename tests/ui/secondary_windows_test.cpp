@@ -1,12 +1,10 @@
 // The archive-location dialog and the progress window on screen, offscreen.
 
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
@@ -14,7 +12,6 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
