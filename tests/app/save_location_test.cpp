@@ -199,21 +199,5 @@ TEST(Drives, OnlyTheMountsAUserWouldSaveToAreListed) {
     EXPECT_EQ(drivesFromMounts("", ""), (std::vector<Drive>{{"/", "/"}}));
 }
 
-// File > Select Archive Location opens the dialog, and the window shows the location that
-// was confirmed in it.
-class LocationMenu : public testing::ModelTest, public WindowOpener {
-protected:
-    void open() override { model->saveLocation().strSavePath = "/srv/archive"; }
-};
-
-TEST_F(LocationMenu, OpensTheDialogAndShowsTheConfirmedLocation) {
-    model->mnuFileOpen_Click();
-    EXPECT_EQ(view.location, "/nonexistent-tallyvane-test-root/Tallyvane");
-    model->setLocationDialog(this);
-    model->mnuFileOpen_Click();
-    EXPECT_EQ(view.location, "/srv/archive");
-    EXPECT_EQ(model->saveLocation().getPath(), fs::path("/srv/archive"));
-}
-
 } // namespace
 } // namespace tvn::app
