@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "app/folder_listing.h"
 #include "app/frm_main.h"
 #include "tests/app/app_test_support.h"
 
@@ -157,19 +156,6 @@ TEST_F(GetFolderList, UnreadableFoldersAreLoggedAndTheWalkGoesOn) {
     model->btnGetPST_Click();
     EXPECT_EQ(log->entries.at(0),
               (Logged{err::kCorruptData, "Error in btnGetPST sub or a sub-function therein."}));
-}
-
-// The journal is recognised by its sixteen-bit number; an unreadable type is the caller's
-// failure.
-TEST(FolderListing, EveryKindButTheJournalIsListable) {
-    const std::pair<std::int32_t, bool> cases[] = {
-        {0, true}, {4, false}, {6, true}, {0x10004, false}, {-1, true}};
-    for (const auto& [type, listable] : cases) {
-        EXPECT_EQ(isListable(MemoryFolder("F", static_cast<ItemType>(type))), listable) << type;
-    }
-    MemoryFolder folder("F", ItemType::Mail);
-    folder.failType(Failure(err::kCorruptData, "Damaged"));
-    testing::expectFailure(err::kCorruptData, [&] { isListable(folder); });
 }
 
 } // namespace

@@ -43,7 +43,6 @@ TEST_F(HelpContents, HelpThatCannotBeShownIsSaidOnce) {
     };
     const Case cases[] = {{&help, "/opt/help/index.html", true, false},
                           {nullptr, "/opt/help/index.html", true, false},
-                          {&help, "", true, false},
                           {&help, "/opt/help/index.html", false, false},
                           {&help, "/opt/help/index.html", true, true}};
     for (const Case& c : cases) {

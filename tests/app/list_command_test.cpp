@@ -64,6 +64,8 @@ TEST_F(ListCommand, SameNamesInTheSameOrderAsTheWindow) {
         printed += line.substr(0, line.find('\t')) + "\n";
     }
     EXPECT_EQ(printed, names);
+    // A journal is known by its sixteen-bit kind, so 0x10004 is one too.
+    EXPECT_EQ(names, "Inbox\nCalendar\nContacts\nTasks\nNotes\nInbox\nPosts\n");
 }
 
 // An unreadable folder is left out, named on stderr, and the rest listed (exit one); an
