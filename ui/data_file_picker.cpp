@@ -46,8 +46,8 @@ QString failureText(const std::exception& failure) {
 } // namespace
 
 DataFilePickerDialog::DataFilePickerDialog(store::Session& session, app::DataFiles& dataFiles,
-                                           archive::MessageBoxes& boxes, QWidget* parent)
-    : QDialog(parent), m_session(session), m_dataFiles(dataFiles), m_boxes(boxes) {
+                                           QWidget* parent)
+    : QDialog(parent), m_session(session), m_dataFiles(dataFiles) {
     setObjectName(QStringLiteral("dlgPickFolder"));
     setWindowTitle(QStringLiteral("Select Folder"));
 
@@ -284,12 +284,11 @@ void DataFilePickerDialog::closeCurrentDataFile() {
     rebuildTree();
 }
 
-DataFilePicker::DataFilePicker(SessionSource session, app::DataFiles& dataFiles,
-                               archive::MessageBoxes& boxes, QWidget* parent)
-    : m_session(std::move(session)), m_dataFiles(dataFiles), m_boxes(boxes), m_parent(parent) {}
+DataFilePicker::DataFilePicker(SessionSource session, app::DataFiles& dataFiles, QWidget* parent)
+    : m_session(std::move(session)), m_dataFiles(dataFiles), m_parent(parent) {}
 
 std::shared_ptr<store::Folder> DataFilePicker::pickFolder() {
-    DataFilePickerDialog dialog(m_session(), m_dataFiles, m_boxes, m_parent.data());
+    DataFilePickerDialog dialog(m_session(), m_dataFiles, m_parent.data());
     if (m_hook) {
         m_hook(dialog);
     }

@@ -146,8 +146,7 @@ MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& set
     bindList(m_lstDestination, m_model->archiveList());
 
     m_picker = std::make_unique<DataFilePicker>(
-        [this]() -> store::Session& { return m_model->application(); }, m_model->dataFiles(), boxes,
-        this);
+        [this]() -> store::Session& { return m_model->application(); }, m_model->dataFiles(), this);
     m_model->setFolderPicker(m_picker.get());
     m_model->setPasswordPrompt(&m_password);
     m_progress = std::make_unique<ProgressBarWindow>(settings, m_model->windows(), this);

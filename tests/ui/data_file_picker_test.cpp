@@ -91,7 +91,7 @@ TEST_F(PickerTest, TreeShowsEachDataFileWithItsFirstLevelAndReadsDeeperOnlyWhenE
     m_dataFiles.open(m_session, "/data/mail.pst");
     m_dataFiles.open(m_session, "/data/old.ost");
 
-    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    DataFilePickerDialog dialog(m_session, m_dataFiles);
     QTreeWidget* tree = treeOf(dialog);
     ASSERT_EQ(tree->topLevelItemCount(), 2);
     QTreeWidgetItem* top = tree->topLevelItem(0);
@@ -125,7 +125,7 @@ TEST_F(PickerTest, DamagedFoldersShowAsEntriesThatCannotBePicked) {
     top->addFolder("Fine");
     m_dataFiles.open(m_session, "/data/hurt.pst");
 
-    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    DataFilePickerDialog dialog(m_session, m_dataFiles);
     QTreeWidgetItem* topItem = treeOf(dialog)->topLevelItem(0);
     ASSERT_EQ(topItem->childCount(), 3);
     QTreeWidgetItem* unnamed = topItem->child(0);
@@ -146,7 +146,7 @@ TEST_F(PickerTest, DamagedFoldersShowAsEntriesThatCannotBePicked) {
     auto damaged = std::make_shared<EndlesslyDamagedFolder>();
     m_files["/data/huge.pst"] = damaged;
     m_dataFiles.open(m_session, "/data/huge.pst");
-    DataFilePickerDialog again(m_session, m_dataFiles, m_boxes);
+    DataFilePickerDialog again(m_session, m_dataFiles);
     QTreeWidgetItem* huge = treeOf(again)->topLevelItem(1);
     EXPECT_LE(huge->childCount(), 22);
     EXPECT_LE(damaged->m_folders->opened, 21);
@@ -160,7 +160,7 @@ TEST_F(PickerTest, DamagedFoldersShowAsEntriesThatCannotBePicked) {
 TEST_F(PickerTest, OpenDataFileAddsAFileOnceAndNamesOneThatIsNoDataFile) {
     addFile("/data/mail.pst", "Personal Folders");
     addFile("/data/second.pst", "Second");
-    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    DataFilePickerDialog dialog(m_session, m_dataFiles);
     EXPECT_EQ(dialog.currentFolder(), nullptr);
     EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->isEnabled());
     std::filesystem::path chosen;
@@ -199,7 +199,7 @@ TEST_F(PickerTest, UnavailableFileIsShownAndClosedOnlyWhenAsked) {
     m_dataFiles.restore(m_session);
     ASSERT_EQ(m_boxes.shown.size(), 1U);
 
-    DataFilePickerDialog dialog(m_session, m_dataFiles, m_boxes);
+    DataFilePickerDialog dialog(m_session, m_dataFiles);
     QTreeWidget* tree = treeOf(dialog);
     auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("btnOK"));
     auto* close = dialog.findChild<QPushButton*>(QStringLiteral("btnCloseDataFile"));
