@@ -31,6 +31,14 @@ std::filesystem::path normalised(const std::filesystem::path& file) {
     return (error ? file : absolute).lexically_normal();
 }
 
+// Why opening a data file failed, whatever the opener threw.
+std::string reasonOf(const std::exception& failure) {
+    if (const auto* known = dynamic_cast<const Failure*>(&failure)) {
+        return describeOpenFailure(*known);
+    }
+    return failure.what();
+}
+
 } // namespace
 
 DataFileOpener dataFileOpener() {
@@ -134,10 +142,8 @@ void DataFiles::restore(store::Session& session) {
             session.addDataFile(top);
             m_files.push_back(OpenFile{path, std::move(top), {}});
             continue;
-        } catch (const Failure& failure) {
-            reason = describeOpenFailure(failure);
-        } catch (const std::exception& exception) {
-            reason = exception.what();
+        } catch (const std::exception& failure) {
+            reason = reasonOf(failure);
         }
         m_files.push_back(OpenFile{path, nullptr, std::move(reason)});
     }
@@ -182,6 +188,18 @@ std::shared_ptr<store::Folder> DataFiles::open(store::Session& session,
     }
     remember();
     return top;
+}
+
+std::shared_ptr<store::Folder> DataFiles::openOrExplain(store::Session& session,
+                                                        const std::filesystem::path& file) {
+    try {
+        return open(session, file);
+    } catch (const std::exception& failure) {
+        m_boxes.show(fmt::format("The data file {} could not be opened: {}.",
+                                 archive::pathToUtf8(file), reasonOf(failure)),
+                     archive::MessageIcon::Exclamation, archive::kApplicationTitle);
+    }
+    return nullptr;
 }
 
 void DataFiles::close(store::Session& session, const std::shared_ptr<store::Folder>& topFolder) {

@@ -62,6 +62,10 @@ public:
     // that was unavailable keeps its place in the list. Failures (tvn::Failure, see
     // DataFileOpener) pass to the caller and change nothing else.
     std::shared_ptr<store::Folder> open(store::Session& session, const std::filesystem::path& file);
+    // open() for the window: a failure is named in one exclamation message ("The data file
+    // /x/y.pst could not be opened: not an Outlook data file.") and gives nullptr.
+    std::shared_ptr<store::Folder> openOrExplain(store::Session& session,
+                                                 const std::filesystem::path& file);
 
     // Closes the data file whose top folder this is and forgets it; nothing when unknown.
     void close(store::Session& session, const std::shared_ptr<store::Folder>& topFolder);

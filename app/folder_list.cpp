@@ -74,34 +74,41 @@ const std::shared_ptr<store::Folder>& FolderList::folder(int index) const {
 }
 
 void FolderList::append(std::string text, std::shared_ptr<store::Folder> folder) {
+    const int index = count();
+    if (m_observer) {
+        m_observer->aboutToAppend(*this, index);
+    }
     m_entries.push_back(Entry{std::move(text), false, std::move(folder)});
     if (m_observer) {
-        m_observer->entryAppended(*this, count() - 1);
+        m_observer->entryAppended(*this, index);
     }
 }
 
 void FolderList::removeAt(int index) {
     check(index);
+    if (m_observer) {
+        m_observer->aboutToRemove(*this, index);
+    }
     m_entries.erase(m_entries.begin() + index);
-    int current = m_current;
-    if (current == index) {
+    const int before = m_current;
+    if (m_current == index) {
         // The entry that took its place, else the new last one, else none.
-        current = index < count() ? index : count() - 1;
-    } else if (current > index) {
-        --current;
+        m_current = index < count() ? index : count() - 1;
+    } else if (m_current > index) {
+        --m_current;
     }
     if (m_observer) {
         m_observer->entryRemoved(*this, index);
     }
-    if (current != m_current) {
-        m_current = current;
-        if (m_observer) {
-            m_observer->currentChanged(*this, m_current);
-        }
+    if (m_observer && m_current != before) {
+        m_observer->currentChanged(*this, m_current);
     }
 }
 
 void FolderList::clear() {
+    if (m_observer) {
+        m_observer->aboutToClear(*this);
+    }
     m_entries.clear();
     m_current = -1;
     if (m_observer) {

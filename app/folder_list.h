@@ -4,8 +4,7 @@
 // ordered list of texts, indexed from 0, the same text allowed more than once, with a
 // selection flag per entry, a current entry and an enabled flag.
 //
-// The current entry follows what a list widget (QListWidget) does, so that the Qt view and
-// this model never disagree:
+// The current entry moves by these rules, which the Qt view follows (it does not decide):
 // - removing the current entry makes the entry after it current (it now has the same
 //   index); when there is none, the new last entry; when the list is now empty, -1;
 // - removing an entry above the current one moves the current index down by one;
@@ -31,20 +30,26 @@ namespace tvn::app {
 
 class FolderList;
 
-// Every callback runs after the list has changed, on the thread that changed it.
+// A view is told before the entries change as well as after, because Qt's item models must
+// announce rows before they come or go. Only the notices a view needs are overridden.
 class FolderListObserver {
 public:
     virtual ~FolderListObserver() = default;
-    // text was appended; it is now the entry at index (the last one).
-    virtual void entryAppended(const FolderList& list, int index) = 0;
-    // The entry at index was removed; the later entries moved up by one. When the removal
-    // moved the current entry, currentChanged follows.
-    virtual void entryRemoved(const FolderList& list, int index) = 0;
-    // Every entry was removed; current is now -1.
-    virtual void cleared(const FolderList& list) = 0;
-    virtual void currentChanged(const FolderList& list, int current) = 0;
-    virtual void selectionChanged(const FolderList& list, int index, bool selected) = 0;
-    virtual void enabledChanged(const FolderList& list, bool enabled) = 0;
+    // An entry is about to be appended at index (the new last one); then it was.
+    virtual void aboutToAppend(const FolderList& /*list*/, int /*index*/) {}
+    virtual void entryAppended(const FolderList& /*list*/, int /*index*/) {}
+    // The entry at index is about to be removed; then it was, the later entries moved up by
+    // one and current() already tells the new current entry (currentChanged follows when it
+    // moved).
+    virtual void aboutToRemove(const FolderList& /*list*/, int /*index*/) {}
+    virtual void entryRemoved(const FolderList& /*list*/, int /*index*/) {}
+    // Every entry is about to go; then they went and current is -1.
+    virtual void aboutToClear(const FolderList& /*list*/) {}
+    virtual void cleared(const FolderList& /*list*/) {}
+    // After the change.
+    virtual void currentChanged(const FolderList& /*list*/, int /*current*/) {}
+    virtual void selectionChanged(const FolderList& /*list*/, int /*index*/, bool /*selected*/) {}
+    virtual void enabledChanged(const FolderList& /*list*/, bool /*enabled*/) {}
 };
 
 class FolderList final {

@@ -1,7 +1,6 @@
 #include "app/frm_main.h"
 
 #include <cstdlib>
-#include <exception>
 #include <functional>
 #include <utility>
 
@@ -19,12 +18,10 @@ namespace tvn::app {
 
 namespace {
 
-// Walks the subfolders of parent in collection order, each in objItem, calling visit for
-// each. Reading the collection is one step (when it fails nothing is walked); fetching
-// each folder is one step (when it fails that folder is skipped). visit returns false to
-// end the walk.
+// Walks the subfolders of parent in collection order, calling visit for each. Reading the
+// collection is one step (when it fails nothing is walked); fetching each folder is one step (when
+// it fails that folder is skipped). visit returns false to end the walk.
 void walkFolders(archive::ErrorTrap& trap, const std::shared_ptr<store::Folder>& parent,
-                 std::shared_ptr<store::Folder>& objItem,
                  const std::function<bool(const std::shared_ptr<store::Folder>&)>& visit) {
     std::shared_ptr<store::Folders> folders;
     std::int32_t count = 0;
@@ -39,7 +36,6 @@ void walkFolders(archive::ErrorTrap& trap, const std::shared_ptr<store::Folder>&
         if (!trap.step([&] { folder = folders->item(i); }) || !folder) {
             continue;
         }
-        objItem = folder;
         if (!visit(folder)) {
             return;
         }
@@ -98,8 +94,8 @@ FrmMain::~FrmMain() {
     } catch (...) {
         // Nothing can be reported any more: the log itself is what failed to close.
     }
-    lstSource.setObserver(nullptr);
-    lstDestination.setObserver(nullptr);
+    m_sourceList.setObserver(nullptr);
+    m_archiveList.setObserver(nullptr);
 }
 
 // ---- Start-up and shutdown ---------------------------------------------------------------
@@ -114,13 +110,10 @@ void FrmMain::Form_Load() {
     });
     trap.step([&] { txtListed_Change(); });
     trap.step([&] { txtSelected_Change(); });
-    trap.step([&] { fso.emplace(); });
-    trap.step([&] { fso99.emplace(); });
-    trap.step([&] { appPath = m_root; });
-    trap.step([&] {
-        m_reporter.boolError = false;
-        boolContact = true;
-    });
+    trap.step([&] { m_runFiles.emplace(); });
+    trap.step([&] { m_rootFiles.emplace(); });
+    trap.step([&] { m_archiveRoot = m_root; });
+    trap.step([&] { m_reporter.boolError = false; });
     rootAndLog(trap);
     trap.step([&] { m_view.showArchiveLocation(archive::pathToUtf8(m_saveLocation.getPath())); });
 }
@@ -160,16 +153,16 @@ void FrmMain::mnuHelpAbout_Click() {
 
 void FrmMain::rootAndLog(archive::ErrorTrap& trap) {
     trap.step([&] {
-        if (!need(fso99).FolderExists(appPath)) {
-            fso99->CreateFolder(appPath);
+        if (!need(m_rootFiles).FolderExists(m_archiveRoot)) {
+            m_rootFiles->CreateFolder(m_archiveRoot);
         }
     });
-    trap.step([&] { strErrLogPath99 = appPath / archive::kErrorLogName; });
+    trap.step([&] { m_logPath = m_archiveRoot / archive::kErrorLogName; });
     trap.step([&] {
-        if (!TextStream99()) {
-            TextStream99() =
-                need(fso99).CreateTextFile(strErrLogPath99, true, archive::Buffering::EveryLine);
-            m_openLogPath = strErrLogPath99;
+        if (!m_reporter.log()) {
+            m_reporter.log() =
+                need(m_rootFiles).CreateTextFile(m_logPath, true, archive::Buffering::EveryLine);
+            m_openLogPath = m_logPath;
         }
     });
 }
@@ -192,62 +185,46 @@ void FrmMain::btnExit_MouseMove() {
 }
 
 void FrmMain::releaseAll() {
-    golApp.reset();
+    m_session.reset();
     m_dataFiles.dropOpenFiles();
-    gnspNameSpace.reset();
-    fldFolder.reset();
-    objItem.reset();
-    fso99.reset();
-    fso9.reset();
-    fso.reset();
-    // Every stream is closed and released even when an earlier one fails to close; the
-    // first failure is passed on afterwards.
-    std::exception_ptr first;
-    for (auto* stream : {&TextStream99(), &TextStream, &TextStream9}) {
-        if (*stream) {
-            try {
-                (*stream)->Close();
-            } catch (...) {
-                if (!first) {
-                    first = std::current_exception();
-                }
-            }
-            stream->reset();
-        }
-    }
+    m_picked.reset();
+    m_pickedSubfolders.reset();
+    m_rootFiles.reset();
+    m_runFiles.reset();
     m_released = true;
-    if (first) {
-        std::rethrow_exception(first);
+    // The log is let go even when closing it fails; that failure is passed on.
+    if (const std::unique_ptr<archive::TextStream> log = std::move(m_reporter.log())) {
+        log->Close();
     }
 }
 
 // ---- The folder lists ----------------------------------------------------------------------
 
 void FrmMain::txtListed_Change() {
-    txtListed = countText(lstSource.count());
-    m_view.setCountTexts(txtListed, txtSelected);
+    m_listedText = countText(m_sourceList.count());
+    m_view.setCountTexts(m_listedText, m_selectedText);
 }
 
 void FrmMain::txtSelected_Change() {
-    txtSelected = countText(lstDestination.count());
-    m_view.setCountTexts(txtListed, txtSelected);
+    m_selectedText = countText(m_archiveList.count());
+    m_view.setCountTexts(m_listedText, m_selectedText);
 }
 
 void FrmMain::btnSelect1_Click() {
     archive::ErrorTrap trap(m_reporter, std::string(info::kSelect1), std::string(info::kNoSubject));
-    if (lstSource.empty()) {
+    if (m_sourceList.empty()) {
         return;
     }
     // Only entries at or above the current one are looked at, the highest first, and the
     // current entry is read again at every step: removing one moves it.
-    for (int i = lstSource.current(); i >= 0; --i) {
-        if (lstSource.current() == -1) {
+    for (int i = m_sourceList.current(); i >= 0; --i) {
+        if (m_sourceList.current() == -1) {
             break;
         }
         trap.step([&] {
-            if (lstSource.isSelected(i)) {
-                lstDestination.append(lstSource.text(i), lstSource.folder(i));
-                lstSource.removeAt(i);
+            if (m_sourceList.isSelected(i)) {
+                m_archiveList.append(m_sourceList.text(i), m_sourceList.folder(i));
+                m_sourceList.removeAt(i);
             }
         });
     }
@@ -258,17 +235,17 @@ void FrmMain::btnSelect1_Click() {
 void FrmMain::btnSelectAll_Click() {
     archive::ErrorTrap trap(m_reporter, std::string(info::kSelectAll),
                             std::string(info::kNoSubject));
-    trap.step([&] { lstDestination.clear(); });
-    if (lstSource.empty() || !objFolder) {
+    trap.step([&] { m_archiveList.clear(); });
+    if (m_sourceList.empty() || !m_listedTop) {
         trap.step([&] { txtListed_Change(); });
         trap.step([&] { txtSelected_Change(); });
         return;
     }
-    // Every listable folder of the data file, whatever lstSource holds.
-    walkFolders(trap, objFolder, objItem, [&](const std::shared_ptr<store::Folder>& folder) {
+    // Every listable folder of the data file, whatever m_sourceList holds.
+    walkFolders(trap, m_listedTop, [&](const std::shared_ptr<store::Folder>& folder) {
         trap.step([&] {
             if (isListable(*folder)) {
-                lstDestination.append(folder->name(), folder);
+                m_archiveList.append(folder->name(), folder);
             }
         });
         return true;
@@ -276,8 +253,8 @@ void FrmMain::btnSelectAll_Click() {
     // Every entry leaves the source, whether or not the user ever clicked in the list: a list
     // without a current entry that kept its entries would leave every folder listed twice
     // after "Move ALL Folders".
-    for (int i = lstSource.count() - 1; i >= 0; --i) {
-        trap.step([&] { lstSource.removeAt(i); });
+    for (int i = m_sourceList.count() - 1; i >= 0; --i) {
+        trap.step([&] { m_sourceList.removeAt(i); });
     }
     trap.step([&] { txtListed_Change(); });
     trap.step([&] { txtSelected_Change(); });
@@ -285,7 +262,7 @@ void FrmMain::btnSelectAll_Click() {
 
 void FrmMain::btnRemove1_Click() {
     archive::ErrorTrap trap(m_reporter, std::string(info::kRemove1), std::string(info::kNoSubject));
-    if (lstDestination.empty()) {
+    if (m_archiveList.empty()) {
         trap.step([&] {
             m_boxes.show(message::kNoFoldersListed, archive::MessageIcon::Exclamation,
                          archive::kApplicationTitle);
@@ -293,27 +270,27 @@ void FrmMain::btnRemove1_Click() {
         return;
     }
     bool found = false;
-    for (int i = lstDestination.current(); i >= 0; --i) {
-        if (lstDestination.current() < 0) {
+    for (int i = m_archiveList.current(); i >= 0; --i) {
+        if (m_archiveList.current() < 0) {
             break;
         }
         trap.step([&] {
-            if (!lstDestination.isSelected(i)) {
+            if (!m_archiveList.isSelected(i)) {
                 return;
             }
-            const std::string name = lstDestination.text(i);
-            for (int j = 0; j < lstSource.count(); ++j) {
-                if (lstSource.text(j) == name) {
+            const std::string name = m_archiveList.text(i);
+            for (int j = 0; j < m_sourceList.count(); ++j) {
+                if (m_sourceList.text(j) == name) {
                     found = true;
                 }
             }
             if (found) {
                 return;
             }
-            lstSource.append(name, lstDestination.folder(i));
-            lstDestination.removeAt(i);
+            m_sourceList.append(name, m_archiveList.folder(i));
+            m_archiveList.removeAt(i);
         });
-        // A name that also stands in lstSource stays where it is, and so does every entry
+        // A name that also stands in m_sourceList stays where it is, and so does every entry
         // above it.
         if (found) {
             break;
@@ -325,26 +302,26 @@ void FrmMain::btnRemove1_Click() {
 
 void FrmMain::mnuToolsmn_RemoveOne_Click() {
     btnRemove1_Click();
-    GetFolderInfo(fldFolder);
+    GetFolderInfo();
 }
 
 void FrmMain::btnRemoveAll_Click() {
     archive::ErrorTrap trap(m_reporter, std::string(info::kRemoveAll),
                             std::string(info::kNoSubject));
-    if (lstDestination.empty()) {
+    if (m_archiveList.empty()) {
         return;
     }
-    trap.step([&] { lstDestination.clear(); });
-    trap.step([&] { lstSource.setEnabled(true); });
+    trap.step([&] { m_archiveList.clear(); });
+    trap.step([&] { m_sourceList.setEnabled(true); });
     trap.step([&] { txtListed_Change(); });
     trap.step([&] { txtSelected_Change(); });
-    trap.step([&] { lstSource.clear(); });
-    trap.step([&] { GetFolderInfo(fldFolder); });
+    trap.step([&] { m_sourceList.clear(); });
+    trap.step([&] { GetFolderInfo(); });
 }
 
 void FrmMain::btnClearAll_Click() {
-    lstSource.clear();
-    lstDestination.clear();
+    m_sourceList.clear();
+    m_archiveList.clear();
     txtListed_Change();
     txtSelected_Change();
     m_view.showDataFile({});
@@ -353,27 +330,27 @@ void FrmMain::btnClearAll_Click() {
 // ---- Get Folder List -----------------------------------------------------------------------
 
 store::Session& FrmMain::application() {
-    if (!golApp) {
+    if (!m_session) {
         auto session = std::make_shared<store::Session>();
         session->setFolderPicker(m_picker);
         session->setPasswordPrompt(m_prompt);
-        golApp = session;
+        m_session = session;
         m_dataFiles.restore(*session);
     }
-    return *golApp;
+    return *m_session;
 }
 
 void FrmMain::setFolderPicker(store::FolderPicker* picker) {
     m_picker = picker;
-    if (golApp) {
-        golApp->setFolderPicker(picker);
+    if (m_session) {
+        m_session->setFolderPicker(picker);
     }
 }
 
 void FrmMain::setPasswordPrompt(store::PasswordPrompt* prompt) {
     m_prompt = prompt;
-    if (golApp) {
-        golApp->setPasswordPrompt(prompt);
+    if (m_session) {
+        m_session->setPasswordPrompt(prompt);
     }
 }
 
@@ -383,16 +360,16 @@ void FrmMain::btnGetPST_Click() {
     trap.step([&] { ok = InitializeOutlook(); });
     trap.step([&] {
         if (ok) {
-            fldFolder = need(gnspNameSpace).folders();
+            m_pickedSubfolders = need(m_picked).folders();
         } else {
-            fldFolder = nullptr;
+            m_pickedSubfolders = nullptr;
         }
     });
     trap.step([&] { m_view.activate(); });
     trap.step([&] {
-        if (fldFolder) {
-            GetFolderInfo(fldFolder);
-            m_view.showDataFile(archive::pathToUtf8(m_dataFiles.pathOf(gnspNameSpace)));
+        if (m_pickedSubfolders) {
+            GetFolderInfo();
+            m_view.showDataFile(archive::pathToUtf8(m_dataFiles.pathOf(m_picked)));
         }
     });
     trap.step([&] { m_view.activate(); });
@@ -402,15 +379,15 @@ bool FrmMain::InitializeOutlook() {
     bool found = false;
     archive::ErrorTrap trap(m_reporter, std::string(info::kInitializeOutlook),
                             std::string(info::kNoSubject));
-    // golApp is kept between commands, as attaching to a running application would: the
+    // m_session is kept between commands, as attaching to a running application would: the
     // data files opened in the picker stay open and are not reopened (and asked for their
     // passwords again) at every Get Folder List.
     trap.step([&] { application(); });
     // The desktop's other windows are not minimised before the picker is shown.
-    trap.step([&] { gnspNameSpace = need(golApp).getNamespace("MAPI")->pickFolder(); });
+    trap.step([&] { m_picked = need(m_session).getNamespace("MAPI")->pickFolder(); });
     trap.step([&] { m_view.showWindow(); });
     trap.step([&] { m_view.restoreNormal(); });
-    if (!gnspNameSpace) {
+    if (!m_picked) {
         trap.step([&] { m_view.activate(); });
         trap.step([&] {
             m_boxes.show(message::kUnableToOpen, archive::MessageIcon::Information,
@@ -419,11 +396,11 @@ bool FrmMain::InitializeOutlook() {
         return false;
     }
     std::int32_t count = 0;
-    trap.step([&] { count = need(golApp).getNamespace("MAPI")->folders()->count(); });
+    trap.step([&] { count = need(m_session).getNamespace("MAPI")->folders()->count(); });
     for (std::int32_t i = 1; i <= count; ++i) {
         trap.step([&] {
-            const auto top = need(golApp).getNamespace("MAPI")->folders()->item(i);
-            if (gnspNameSpace->name() == need(top).name()) {
+            const auto top = need(m_session).getNamespace("MAPI")->folders()->item(i);
+            if (m_picked->name() == need(top).name()) {
                 found = true;
             }
         });
@@ -443,18 +420,18 @@ bool FrmMain::InitializeOutlook() {
     return result;
 }
 
-void FrmMain::GetFolderInfo(std::shared_ptr<store::Folders>& /*folders*/) {
+void FrmMain::GetFolderInfo() {
     archive::ErrorTrap trap(m_reporter, std::string(info::kGetFolderInfo), std::string());
     bool found = false;
     std::string currentName;
     std::string picked;
-    trap.step([&] { picked = need(gnspNameSpace).name(); });
+    trap.step([&] { picked = need(m_picked).name(); });
     if (!picked.empty()) {
         found = true;
-        trap.step([&] { objFolder = topFolderNamed(need(golApp), gnspNameSpace, picked); });
+        trap.step([&] { m_listedTop = topFolderNamed(need(m_session), m_picked, picked); });
     }
     if (found) {
-        walkFolders(trap, objFolder, objItem, [&](const std::shared_ptr<store::Folder>& folder) {
+        walkFolders(trap, m_listedTop, [&](const std::shared_ptr<store::Folder>& folder) {
             // A folder whose name cannot be read is not listed: listing the name of the
             // folder before it would put the wrong folder on the list.
             const bool named = trap.step([&] {
@@ -464,8 +441,8 @@ void FrmMain::GetFolderInfo(std::shared_ptr<store::Folders>& /*folders*/) {
             if (named) {
                 trap.step([&] {
                     if (isListable(*folder)) {
-                        lstSource.append(currentName, folder);
-                        lstSource.setEnabled(true);
+                        m_sourceList.append(currentName, folder);
+                        m_sourceList.setEnabled(true);
                     }
                 });
             }
@@ -485,7 +462,7 @@ std::shared_ptr<store::Folder> FrmMain::GetFolderObject(std::string_view name) {
     archive::ErrorTrap trap(m_reporter, std::string(info::kGetFolderObject),
                             std::string(info::kNoSubject));
     std::shared_ptr<store::Folder> result;
-    walkFolders(trap, objFolder, objItem, [&](const std::shared_ptr<store::Folder>& folder) {
+    walkFolders(trap, m_listedTop, [&](const std::shared_ptr<store::Folder>& folder) {
         bool match = false;
         trap.step([&] { match = folder->name() == name; });
         if (match) {

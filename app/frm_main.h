@@ -7,7 +7,7 @@
 //
 // Binding order for a view:
 //   FrmMain model(view, boxes, settings);     // view may not call back yet
-//   model.lstSource.setObserver(&view) ...;   // then show the lists
+//   model.sourceList().setObserver(&listView) ...;   // then show the lists
 //   model.setFolderPicker(&picker); model.setPasswordPrompt(&prompt);
 //   model.Form_Load();
 // Every handler reports its failures through its own trap (ErrorMessages) and returns
@@ -114,9 +114,8 @@ public:
     // The main window is closing, whichever way (no trap): unloads the other loaded
     // windows, last loaded first.
     void Form_Unload();
-    // Close Program: closes the window, then releases golApp, gnspNameSpace, fldFolder,
-    // objItem, fso99, fso9, fso, TextStream99 (closing the error log), TextStream,
-    // TextStream9 in this order. No trap.
+    // Close Program: closes the window, then releases the session, the picked folder, the
+    // file systems and last the error log (closing it). No trap.
     void btnExit_Click();
     // File > Exit and the close box only close the window. No trap.
     void mnuFileExit_Click();
@@ -150,18 +149,17 @@ public:
     // ---- Get Folder List ---------------------------------------------------------------
     void btnGetPST_Click();
     void mnuGetFolderList_Click() { btnGetPST_Click(); }
-    // Creates golApp when it is unset, asks the picker, and checks that the pick is the top
-    // folder of an open data file. True when it is.
+    // Creates the session when it is unset, asks the picker, and checks that the pick is the
+    // top folder of an open data file. True when it is.
     bool InitializeOutlook();
-    // Appends the listable folders of the picked data file to lstSource. The argument is
-    // not read (it is the caller's fldFolder).
-    void GetFolderInfo(std::shared_ptr<store::Folders>& folders);
-    // The first folder directly under objFolder whose name equals name exactly
+    // Appends the listable folders of the picked data file to the source list.
+    void GetFolderInfo();
+    // The first folder directly under listedDataFile() whose name equals name exactly
     // (case-sensitive); nullptr when none or when the walk fails.
     std::shared_ptr<store::Folder> GetFolderObject(std::string_view name);
 
     // ---- The archive run ---------------------------------------------------------------
-    // Create: archives every entry of lstDestination into the root getPath gives, with the
+    // Create: archives every entry of the archive list into the root getPath gives, with the
     // progress window showing how far it got, and ends with the messages that tell whether
     // errors were logged and whether files were created.
     void btnCreate_Click();
@@ -183,10 +181,10 @@ public:
     void setAboutBox(WindowOpener* about) { m_about = about; }
     // The error log that holds this session's entries (empty while none is open).
     const std::filesystem::path& openLogPath() const { return m_openLogPath; }
-    // Installed on golApp now and whenever it is created again. Not owned (nullptr: none).
+    // Installed on the session now and whenever it is created again. Not owned (nullptr: none).
     void setFolderPicker(store::FolderPicker* picker);
     void setPasswordPrompt(store::PasswordPrompt* prompt);
-    // golApp, created when unset: a new session with the remembered data files reopened
+    // The session, created when unset: a new session with the remembered data files reopened
     // (a file that cannot be opened is dropped with a message). The picker dialog and
     // "Open Data File..." use it. May throw tvn::Failure only from the view or boxes.
     store::Session& application();
@@ -197,47 +195,40 @@ public:
     archive::SettingsStore& settings() { return m_settings; }
     // The window caption Form_Load set (empty before).
     const std::string& caption() const { return m_caption; }
-    // The error log (TextStream99), held by the reporter; nullptr while none is open.
-    std::unique_ptr<archive::TextStream>& TextStream99() { return m_reporter.log(); }
     // True between a completed btnExit_Click release and the end of the model.
     bool released() const { return m_released; }
 
-    // ---- frmMain's state: read and written directly by the run and the writers ---------
-    FolderList lstSource{"lstSource", false};
-    FolderList lstDestination{"lstDestination", true};
-    std::string txtListed;
-    std::string txtSelected;
-
-    std::shared_ptr<store::Session> golApp;
-    // The folder the user picked (despite its name, a folder).
-    std::shared_ptr<store::Folder> gnspNameSpace;
-    // The picked folder's subfolders.
-    std::shared_ptr<store::Folders> fldFolder;
-    // Loop variable of the folder walks.
-    std::shared_ptr<store::Folder> objItem;
-    // The top folder of the data file listed last; Select All and the run read it.
-    std::shared_ptr<store::Folder> objFolder;
-    // File systems: fso99 for the root and the log, fso9 for the contacts table, fso for
-    // target directories and mail files. Unset until Form_Load (fso9: until the writer).
-    std::optional<archive::FileSystem> fso99;
-    std::optional<archive::FileSystem> fso9;
-    std::optional<archive::FileSystem> fso;
-    // The archive root of the current run.
-    std::filesystem::path appPath;
-    // The open contacts table and the mail item file being written.
-    std::unique_ptr<archive::TextStream> TextStream9;
-    std::unique_ptr<archive::TextStream> TextStream;
-    // The contacts table header row is still to be written.
-    bool boolContact = false;
-    // Full path of the error log under the current root.
-    std::filesystem::path strErrLogPath99;
-    // boolError and boolPermission live in reporter().
+    // The two folder lists: what the data file offers and what the next run archives.
+    FolderList& sourceList() { return m_sourceList; }
+    FolderList& archiveList() { return m_archiveList; }
+    // The top folder of the data file listed last (nullptr before); Select All and the run
+    // read it.
+    const std::shared_ptr<store::Folder>& listedDataFile() const { return m_listedTop; }
 
 private:
     void releaseAll();
-    // The archive root made if missing (one level), strErrLogPath99 under it, and a new log
+    // The archive root made if missing (one level), the log path under it, and a new log
     // there unless one is open: the steps start-up and Create share, in their trap.
     void rootAndLog(archive::ErrorTrap& trap);
+
+    FolderList m_sourceList{"lstSource", false};
+    FolderList m_archiveList{"lstDestination", true};
+    // The count texts ("3 Folder(s)") as the view last got them.
+    std::string m_listedText;
+    std::string m_selectedText;
+    // Kept between commands, as attaching to a running application would be.
+    std::shared_ptr<store::Session> m_session;
+    // The folder the user picked last, and its subfolders.
+    std::shared_ptr<store::Folder> m_picked;
+    std::shared_ptr<store::Folders> m_pickedSubfolders;
+    std::shared_ptr<store::Folder> m_listedTop;
+    // File systems: one for the root and the log, one for the run's directories and files.
+    // Unset before Form_Load and after Close Program.
+    std::optional<archive::FileSystem> m_rootFiles;
+    std::optional<archive::FileSystem> m_runFiles;
+    // The archive root of the current run and the error log's path under it.
+    std::filesystem::path m_archiveRoot;
+    std::filesystem::path m_logPath;
 
     MainWindowView& m_view;
     archive::MessageBoxes& m_boxes;

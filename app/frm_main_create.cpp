@@ -48,11 +48,11 @@ void FrmMain::btnCreate_Click() {
     bool firstPass = true;
     std::string dateLine;
     trap.step([&] { dateLine = noErrorsLine(archive::generalDate(archive::now())); });
-    trap.step([&] { fso.emplace(); });
-    trap.step([&] { appPath = m_saveLocation.getPath(); });
-    trap.step([&] { fso99.emplace(); });
+    trap.step([&] { m_runFiles.emplace(); });
+    trap.step([&] { m_archiveRoot = m_saveLocation.getPath(); });
+    trap.step([&] { m_rootFiles.emplace(); });
     rootAndLog(trap);
-    if (lstDestination.empty()) {
+    if (m_archiveList.empty()) {
         trap.step([&] {
             m_boxes.show(message::kNoFoldersSelected, archive::MessageIcon::None,
                          archive::kApplicationTitle);
@@ -64,7 +64,7 @@ void FrmMain::btnCreate_Click() {
     for (const auto command : runCommands()) {
         trap.step([&] { m_view.setCommandEnabled(command, false); });
     }
-    const int count = lstDestination.count();
+    const int count = m_archiveList.count();
     if (m_progress != nullptr) {
         trap.step([&] { m_progress->setMinimum(0); });
         trap.step([&] { m_progress->setMaximum(count); });
@@ -75,7 +75,8 @@ void FrmMain::btnCreate_Click() {
     }
 
     RepaintingProgress repainting(m_view);
-    archive::RunContext run(appPath, m_reporter, m_settings, need(fso).encoding(), &repainting);
+    archive::RunContext run(m_archiveRoot, m_reporter, m_settings, need(m_runFiles).encoding(),
+                            &repainting);
     std::vector<std::shared_ptr<store::Folder>> archived;
     const FolderResolver resolve = [this](const std::string& text) {
         return GetFolderObject(text);
@@ -84,15 +85,15 @@ void FrmMain::btnCreate_Click() {
         if (m_progress != nullptr) {
             trap.step([&] { m_progress->setValue(i); });
         }
-        if (i >= lstDestination.count()) {
+        if (i >= m_archiveList.count()) {
             break;
         }
         if (firstPass) {
-            run.CreateFolder(appPath);
+            run.CreateFolder(m_archiveRoot);
             firstPass = false;
         }
         ArchiveEntry entry;
-        trap.step([&] { entry = {lstDestination.text(i), lstDestination.folder(i)}; });
+        trap.step([&] { entry = {m_archiveList.text(i), m_archiveList.folder(i)}; });
         archiveEntry(run, trap, entry, resolve, archived);
         trap.step([&] { m_view.repaint(); });
     }
@@ -104,14 +105,13 @@ void FrmMain::btnCreate_Click() {
     if (m_reporter.boolError) {
         m_reporter.boolError = false;
         trap.step([&] {
-            m_boxes.show(
-                std::string(message::kErrorsEncountered) +
-                    archive::pathToUtf8(m_openLogPath.empty() ? strErrLogPath99 : m_openLogPath),
-                archive::MessageIcon::Information, archive::kApplicationTitle);
+            m_boxes.show(std::string(message::kErrorsEncountered) +
+                             archive::pathToUtf8(m_openLogPath.empty() ? m_logPath : m_openLogPath),
+                         archive::MessageIcon::Information, archive::kApplicationTitle);
         });
     } else {
         trap.step([&] {
-            if (auto& log = TextStream99()) {
+            if (auto& log = m_reporter.log()) {
                 log->WriteLine(dateLine);
                 log->WriteBlankLines(2);
             }

@@ -46,8 +46,8 @@ QString failureText(const std::exception& failure) {
 } // namespace
 
 DataFilePickerDialog::DataFilePickerDialog(store::Session& session, app::DataFiles& dataFiles,
-                                           archive::MessageBoxes& boxes, QWidget* parent)
-    : QDialog(parent), m_session(session), m_dataFiles(dataFiles), m_boxes(boxes) {
+                                           QWidget* parent)
+    : QDialog(parent), m_session(session), m_dataFiles(dataFiles) {
     setObjectName(QStringLiteral("dlgPickFolder"));
     setWindowTitle(QStringLiteral("Select Folder"));
 
@@ -240,25 +240,8 @@ void DataFilePickerDialog::chooseAndOpen() {
     }
 }
 
-std::shared_ptr<store::Folder> openDataFile(store::Session& session, app::DataFiles& dataFiles,
-                                            archive::MessageBoxes& boxes,
-                                            const std::filesystem::path& file) {
-    std::string reason;
-    try {
-        return dataFiles.open(session, file);
-    } catch (const Failure& failure) {
-        reason = app::describeOpenFailure(failure);
-    } catch (const std::exception& failure) {
-        reason = failure.what();
-    }
-    boxes.show("The data file " + toUtf8(fromPath(file)) + " could not be opened: " + reason + ".",
-               archive::MessageIcon::Exclamation, archive::kApplicationTitle);
-    return nullptr;
-}
-
 void DataFilePickerDialog::openDataFile(const std::filesystem::path& file) {
-    const std::shared_ptr<store::Folder> top =
-        ui::openDataFile(m_session, m_dataFiles, m_boxes, file);
+    const std::shared_ptr<store::Folder> top = m_dataFiles.openOrExplain(m_session, file);
     if (top == nullptr) {
         return;
     }
@@ -301,12 +284,11 @@ void DataFilePickerDialog::closeCurrentDataFile() {
     rebuildTree();
 }
 
-DataFilePicker::DataFilePicker(SessionSource session, app::DataFiles& dataFiles,
-                               archive::MessageBoxes& boxes, QWidget* parent)
-    : m_session(std::move(session)), m_dataFiles(dataFiles), m_boxes(boxes), m_parent(parent) {}
+DataFilePicker::DataFilePicker(SessionSource session, app::DataFiles& dataFiles, QWidget* parent)
+    : m_session(std::move(session)), m_dataFiles(dataFiles), m_parent(parent) {}
 
 std::shared_ptr<store::Folder> DataFilePicker::pickFolder() {
-    DataFilePickerDialog dialog(m_session(), m_dataFiles, m_boxes, m_parent.data());
+    DataFilePickerDialog dialog(m_session(), m_dataFiles, m_parent.data());
     if (m_hook) {
         m_hook(dialog);
     }

@@ -17,7 +17,6 @@
 #include <QPointer>
 
 #include "app/data_files.h"
-#include "archive/error_messages.h"
 #include "store/object_model.h"
 #include "store/session.h"
 
@@ -27,20 +26,14 @@ class QTreeWidgetItem;
 
 namespace tvn::ui {
 
-// Opens a data file through the data files (which remember it) into session. A file that
-// cannot be opened is named in an exclamation message saying why, and nullptr is returned.
-std::shared_ptr<store::Folder> openDataFile(store::Session& session, app::DataFiles& dataFiles,
-                                            archive::MessageBoxes& boxes,
-                                            const std::filesystem::path& file);
-
 // The dialog itself, one per pick. Tests drive it directly without exec().
 class DataFilePickerDialog final : public QDialog {
     Q_OBJECT
 public:
-    // None is owned; all must outlive the dialog. Messages about files that cannot be
-    // opened go to boxes.
+    // Neither is owned; both must outlive the dialog. Messages about files that cannot be
+    // opened go to the data files' message boxes.
     DataFilePickerDialog(store::Session& session, app::DataFiles& dataFiles,
-                         archive::MessageBoxes& boxes, QWidget* parent = nullptr);
+                         QWidget* parent = nullptr);
     ~DataFilePickerDialog() override;
 
     // The folder of the current tree entry; nullptr when none (or a failure entry) is
@@ -75,7 +68,6 @@ private:
 
     store::Session& m_session;
     app::DataFiles& m_dataFiles;
-    archive::MessageBoxes& m_boxes;
     FileChooser m_chooser;
     QTreeWidget* m_tree = nullptr;
     QPushButton* m_ok = nullptr;
@@ -94,8 +86,7 @@ public:
 
     // Neither reference is owned; both must outlive the picker. parent may be null and may
     // go away first.
-    DataFilePicker(SessionSource session, app::DataFiles& dataFiles, archive::MessageBoxes& boxes,
-                   QWidget* parent = nullptr);
+    DataFilePicker(SessionSource session, app::DataFiles& dataFiles, QWidget* parent = nullptr);
 
     void setParent(QWidget* parent) { m_parent = parent; }
 
@@ -110,7 +101,6 @@ public:
 private:
     SessionSource m_session;
     app::DataFiles& m_dataFiles;
-    archive::MessageBoxes& m_boxes;
     QPointer<QWidget> m_parent;
     std::function<void(DataFilePickerDialog&)> m_hook;
 };

@@ -11,15 +11,13 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -27,6 +25,7 @@
 
 #include "store/failure.h"
 #include "ui/app_icon.h"
+#include "ui/folder_list_model.h"
 #include "ui/qt_text.h"
 
 namespace tvn::ui {
@@ -80,8 +79,8 @@ QPushButton* makeButton(QWidget* parent, const ControlText& text) {
     return button;
 }
 
-QListWidget* makeList(QWidget* parent, const ControlText& text) {
-    auto* list = named(new QListWidget(parent), text);
+QListView* makeList(QWidget* parent, const ControlText& text) {
+    auto* list = named(new QListView(parent), text);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setMinimumSize(200, 220);
     return list;
@@ -143,14 +142,11 @@ MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& set
     buildMenus();
 
     m_model = std::make_unique<app::FrmMain>(*this, boxes, settings, std::move(options));
-    m_model->lstSource.setObserver(this);
-    m_model->lstDestination.setObserver(this);
-    mirror(m_model->lstSource);
-    mirror(m_model->lstDestination);
+    bindList(m_lstSource, m_model->sourceList());
+    bindList(m_lstDestination, m_model->archiveList());
 
     m_picker = std::make_unique<DataFilePicker>(
-        [this]() -> store::Session& { return m_model->application(); }, m_model->dataFiles(), boxes,
-        this);
+        [this]() -> store::Session& { return m_model->application(); }, m_model->dataFiles(), this);
     m_model->setFolderPicker(m_picker.get());
     m_model->setPasswordPrompt(&m_password);
     m_progress = std::make_unique<ProgressBarWindow>(settings, m_model->windows(), this);
@@ -169,8 +165,9 @@ MainWindow::MainWindow(archive::MessageBoxes& boxes, archive::SettingsStore& set
 MainWindow::~MainWindow() {
     // The model is destroyed next and releases what it still holds; it must not reach back
     // into a window that is being taken down, nor into the picker and prompt it points at.
-    m_model->lstSource.setObserver(nullptr);
-    m_model->lstDestination.setObserver(nullptr);
+    for (QListView* view : {m_lstSource, m_lstDestination}) {
+        delete view->model();
+    }
     m_model->setFolderPicker(nullptr);
     m_model->setPasswordPrompt(nullptr);
     m_model->setProgressWindow(nullptr);
@@ -184,10 +181,7 @@ void MainWindow::start() {
 }
 
 void MainWindow::openDataFile(const std::filesystem::path& file) {
-    run([&] {
-        ui::openDataFile(m_model->application(), m_model->dataFiles(), m_model->messageBoxes(),
-                         file);
-    });
+    run([&] { m_model->dataFiles().openOrExplain(m_model->application(), file); });
 }
 
 void MainWindow::openDataFilesWhenShown(std::vector<std::filesystem::path> files) {
@@ -323,15 +317,9 @@ void MainWindow::connectControls() {
     onChoose("mnuHelpContents", &app::FrmMain::mnuHelpContents_Click);
     onChoose("mnuHelpAbout", &app::FrmMain::mnuHelpAbout_Click);
 
-    for (QListWidget* list : {m_lstSource, m_lstDestination}) {
-        connect(list, &QListWidget::itemSelectionChanged, this,
-                [this, list] { reportSelection(list); });
-        connect(list, &QListWidget::currentRowChanged, this,
-                [this, list](int row) { reportCurrent(list, row); });
-    }
-    connect(m_lstSource, &QListWidget::itemDoubleClicked, this,
+    connect(m_lstSource, &QListView::doubleClicked, this,
             [this] { run([this] { m_model->lstSource_DblClick(); }); });
-    connect(m_lstDestination, &QListWidget::itemDoubleClicked, this,
+    connect(m_lstDestination, &QListView::doubleClicked, this,
             [this] { run([this] { m_model->lstDestination_DblClick(); }); });
 
     // btnExit_MouseMove: a move over the button, not only a drag.
@@ -456,10 +444,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         });
     }
     if (event->type() == QEvent::MouseButtonDblClick) {
-        for (QListWidget* list : {m_lstSource, m_lstDestination}) {
+        for (QListView* list : {m_lstSource, m_lstDestination}) {
             const auto* click = static_cast<QMouseEvent*>(event);
             if (watched == list->viewport() &&
-                list->itemAt(click->position().toPoint()) == nullptr) {
+                !list->indexAt(click->position().toPoint()).isValid()) {
                 if (list == m_lstSource) {
                     run([this] { m_model->lstSource_DblClick(); });
                 } else {
@@ -474,118 +462,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- The lists ---------------------------------------------------------------------------
 
-QListWidget* MainWindow::widgetOf(const app::FolderList& list) const {
-    return &list == &m_model->lstSource ? m_lstSource : m_lstDestination;
-}
-
-app::FolderList& MainWindow::modelOf(QListWidget* widget) const {
-    return widget == m_lstSource ? m_model->lstSource : m_model->lstDestination;
-}
-
-void MainWindow::reportSelection(QListWidget* widget) {
-    if (m_mirroring) {
-        return;
-    }
-    app::FolderList& list = modelOf(widget);
-    if (widget->count() != list.count()) {
-        mirror(list);
-        return;
-    }
-    // The widget already shows what the user did; the model's notices about it are not
-    // mirrored back, or a half-reported selection would undo the rest.
-    m_reporting = true;
-    for (int i = 0; i < widget->count(); ++i) {
-        list.setSelected(i, widget->item(i)->isSelected());
-    }
-    m_reporting = false;
-}
-
-void MainWindow::reportCurrent(QListWidget* widget, int row) {
-    if (m_mirroring) {
-        return;
-    }
-    app::FolderList& list = modelOf(widget);
-    if (row >= list.count()) {
-        mirror(list);
-        return;
-    }
-    m_reporting = true;
-    list.setCurrent(row < 0 ? -1 : row);
-    m_reporting = false;
-}
-
-void MainWindow::mirror(const app::FolderList& list) {
-    changeQuietly(list, [&](QListWidget* widget) {
-        if (widget->count() != list.count()) {
-            widget->clear();
-            for (int i = 0; i < list.count(); ++i) {
-                widget->addItem(toQString(list.text(i)));
-            }
-        }
-        for (int i = 0; i < list.count(); ++i) {
-            QListWidgetItem* item = widget->item(i);
-            if (item->isSelected() != list.isSelected(i)) {
-                item->setSelected(list.isSelected(i));
-            }
-        }
-        if (widget->currentRow() != list.current()) {
-            const QModelIndex index =
-                list.current() < 0 ? QModelIndex() : widget->model()->index(list.current(), 0);
-            widget->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-        }
-        widget->setEnabled(list.enabled());
-    });
-}
-
-template <typename Change>
-void MainWindow::changeQuietly(const app::FolderList& list, Change&& change) {
-    QListWidget* widget = widgetOf(list);
-    const QSignalBlocker blocker(widget);
-    const bool wasMirroring = m_mirroring;
-    m_mirroring = true;
-    change(widget);
-    m_mirroring = wasMirroring;
-}
-
-// ---- app::FolderListObserver -----------------------------------------------------------
-
-void MainWindow::entryAppended(const app::FolderList& list, int index) {
-    // An appended entry is unselected and never becomes current, in the model as in the
-    // widget, so nothing else needs mirroring: listing a large data file stays linear.
-    changeQuietly(list, [&](QListWidget* widget) {
-        if (widget->count() == index) {
-            widget->addItem(toQString(list.text(index)));
-        }
-    });
-    if (widgetOf(list)->count() != list.count()) {
-        mirror(list);
-    }
-}
-
-void MainWindow::entryRemoved(const app::FolderList& list, int index) {
-    changeQuietly(list, [&](QListWidget* widget) { delete widget->takeItem(index); });
-    mirror(list);
-}
-
-void MainWindow::cleared(const app::FolderList& list) {
-    changeQuietly(list, [](QListWidget* widget) { widget->clear(); });
-    mirror(list);
-}
-
-void MainWindow::currentChanged(const app::FolderList& list, int /*current*/) {
-    if (!m_reporting) {
-        mirror(list);
-    }
-}
-
-void MainWindow::selectionChanged(const app::FolderList& list, int /*index*/, bool /*selected*/) {
-    if (!m_reporting) {
-        mirror(list);
-    }
-}
-
-void MainWindow::enabledChanged(const app::FolderList& list, bool /*enabled*/) {
-    mirror(list);
+void MainWindow::bindList(QListView* view, app::FolderList& list) {
+    // Owned by the window, not the view, so that it outlives the view's signals; removed by
+    // the destructor before the model it observes.
+    auto* model = new FolderListModel(list, this);
+    view->setModel(model);
+    // setModel made a selection model of the view's own; the list's one replaces it.
+    QItemSelectionModel* made = view->selectionModel();
+    view->setSelectionModel(model->selectionModel());
+    delete made;
+    view->setEnabled(list.enabled());
+    connect(model, &FolderListModel::enabledSet, view, &QWidget::setEnabled);
 }
 
 } // namespace tvn::ui

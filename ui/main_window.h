@@ -15,7 +15,6 @@
 
 #include <QMainWindow>
 
-#include "app/folder_list.h"
 #include "app/frm_main.h"
 #include "app/main_view.h"
 #include "archive/error_messages.h"
@@ -30,15 +29,13 @@
 class QAction;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QMenu;
 class QPushButton;
 
 namespace tvn::ui {
 
-class MainWindow final : public QMainWindow,
-                         public app::MainWindowView,
-                         public app::FolderListObserver {
+class MainWindow final : public QMainWindow, public app::MainWindowView {
     Q_OBJECT
 public:
     // Neither reference is owned; both must outlive the window. boxes shows every message
@@ -78,14 +75,6 @@ public:
     void showArchiveLocation(std::string_view path) override;
     void showDataFile(std::string_view path) override;
 
-    // ---- app::FolderListObserver -------------------------------------------------------
-    void entryAppended(const app::FolderList& list, int index) override;
-    void entryRemoved(const app::FolderList& list, int index) override;
-    void cleared(const app::FolderList& list) override;
-    void currentChanged(const app::FolderList& list, int current) override;
-    void selectionChanged(const app::FolderList& list, int index, bool selected) override;
-    void enabledChanged(const app::FolderList& list, bool enabled) override;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,16 +83,8 @@ private:
     void buildControls();
     void buildMenus();
     void connectControls();
-    QListWidget* widgetOf(const app::FolderList& list) const;
-    app::FolderList& modelOf(QListWidget* widget) const;
-    // The user changed a list's selection or current row: tell the model.
-    void reportSelection(QListWidget* widget);
-    void reportCurrent(QListWidget* widget, int row);
-    // Makes the widget show exactly the model's selection, current entry and enabled flag
-    // (after a model change the widget may have moved its current row on its own).
-    void mirror(const app::FolderList& list);
-    // Applies a change to the widget of list without the widget reporting it back.
-    template <typename Change> void changeQuietly(const app::FolderList& list, Change&& change);
+    // Shows a folder list of the model in its view.
+    void bindList(QListView* view, app::FolderList& list);
     // Runs a handler of the model. A handler with no trap lets a failure through; it is
     // shown as a message instead of ending the program inside Qt's event loop.
     template <typename Handler> void run(Handler&& handler);
@@ -116,20 +97,14 @@ private:
     std::unique_ptr<HelpWindow> m_help;
     std::unique_ptr<AboutOpener> m_about;
 
-    QListWidget* m_lstSource = nullptr;
-    QListWidget* m_lstDestination = nullptr;
+    QListView* m_lstSource = nullptr;
+    QListView* m_lstDestination = nullptr;
     QLineEdit* m_txtListed = nullptr;
     QLineEdit* m_txtSelected = nullptr;
     QPushButton* m_btnExit = nullptr;
     QLabel* m_location = nullptr;
     QLabel* m_dataFile = nullptr;
     QLabel* m_hint = nullptr;
-    // True while the window applies a model change to a list widget, so the widget's own
-    // signals are not reported back.
-    bool m_mirroring = false;
-    // True while the window tells the model what the user did in a list; the model's
-    // notices about it need not be shown again.
-    bool m_reporting = false;
     bool m_unloaded = false;
     std::vector<std::filesystem::path> m_filesToOpen;
 };

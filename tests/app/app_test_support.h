@@ -15,13 +15,22 @@
 #include <gtest/gtest.h>
 
 #include "app/frm_main.h"
-#include "app/main_view.h"
 #include "archive/error_messages.h"
 #include "archive/settings_store.h"
 #include "store/failure.h"
 #include "store/memory/memory_store.h"
 
 namespace tvn::app::testing {
+
+// Runs call and expects it to throw tvn::Failure with this number.
+template <typename Call> void expectFailure(std::int32_t number, Call&& call) {
+    try {
+        call();
+        ADD_FAILURE() << "no failure, expected " << number;
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), number) << failure.description();
+    }
+}
 
 class RecordingView final : public MainWindowView {
 public:
@@ -31,12 +40,9 @@ public:
             throw Failure(err::kInvalidProcedureCall, "The window cannot be shown");
         }
     }
-    void restoreNormal() override { calls.push_back("restore"); }
+    void restoreNormal() override {}
     void activate() override { calls.push_back("activate"); }
-    void setCaption(std::string_view text) override {
-        calls.push_back("caption");
-        caption = text;
-    }
+    void setCaption(std::string_view text) override { caption = text; }
     void setCountTexts(std::string_view listedText, std::string_view selectedText) override {
         listed = listedText;
         selected = selectedText;
@@ -49,7 +55,7 @@ public:
             model->Form_Unload();
         }
     }
-    void resetMousePointer() override { calls.push_back("arrow"); }
+    void resetMousePointer() override {}
     void setHourglass(bool on) override { calls.push_back(on ? "hourglass" : "pointer"); }
     void setCommandEnabled(std::string_view control, bool enabled) override {
         calls.push_back(std::string(enabled ? "enable " : "disable ") + std::string(control));
@@ -61,17 +67,15 @@ public:
     FrmMain* model = nullptr;
     bool failShow = false;
     std::vector<std::string> calls;
-    std::string caption, listed, selected;
+    std::string caption, listed, selected, location, dataFile;
     int countRefreshes = 0;
     int repaints = 0;
-    std::string location;
-    std::string dataFile;
 };
 
 struct ShownMessage {
     std::string text;
     archive::MessageIcon icon;
-    std::string title;
+    std::string title = "Tallyvane";
     friend bool operator==(const ShownMessage&, const ShownMessage&) = default;
 };
 
@@ -86,11 +90,13 @@ public:
 class FixedPicker final : public store::FolderPicker {
 public:
     std::shared_ptr<store::Folder> pickFolder() override {
-        ++calls;
+        if (fail) {
+            throw Failure(err::kUnspecified, "The picker failed");
+        }
         return answer;
     }
     std::shared_ptr<store::Folder> answer;
-    int calls = 0;
+    bool fail = false;
 };
 
 class FixedPasswords final : public store::PasswordPrompt {
@@ -107,7 +113,7 @@ public:
 struct Logged {
     std::int32_t number;
     std::string info;
-    std::string subject;
+    std::string subject = "N/A.";
     friend bool operator==(const Logged&, const Logged&) = default;
     friend std::ostream& operator<<(std::ostream& out, const Logged& e) {
         return out << e.number << " | " << e.info << " | " << e.subject;
@@ -147,10 +153,6 @@ inline std::shared_ptr<MemoryLog::Shared> attachMemoryLogTo(archive::ErrorReport
     return shared;
 }
 
-inline std::shared_ptr<MemoryLog::Shared> attachMemoryLog(FrmMain& model) {
-    return attachMemoryLogTo(model.reporter());
-}
-
 // A model over in-memory data files: each "file" is a top folder the opener hands out by
 // path (nullptr: not a data file), and the settings already remember the first one, so
 // that Get Folder List finds it open. The personal file holds one folder of every kind,
@@ -177,7 +179,7 @@ protected:
         view.model = model.get();
         model->setFolderPicker(&picker);
         model->setPasswordPrompt(&passwords);
-        log = attachMemoryLog(*model);
+        log = attachMemoryLogTo(model->reporter());
     }
 
     // Get Folder List with the personal file's top folder picked.
@@ -186,8 +188,8 @@ protected:
         model->btnGetPST_Click();
     }
 
-    std::vector<std::string> source() const { return model->lstSource.texts(); }
-    std::vector<std::string> destination() const { return model->lstDestination.texts(); }
+    std::vector<std::string> source() const { return model->sourceList().texts(); }
+    std::vector<std::string> destination() const { return model->archiveList().texts(); }
 
     std::map<std::string, std::shared_ptr<store::Folder>> files;
     std::map<std::string, std::string> protectedFiles;

@@ -1,7 +1,9 @@
-// Create as the window sees it: the progress window's values, and the commands disabled and
-// enabled again around the run.
+// Create end to end over in-memory data files: each listed entry archives the folder it
+// was listed for and no folder twice, the progress window, the commands disabled and
+// enabled again around the run, and the run's end messages and log line.
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,9 @@ namespace tvn::app {
 namespace {
 
 namespace fs = std::filesystem;
+using store::DateTime;
+using store::ItemType;
+using testing::ShownMessage;
 
 class RecordingProgress final : public ProgressWindow {
 public:
@@ -23,55 +28,74 @@ public:
     void showModeless() override { calls.push_back("show"); }
     void activate() override { calls.push_back("activate"); }
     void setVisible(bool visible) override { calls.push_back(visible ? "visible" : "hidden"); }
-    void setValue(int value) override {
-        calls.push_back("value " + std::to_string(value));
-        values.push_back(value);
-    }
+    void setValue(int value) override { calls.push_back("value " + std::to_string(value)); }
     std::vector<std::string> calls;
-    std::vector<int> values;
 };
 
 class Create : public testing::ModelTest {
 protected:
     Create() {
-        // The run writes a real log and real directories under a root of its own.
-        model->TextStream99().reset();
-        model->saveLocation().strSavePath = archive::pathToUtf8(temp / "Archive");
+        // A real log under a fresh root, so that the run's own lines can be read back.
+        model->saveLocation().strSavePath = root.path().string();
+        model->reporter().log() =
+            archive::FileSystem().CreateTextFile(logPath(), true, archive::Buffering::EveryLine);
         model->setProgressWindow(&progress);
-        view.calls.clear();
     }
-    void chooseThree() {
-        for (const auto& folder : personal->subfolders()) {
-            if (folder->name() != "Journal" && model->lstDestination.count() < 3) {
-                model->lstDestination.append(folder->name(), folder);
-            }
-        }
-        ASSERT_EQ(destination(), (std::vector<std::string>{"Inbox", "Calendar", "Contacts"}));
+    fs::path logPath() const { return root.path() / archive::kErrorLogName; }
+    static void addMail(store::memory::MemoryFolder& folder, const std::string& subject) {
+        folder.addItem("IPM.Note")
+            .set("Class", 43)
+            .set("Subject", subject)
+            .set("SenderName", "Ann")
+            .set("SentOn", DateTime{2003, 11, 5, 9, 7, 2});
     }
 
-    archive::testing::TempFolder temp;
+    archive::testing::TempFolder root;
     RecordingProgress progress;
 };
 
-TEST_F(Create, ThreeFoldersTakeTheBarThroughOneThenEachIndexThenTheCount) {
-    chooseThree();
-    model->btnCreate_Click();
-    EXPECT_EQ(progress.calls,
-              (std::vector<std::string>{"min 0", "max 3", "show", "activate", "visible", "value 1",
-                                        "value 0", "value 1", "value 2", "value 3", "hidden"}));
-    for (const char* dir : {"Inbox", "Calendar", "Contacts"}) {
-        EXPECT_TRUE(fs::is_directory(temp / "Archive" / dir)) << dir;
+// A real file has two top-level folders named "Inbox": both are archived, into the one
+// directory, and listing the data file twice archives each folder once. The bar goes
+// through one, then each index, then the count.
+TEST_F(Create, EachEntryArchivesItsOwnFolderAndNoFolderTwice) {
+    addMail(*inbox, "first inbox");
+    addMail(*personal->addFolder("Inbox", ItemType::Mail), "second inbox");
+    listPersonal();
+    model->btnSelectAll_Click();
+    listPersonal();
+    for (int i = 0; i < 2; ++i) {
+        model->archiveList().append(model->sourceList().text(i), model->sourceList().folder(i));
     }
-    EXPECT_EQ(boxes.shown,
-              (std::vector<testing::ShownMessage>{
-                  {"Your files have been created!", archive::MessageIcon::None, "Tallyvane"}}));
-}
-
-// The hourglass and the twelve commands off in their order, the run, then the arrow, the
-// main window to the front, the message, and the commands on again in the same order.
-TEST_F(Create, CommandsAreDisabledAndEnabledAgainInTheirOrderAroundTheRun) {
-    chooseThree();
+    ASSERT_EQ(model->archiveList().count(), 8);
+    view.calls.clear();
     model->btnCreate_Click();
+
+    std::vector<std::string> archived;
+    for (const auto& entry : fs::directory_iterator(root.path() / "Inbox")) {
+        archived.push_back(entry.path().filename().string());
+    }
+    std::sort(archived.begin(), archived.end());
+    EXPECT_EQ(archived,
+              (std::vector<std::string>{"2003-11-05_090702_first inbox_Ann.rtf",
+                                        "2003-11-05_090702_second inbox_Ann.rtf", "Sub"}));
+    EXPECT_TRUE(fs::is_directory(root.path() / "Calendar"));
+    EXPECT_EQ(boxes.shown, (std::vector<ShownMessage>{
+                               {"Your files have been created!", archive::MessageIcon::None}}));
+    const auto text = archive::testing::readFileText(logPath());
+    EXPECT_TRUE(std::regex_match(
+        text,
+        std::regex("Date: [0-9/]+( [0-9:]+ [AP]M)?   No errors were reported\\.\r\n\r\n\r\n")))
+        << text;
+
+    std::vector<std::string> bar{"min 0", "max 8", "show", "activate", "visible", "value 1"};
+    for (int i = 0; i <= 8; ++i) {
+        bar.push_back("value " + std::to_string(i));
+    }
+    bar.push_back("hidden");
+    EXPECT_EQ(progress.calls, bar);
+
+    // The hourglass and the commands off in their order, the run, then the arrow, the main
+    // window to the front, and the commands on again in the same order.
     std::vector<std::string> expected{"hourglass"};
     for (const auto command : FrmMain::runCommands()) {
         expected.push_back("disable " + std::string(command));
@@ -81,12 +105,35 @@ TEST_F(Create, CommandsAreDisabledAndEnabledAgainInTheirOrderAroundTheRun) {
         expected.push_back("enable " + std::string(command));
     }
     EXPECT_EQ(view.calls, expected);
-    EXPECT_EQ(FrmMain::runCommands(),
-              (std::vector<std::string_view>{"btnCreate", "btnGetPST", "btnClearAll", "btnSelect1",
-                                             "btnSelectAll", "btnRemove1", "btnRemoveAll",
-                                             "mnuClearAll", "mnuCreateFiles", "mnuFileOpen",
-                                             "mnuGetFolderList", "mnuTools"}));
-    EXPECT_GE(view.repaints, 3);
+    EXPECT_GE(view.repaints, 8);
+}
+
+// An entry without a folder (typed in, another data file's name) is reported and gets no
+// writer; the message names the log that holds the entry. An empty list says so and
+// touches nothing else.
+TEST_F(Create, AnEntryWithoutAFolderIsReportedAndAnEmptyListSaysSo) {
+    model->btnCreate_Click();
+    EXPECT_EQ(boxes.shown, (std::vector<ShownMessage>{{"No folders are selected for archival!",
+                                                       archive::MessageIcon::None}}));
+    EXPECT_TRUE(view.calls.empty());
+    EXPECT_TRUE(progress.calls.empty());
+
+    boxes.shown.clear();
+    model->archiveList().append("Elsewhere");
+    model->btnCreate_Click();
+    EXPECT_TRUE(fs::is_directory(root.path() / "Elsewhere"));
+    const auto text = archive::testing::readFileText(logPath());
+    EXPECT_NE(text.find("Error Nbr: -2147221233\r\nError Info: Error in BtnCreate sub or a "
+                        "sub-function therein."),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(boxes.shown,
+              (std::vector<ShownMessage>{
+                  {"TVN encountered errors while processing certain items. You can view the "
+                   "error log at: " +
+                       logPath().string(),
+                   archive::MessageIcon::Information},
+                  {"Your files have been created!", archive::MessageIcon::None}}));
 }
 
 } // namespace

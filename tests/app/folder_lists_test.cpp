@@ -1,4 +1,5 @@
 #include <functional>
+#include <span>
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,6 @@ protected:
     void expectCounts(int listed, int selected) {
         EXPECT_EQ(view.listed, countText(listed));
         EXPECT_EQ(view.selected, countText(selected));
-        EXPECT_EQ(model->txtListed, countText(listed));
-        EXPECT_EQ(model->txtSelected, countText(selected));
     }
 };
 
@@ -43,135 +42,92 @@ Texts letters(std::string_view text) {
     return out;
 }
 
-// Select moves the selected entries at or above the current one, highest first, and
-// appends them after the destination's entries.
-TEST_F(FolderLists, SelectOrder) {
+// Select moves the selected source entries at or above the current one, highest first, to
+// the end of the destination. Remove moves destination entries back the same way and stops
+// at a name that stands in the source (compared case-sensitively).
+TEST_F(FolderLists, SelectAndRemoveOrder) {
     struct Case {
         const char* name;
-        std::vector<int> selected;
-        int current;
         const char* source;
         const char* destination;
-        int expectedCurrent;
-    };
-    const Case cases[] = {
-        {"selected below the current entry stays", {1, 3}, 2, "ACD", "ZB", 1},
-        {"only the current entry", {2}, 2, "ABD", "ZC", 2},
-        {"current last and only selected", {3}, 3, "ABC", "ZD", 2},
-        {"several arrive highest first", {0, 2, 3}, 3, "B", "ZDCA", 0},
-        {"all selected empties the source", {0, 1, 2, 3}, 3, "", "ZDCBA", -1},
-        {"current moves on and is not revisited", {1, 2}, 1, "ACD", "ZB", 1},
-        {"selection without current moves nothing", {0, 1}, -1, "ABCD", "Z", -1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fill(model->lstDestination, {"Z"});
-        fill(model->lstSource, letters("ABCD"), c.selected, c.current);
-        model->btnSelect1_Click();
-        EXPECT_EQ(source(), letters(c.source));
-        EXPECT_EQ(destination(), letters(c.destination));
-        EXPECT_EQ(model->lstSource.current(), c.expectedCurrent);
-        expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
-    }
-    EXPECT_TRUE(log->entries.empty());
-}
-
-// Remove moves the selected entries at or above the current one back, highest first, and
-// stops at a name that stands in the source (compared case-sensitively).
-TEST_F(FolderLists, RemoveOrder) {
-    struct Case {
-        const char* name;
-        const char* source;
-        std::vector<int> selected;
+        std::vector<int> selected; // in the list the command moves from
         int current;
         const char* expectedSource;
         const char* expectedDestination;
     };
-    const Case cases[] = {
-        {"all back highest first", "", {0, 1, 2}, 2, "CBA", ""},
-        {"name in the source stays and stops", "B", {0, 1}, 1, "B", "ABC"},
-        {"stops only on reaching the name in the source", "A", {0, 1, 2}, 2, "ACB", "A"},
-        {"unselected name in the source does not stop", "B", {0, 2}, 2, "BCA", "B"},
-        {"only entries at or above the current one", "", {0, 2}, 1, "A", "BC"},
-        {"no current moves nothing", "", {0, 1, 2}, -1, "", "ABC"},
-        {"name differing in case does not stop", "a", {0}, 0, "aA", "BC"},
+    const Case selects[] = {
+        {"selected below the current entry stays", "ABCD", "Z", {1, 3}, 2, "ACD", "ZB"},
+        {"current last and only selected", "ABCD", "Z", {3}, 3, "ABC", "ZD"},
+        {"several arrive highest first", "ABCD", "Z", {0, 2, 3}, 3, "B", "ZDCA"},
+        {"current moves on and is not revisited", "ABCD", "Z", {1, 2}, 1, "ACD", "ZB"},
+        {"selection without current moves nothing", "ABCD", "Z", {0, 1}, -1, "ABCD", "Z"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fill(model->lstSource, letters(c.source));
-        fill(model->lstDestination, letters("ABC"), c.selected, c.current);
-        model->btnRemove1_Click();
-        EXPECT_EQ(source(), letters(c.expectedSource));
-        EXPECT_EQ(destination(), letters(c.expectedDestination));
-        expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
+    const Case removes[] = {
+        {"all back highest first", "", "ABC", {0, 1, 2}, 2, "CBA", ""},
+        {"name in the source stays and stops", "B", "ABC", {0, 1}, 1, "B", "ABC"},
+        {"stops only on reaching the name", "A", "ABC", {0, 1, 2}, 2, "ACB", "A"},
+        {"unselected name in the source does not stop", "B", "ABC", {0, 2}, 2, "BCA", "B"},
+        {"only entries at or above the current one", "", "ABC", {0, 2}, 1, "A", "BC"},
+        {"name differing in case does not stop", "a", "ABC", {0}, 0, "aA", "BC"},
+    };
+    for (const bool select : {true, false}) {
+        for (const Case& c :
+             select ? std::span<const Case>(selects) : std::span<const Case>(removes)) {
+            SCOPED_TRACE(c.name);
+            fill(model->sourceList(), letters(c.source));
+            fill(model->archiveList(), letters(c.destination));
+            fill(select ? model->sourceList() : model->archiveList(),
+                 letters(select ? c.source : c.destination), c.selected, c.current);
+            select ? model->btnSelect1_Click() : model->btnRemove1_Click();
+            EXPECT_EQ(source(), letters(c.expectedSource));
+            EXPECT_EQ(destination(), letters(c.expectedDestination));
+            expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
+        }
     }
+    EXPECT_TRUE(log->entries.empty());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-// Nothing to move: Select says nothing, Remove says no folders are listed; neither
-// refreshes the counts.
+// Nothing to move: Select and Remove All say nothing, Remove says no folders are listed;
+// none refreshes the counts.
 TEST_F(FolderLists, EmptyListsAreNotRefreshed) {
-    fill(model->lstSource, {});
+    fill(model->sourceList(), {});
     const int refreshes = view.countRefreshes;
     model->btnSelect1_Click();
     model->lstSource_DblClick();
-    fill(model->lstSource, {"Inbox"});
+    fill(model->sourceList(), {"Inbox"});
     model->btnRemove1_Click();
     model->lstDestination_DblClick();
+    model->btnRemoveAll_Click();
     const testing::ShownMessage expected{"No Folders are listed!",
-                                         archive::MessageIcon::Exclamation, "Tallyvane"};
+                                         archive::MessageIcon::Exclamation};
     EXPECT_EQ(boxes.shown, (std::vector<testing::ShownMessage>{expected, expected}));
     EXPECT_EQ(view.countRefreshes, refreshes);
     EXPECT_EQ(source(), Texts{"Inbox"});
 }
 
-// A source list the user never clicked has no current entry; Select All still takes every
-// listable folder of the data file (not the source list's content), so the source must not
-// keep them all as well.
+// Select All takes every listable folder of the data file, not the source list's content,
+// so the source must not keep them as well, even when the user never clicked in it; an
+// unreadable folder is logged and the others taken. Without a listed file it only empties
+// the destination.
 TEST_F(FolderLists, SelectAllTakesTheDataFilesFoldersAndEmptiesTheSource) {
-    listPersonal();
-    model->lstSource.removeAt(1);
-    fill(model->lstDestination, {"Calendar"});
-    ASSERT_EQ(model->lstSource.current(), -1);
-    model->mnuToolsmn_SelectAll_Click();
-    EXPECT_EQ(destination(), kPersonalListed);
-    EXPECT_TRUE(source().empty());
-    expectCounts(0, 5);
-    EXPECT_TRUE(log->entries.empty());
-}
-
-TEST_F(FolderLists, SelectAllWithoutAListedDataFileOnlyEmptiesTheDestination) {
-    fill(model->lstSource, {"Inbox"});
-    fill(model->lstDestination, {"Old"});
+    fill(model->sourceList(), {"Inbox"});
+    fill(model->archiveList(), {"Old"});
     model->btnSelectAll_Click();
-    EXPECT_TRUE(destination().empty());
+    EXPECT_EQ(destination(), Texts{});
     EXPECT_EQ(source(), Texts{"Inbox"});
-    expectCounts(1, 0);
-}
 
-TEST_F(FolderLists, SelectAllReportsAnUnreadableFolderAndTakesTheOthers) {
     listPersonal();
+    model->sourceList().removeAt(1);
+    ASSERT_EQ(model->sourceList().current(), -1);
     personal->subfolders()[1]->failType(Failure(err::kCorruptData, "Damaged folder"));
-    model->btnSelectAll_Click();
+    model->mnuToolsmn_SelectAll_Click();
     EXPECT_EQ(destination(), (Texts{"Inbox", "Contacts", "Tasks", "Notes"}));
-    EXPECT_EQ(log->entries, (std::vector<Logged>{
-                                {err::kCorruptData,
-                                 "Error in btnSelectAll sub or a sub-function therein.", "N/A."}}));
-}
-
-TEST_F(FolderLists, RemoveAllRefillsTheSourceOnceFromTheDataFile) {
-    listPersonal();
-    const int refreshes = view.countRefreshes;
-    model->btnRemoveAll_Click();
-    EXPECT_EQ(view.countRefreshes, refreshes) << "an empty destination changes nothing";
-    EXPECT_EQ(source(), kPersonalListed);
-    model->btnSelectAll_Click();
-    model->lstSource.setEnabled(false);
-    model->btnRemoveAll_Click();
-    EXPECT_TRUE(destination().empty());
-    EXPECT_EQ(source(), kPersonalListed);
-    EXPECT_TRUE(model->lstSource.enabled());
-    expectCounts(5, 0);
+    EXPECT_TRUE(source().empty());
+    expectCounts(0, 4);
+    EXPECT_EQ(log->entries,
+              (std::vector<Logged>{
+                  {err::kCorruptData, "Error in btnSelectAll sub or a sub-function therein."}}));
 }
 
 // The count boxes follow the lists through a whole session of commands; Clear All keeps
@@ -187,8 +143,8 @@ TEST_F(FolderLists, CountsAfterEveryCommand) {
         {"Get Folder List", [&] { listPersonal(); }, 5, 0},
         {"Select Inbox",
          [&] {
-             model->lstSource.setSelected(0, true);
-             model->lstSource.setCurrent(0);
+             model->sourceList().setSelected(0, true);
+             model->sourceList().setCurrent(0);
              model->btnSelect1_Click();
          },
          4, 1},
@@ -196,8 +152,8 @@ TEST_F(FolderLists, CountsAfterEveryCommand) {
         {"Select All", [&] { model->btnSelectAll_Click(); }, 0, 5},
         {"Remove the last by double-click",
          [&] {
-             model->lstDestination.setSelected(4, true);
-             model->lstDestination.setCurrent(4);
+             model->archiveList().setSelected(4, true);
+             model->archiveList().setCurrent(4);
              model->lstDestination_DblClick();
          },
          1, 4},
@@ -209,12 +165,12 @@ TEST_F(FolderLists, CountsAfterEveryCommand) {
     };
     for (const Step& step : steps) {
         step.run();
-        EXPECT_EQ(model->lstSource.count(), step.listed) << step.command;
-        EXPECT_EQ(model->lstDestination.count(), step.selected) << step.command;
+        EXPECT_EQ(model->sourceList().count(), step.listed) << step.command;
+        EXPECT_EQ(model->archiveList().count(), step.selected) << step.command;
         EXPECT_EQ(view.listed, countText(step.listed)) << step.command;
         EXPECT_EQ(view.selected, countText(step.selected)) << step.command;
     }
-    EXPECT_EQ(model->objFolder, personal);
+    EXPECT_EQ(model->listedDataFile(), personal);
     EXPECT_EQ(model->GetFolderObject("Tasks"), personal->subfolders()[4]);
     EXPECT_TRUE(log->entries.empty());
     EXPECT_TRUE(boxes.shown.empty());

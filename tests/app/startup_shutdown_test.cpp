@@ -37,41 +37,28 @@ protected:
     std::unique_ptr<FrmMain> model;
 };
 
-TEST_F(StartUp, AbsentRootIsCreatedWithAnEmptyLogThatTakesEachEntryAtOnce) {
-    FrmMain& m = load();
-    EXPECT_TRUE(fs::is_directory(root));
-    ASSERT_TRUE(fs::is_regular_file(root / "TVN Error Log.txt"));
-    EXPECT_EQ(logText(), "");
-    EXPECT_EQ(m.appPath, root);
-    EXPECT_NE(m.TextStream99(), nullptr);
-    EXPECT_FALSE(m.reporter().boolError);
-    EXPECT_TRUE(m.boolContact);
-    EXPECT_TRUE(boxes.shown.empty());
-    // The window is shown, then given its caption and zero counts.
-    ASSERT_GE(view.calls.size(), 2U);
-    EXPECT_EQ(view.calls[0], "show");
-    EXPECT_EQ(view.calls[1], "caption");
-    EXPECT_EQ(view.caption, "Tallyvane 2.81");
-    EXPECT_EQ(view.listed, "0 Folder(s)");
-    EXPECT_EQ(view.selected, "0 Folder(s)");
-    EXPECT_FALSE(m.lstSource.enabled());
-    EXPECT_TRUE(m.lstDestination.enabled());
-
-    m.reporter().ErrorMessages(76, "Path not found", "info", "N/A.");
-    EXPECT_EQ(logText(), "Error Description: Path not found\r\nError Nbr: 76\r\n"
-                         "Error Info: info\r\nError Subject: N/A.\r\n");
-}
-
-TEST_F(StartUp, PresentRootKeepsItsContentsAndTheOldLogIsReplacedByAnEmptyOne) {
-    fs::create_directories(temp / "Tallyvane" / "Inbox");
-    writeBytes(temp / "Tallyvane" / "Inbox" / "mail.rtf", "From: a\r\n");
-    writeBytes(temp / "Tallyvane" / "notes.txt", "keep me");
-    writeBytes(temp / "Tallyvane" / "TVN Error Log.txt", "Error Description: old\r\n");
-    load();
-    EXPECT_EQ(readFileText(root / "notes.txt"), "keep me");
-    EXPECT_EQ(readFileText(root / "Inbox" / "mail.rtf"), "From: a\r\n");
-    EXPECT_EQ(logText(), "");
-    EXPECT_TRUE(boxes.shown.empty());
+// An absent root is made; a present one keeps its contents and its old log is replaced by
+// an empty one that takes each entry at once.
+TEST_F(StartUp, RootIsMadeOrKeptAndTheLogStartsEmpty) {
+    fs::create_directories(temp / "Old" / "Inbox");
+    writeBytes(temp / "Old" / "Inbox" / "mail.rtf", "From: a\r\n");
+    writeBytes(temp / "Old" / "TVN Error Log.txt", "Error Description: old\r\n");
+    for (const char* dir : {"Tallyvane", "Old"}) {
+        SCOPED_TRACE(dir);
+        FrmMain& m = load(dir);
+        EXPECT_EQ(logText(), "");
+        EXPECT_EQ(m.openLogPath(), root / "TVN Error Log.txt");
+        EXPECT_EQ(view.calls.at(0), "show");
+        EXPECT_EQ(view.caption, "Tallyvane 2.81");
+        EXPECT_EQ(view.listed, "0 Folder(s)");
+        EXPECT_EQ(view.location, root.string());
+        EXPECT_FALSE(m.sourceList().enabled());
+        EXPECT_TRUE(boxes.shown.empty());
+        m.reporter().ErrorMessages(76, "Path not found", "info", "N/A.");
+        EXPECT_EQ(logText(), "Error Description: Path not found\r\nError Nbr: 76\r\n"
+                             "Error Info: info\r\nError Subject: N/A.\r\n");
+    }
+    EXPECT_EQ(readFileText(temp / "Old" / "Inbox" / "mail.rtf"), "From: a\r\n");
 }
 
 // A root whose parent is missing, or a file in the root's place: creating the root and the
@@ -82,34 +69,27 @@ TEST_F(StartUp, RootThatCannotBeMadeDoesNotStopStartUp) {
         SCOPED_TRACE(dir);
         view.caption.clear();
         FrmMain& m = load(dir);
-        EXPECT_EQ(fs::exists(root), std::string(dir) == "file");
-        EXPECT_EQ(m.TextStream99(), nullptr);
-        EXPECT_TRUE(m.boolContact);
+        EXPECT_EQ(m.reporter().log(), nullptr);
         EXPECT_EQ(view.caption, "Tallyvane 2.81");
-        EXPECT_EQ(m.strErrLogPath99, root / "TVN Error Log.txt");
         EXPECT_TRUE(boxes.shown.empty());
     }
     EXPECT_EQ(readFileText(temp / "file"), "not a directory");
 }
 
-// With a log already open (as after an earlier start-up step), a failing step is logged
-// with the Form_Load text and the next steps still run.
+// With a log already open, a failing step is logged with the Form_Load text and the next
+// steps still run; start-up clears boolError after it.
 TEST_F(StartUp, FailingStepIsLoggedWithTheFormLoadTextAndStartUpGoesOn) {
-    root = temp / "Tallyvane";
     FrmMainOptions options;
-    options.root = root;
+    options.root = temp / "Tallyvane";
     FrmMain m(view, boxes, settings, std::move(options));
-    auto log = testing::attachMemoryLog(m);
+    auto log = testing::attachMemoryLogTo(m.reporter());
     view.failShow = true;
     m.Form_Load();
     EXPECT_EQ(log->entries, (std::vector<Logged>{{err::kInvalidProcedureCall,
                                                   "Error in Form_Load sub or a sub-function "
-                                                  "therein.",
-                                                  "N/A."}}));
+                                                  "therein."}}));
     EXPECT_EQ(view.caption, "Tallyvane 2.81");
-    EXPECT_TRUE(fs::is_directory(root));
-    EXPECT_FALSE(fs::exists(root / "TVN Error Log.txt"));
-    // Start-up clears boolError after the failure was logged.
+    EXPECT_TRUE(fs::is_directory(temp / "Tallyvane"));
     EXPECT_FALSE(m.reporter().boolError);
 }
 
@@ -125,52 +105,37 @@ private:
 };
 
 // Exit and the close box only close the window, unloading the other windows last loaded
-// first; the log and the objects stay until the program ends.
-TEST_F(StartUp, ExitClosesTheWindowAndUnloadsTheOthersLastLoadedFirst) {
+// first; the log stays open until the program ends. Close Program also releases
+// everything and leaves a complete, closed log.
+TEST_F(StartUp, ExitUnloadsTheOtherWindowsAndCloseProgramAlsoReleases) {
     FrmMain& m = load();
     std::vector<std::string> order;
     RecordingWindow location("dlgSaveLocation", order);
     RecordingWindow progress("frmProgressBar", order);
     RecordingWindow about("frmAbout", order);
-    m.windows().loaded(location);
-    m.windows().loaded(progress);
-    m.windows().loaded(about);
-    m.windows().loaded(location);
+    for (RecordingWindow* window : {&location, &progress, &about, &location}) {
+        m.windows().loaded(*window);
+    }
     m.windows().unloaded(about);
     m.mnuFileExit_Click();
     EXPECT_EQ(view.calls.back(), "close");
     EXPECT_EQ(order, (std::vector<std::string>{"frmProgressBar", "dlgSaveLocation"}));
     EXPECT_EQ(m.windows().count(), 0);
-    EXPECT_NE(m.TextStream99(), nullptr);
-    EXPECT_TRUE(m.fso.has_value());
+    EXPECT_NE(m.reporter().log(), nullptr);
     EXPECT_FALSE(m.released());
-    // The model closes the log when the program ends.
-    auto log = testing::attachMemoryLog(m);
-    model.reset();
-    EXPECT_TRUE(log->closed);
-}
 
-TEST_F(StartUp, CloseProgramReleasesEverythingAndLeavesACompleteClosedLog) {
-    FrmMain& m = load();
     m.application();
-    m.reporter().ErrorMessages(53, "File not found", "first", "N/A.");
     m.reporter().ErrorMessages(61, "Disk full", "second", "a\r\nb");
     m.btnExit_Click();
-    EXPECT_EQ(view.calls.back(), "close");
     EXPECT_TRUE(m.released());
-    EXPECT_EQ(m.golApp, nullptr);
-    EXPECT_EQ(m.gnspNameSpace, nullptr);
-    EXPECT_EQ(m.fldFolder, nullptr);
-    EXPECT_EQ(m.objItem, nullptr);
-    EXPECT_FALSE(m.fso99.has_value());
-    EXPECT_FALSE(m.fso9.has_value());
-    EXPECT_FALSE(m.fso.has_value());
-    EXPECT_EQ(m.TextStream99(), nullptr);
-    EXPECT_EQ(logText(),
-              "Error Description: File not found\r\nError Nbr: 53\r\nError Info: first\r\n"
-              "Error Subject: N/A.\r\n"
-              "Error Description: Disk full\r\nError Nbr: 61\r\nError Info: second\r\n"
-              "Error Subject: a\r\nb\r\n");
+    EXPECT_EQ(m.reporter().log(), nullptr);
+    EXPECT_EQ(logText(), "Error Description: Disk full\r\nError Nbr: 61\r\nError Info: second\r\n"
+                         "Error Subject: a\r\nb\r\n");
+
+    // Without Close Program the model closes the log when the program ends.
+    auto log = testing::attachMemoryLogTo(load().reporter());
+    model.reset();
+    EXPECT_TRUE(log->closed);
 }
 
 } // namespace

@@ -1,21 +1,17 @@
 // The archive-location dialog and the progress window on screen, offscreen.
 
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -33,91 +29,62 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SecondaryWindows : public ::testing::Test {
+class SecondaryWindows : public testing::WindowTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
-        m_dir = toPath(m_root.path());
-    }
-    void makeWindow() {
-        app::FrmMainOptions options;
-        options.root = m_dir / "Tallyvane";
-        m_window = std::make_unique<MainWindow>(m_boxes, m_settings, std::move(options));
-        m_window->start();
-    }
-    void TearDown() override {
-        m_window.reset();
-        QApplication::processEvents();
-    }
-    QString location() const {
-        return m_window->findChild<QLabel*>(QStringLiteral("lblArchiveLocation"))->text();
-    }
-
-    QTemporaryDir m_root;
-    fs::path m_dir;
-    testing::RecordingBoxes m_boxes;
-    archive::MemorySettingsStore m_settings;
-    std::unique_ptr<MainWindow> m_window;
+    QString location() const { return child<QLabel>("lblArchiveLocation")->text(); }
+    fs::path dir() const { return toPath(root.path()); }
 };
 
 // File > Select Archive Location: the dialog is modal over the window, opens at the
 // remembered place, and OK moves the archive location shown in the status bar; Escape is
 // Cancel and leaves it.
 TEST_F(SecondaryWindows, LocationDialogIsModalAndTheStatusBarFollowsOk) {
-    fs::create_directories(m_dir / "Archives/2024");
-    m_settings.set("FilePathSettings", "Save File Path",
-                   archive::pathToUtf8(m_dir / "Archives/2024/Mail"));
+    fs::create_directories(dir() / "Archives/2024");
+    settings.set("FilePathSettings", "Save File Path",
+                 archive::pathToUtf8(dir() / "Archives/2024/Mail"));
     makeWindow();
-    EXPECT_EQ(location(), QStringLiteral("Archive location: ") + fromPath(m_dir / "Tallyvane"));
+    EXPECT_EQ(location(), QStringLiteral("Archive location: ") + fromPath(dir() / "Tallyvane"));
 
     bool answered = false;
     testing::answerNextModal([&](QWidget* modal) {
         answered = true;
         EXPECT_EQ(modal->objectName(), QStringLiteral("dlgSaveLocation"));
         EXPECT_TRUE(modal->isModal());
-        EXPECT_EQ(modal->windowTitle(), QStringLiteral("Tallyvane"));
         // Opening re-created the remembered path's missing last directory.
-        EXPECT_TRUE(fs::is_directory(m_dir / "Archives/2024/Mail"));
+        EXPECT_TRUE(fs::is_directory(dir() / "Archives/2024/Mail"));
         auto* path = modal->findChild<QLineEdit*>(QStringLiteral("Text4"));
-        EXPECT_EQ(path->text(), fromPath(m_dir / "Archives/2024/Mail"));
+        EXPECT_EQ(path->text(), fromPath(dir() / "Archives/2024/Mail"));
         auto* dirs = modal->findChild<QListWidget*>(QStringLiteral("Dir1"));
         EXPECT_EQ(dirs->currentItem()->text().trimmed(), QStringLiteral("Mail"));
-        EXPECT_GE(modal->findChild<QComboBox*>(QStringLiteral("Drive1"))->count(), 1);
-        // The main window takes no input while the dialog is up.
-        EXPECT_EQ(QApplication::activeModalWidget(), modal);
-        EXPECT_TRUE(QApplication::activeModalWidget() != m_window.get());
-        QApplication::processEvents();
-        EXPECT_TRUE(
-            modal->grab().save(fromPath(testing::screenshotPath("save_location_dialog")), "PNG"));
+        testing::saveScreenshot(*modal, "save_location_dialog");
         // Up to the parent and into the sibling, by double-click as a user would.
         QListWidgetItem* parent = dirs->item(dirs->currentRow() - 1);
         dirs->itemActivated(parent);
-        EXPECT_EQ(path->text(), fromPath(m_dir / "Archives/2024"));
-        path->setText(fromPath(m_dir / "Typed Place"));
+        EXPECT_EQ(path->text(), fromPath(dir() / "Archives/2024"));
+        path->setText(fromPath(dir() / "Typed Place"));
         modal->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
     });
-    m_window->findChild<QAction*>(QStringLiteral("mnuFileOpen"))->trigger();
+    choose("mnuFileOpen");
     ASSERT_TRUE(answered);
-    EXPECT_EQ(location(), QStringLiteral("Archive location: ") + fromPath(m_dir / "Typed Place"));
-    EXPECT_EQ(m_window->model().saveLocation().getPath(), m_dir / "Typed Place");
+    EXPECT_EQ(location(), QStringLiteral("Archive location: ") + fromPath(dir() / "Typed Place"));
+    EXPECT_EQ(window->model().saveLocation().getPath(), dir() / "Typed Place");
 
     testing::answerNextModal([](QWidget* modal) {
         modal->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("/x"));
         QTest::keyClick(modal, Qt::Key_Escape);
     });
-    m_window->findChild<QAction*>(QStringLiteral("mnuFileOpen"))->trigger();
-    EXPECT_EQ(m_window->model().saveLocation().getPath(), m_dir / "Typed Place");
+    choose("mnuFileOpen");
+    EXPECT_EQ(window->model().saveLocation().getPath(), dir() / "Typed Place");
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    EXPECT_TRUE(m_boxes.shown.empty());
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 // A folder that cannot be made: the dialog stays open and usable and says why.
 TEST_F(SecondaryWindows, NewFolderThatCannotBeMadeIsExplainedInTheDialog) {
-    makeWindow();
-    app::DlgSaveLocation& model = m_window->model().saveLocation();
-    SaveLocationDialog dialog(model, m_window.get());
+    app::DlgSaveLocation& model = window->model().saveLocation();
+    SaveLocationDialog dialog(model, window.get());
     dialog.show();
-    ASSERT_TRUE(model.Dir1_Change(archive::pathToUtf8(m_dir)));
+    ASSERT_TRUE(model.Dir1_Change(archive::pathToUtf8(dir())));
     auto* problem = dialog.findChild<QLabel*>(QStringLiteral("lblProblem"));
     EXPECT_TRUE(problem->isHidden());
 
@@ -125,9 +92,6 @@ TEST_F(SecondaryWindows, NewFolderThatCannotBeMadeIsExplainedInTheDialog) {
         testing::answerNextModal([&](QWidget* modal) {
             auto* input = qobject_cast<QInputDialog*>(modal);
             ASSERT_NE(input, nullptr);
-            EXPECT_EQ(input->windowTitle(), QStringLiteral("New Folder"));
-            EXPECT_EQ(input->labelText(),
-                      QStringLiteral("Please type a name for the new folder: "));
             input->setTextValue(name);
             input->accept();
         });
@@ -138,21 +102,20 @@ TEST_F(SecondaryWindows, NewFolderThatCannotBeMadeIsExplainedInTheDialog) {
             EXPECT_TRUE(problem->text().contains(QStringLiteral("could not be created")))
                 << toUtf8(problem->text());
             EXPECT_TRUE(dialog.isVisible());
-            EXPECT_TRUE(dialog.grab().save(
-                fromPath(testing::screenshotPath("save_location_problem")), "PNG"));
+            testing::saveScreenshot(dialog, "save_location_problem");
         } else {
             EXPECT_TRUE(problem->isHidden());
-            EXPECT_TRUE(fs::is_directory(m_dir / "New One"));
+            EXPECT_TRUE(fs::is_directory(dir() / "New One"));
             EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("Text4"))->text(),
-                      fromPath(m_dir / "New One"));
+                      fromPath(dir() / "New One"));
         }
     }
 }
 
 // The window's outer rectangle in twips, as the settings keep it.
-app::TwipsRect twipsOf(const ProgressBarWindow& window) {
-    const QRect outer = window.frameGeometry();
-    const double perTwip = window.pixelsPerTwip();
+app::TwipsRect twipsOf(const ProgressBarWindow& bar) {
+    const QRect outer = bar.frameGeometry();
+    const double perTwip = bar.pixelsPerTwip();
     return {std::round(outer.x() / perTwip), std::round(outer.y() / perTwip),
             std::round(outer.width() / perTwip), std::round(outer.height() / perTwip)};
 }
@@ -163,69 +126,58 @@ app::TwipsRect twipsOf(const ProgressBarWindow& window) {
 TEST_F(SecondaryWindows, ProgressWindowKeepsItsPlaceInTwipsBetweenRuns) {
     app::LoadedWindows windows;
     {
-        ProgressBarWindow unused(m_settings, windows);
+        ProgressBarWindow unused(settings, windows);
         windows.unloadAllInReverse();
     }
-    EXPECT_EQ(m_settings.get("ProgBarSettings", "MainLeft", "absent"), "absent");
+    EXPECT_EQ(settings.get("ProgBarSettings", "MainLeft", "absent"), "absent");
 
     {
-        ProgressBarWindow window(m_settings, windows);
-        window.setMinimum(0);
-        ASSERT_TRUE(window.loaded());
-        EXPECT_TRUE(windows.isLoaded(window));
-        EXPECT_EQ(window.windowTitle(), QStringLiteral("TVN Progress Bar"));
-        EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label1"))->text(),
-                  QStringLiteral("TVN is archiving your files..."));
-        EXPECT_EQ(twipsOf(window), (app::TwipsRect{3285, 4275, 3450, 1455}));
-        window.setMaximum(3);
-        window.setValue(2);
-        QApplication::processEvents();
-        EXPECT_TRUE(
-            window.grab().save(fromPath(testing::screenshotPath("progress_window")), "PNG"));
+        ProgressBarWindow bar(settings, windows);
+        bar.setMinimum(0);
+        ASSERT_TRUE(bar.loaded());
+        EXPECT_TRUE(windows.isLoaded(bar));
+        EXPECT_EQ(twipsOf(bar), (app::TwipsRect{3285, 4275, 3450, 1455}));
+        bar.setMaximum(3);
+        bar.setValue(2);
+        testing::saveScreenshot(bar, "progress_window");
         // An outer rectangle of 150, 300, 300 by 80 pixels.
-        const QMargins frame = window.windowHandle()->frameMargins();
-        window.move(150, 300);
-        window.resize(300 - frame.left() - frame.right(), 80 - frame.top() - frame.bottom());
+        const QMargins frame = bar.windowHandle()->frameMargins();
+        bar.move(150, 300);
+        bar.resize(300 - frame.left() - frame.right(), 80 - frame.top() - frame.bottom());
         QApplication::processEvents();
         windows.unloadAllInReverse();
-        EXPECT_FALSE(window.loaded());
-        EXPECT_FALSE(window.isVisible());
+        EXPECT_FALSE(bar.loaded());
+        EXPECT_FALSE(bar.isVisible());
     }
     const app::TwipsRect stored{2250, 4500, 4500, 1200};
-    EXPECT_EQ(app::loadProgressPlace(m_settings), stored);
-    EXPECT_EQ(m_settings.get("ProgBarSettings", "MainLeft"), "2250");
+    EXPECT_EQ(app::loadProgressPlace(settings), stored);
+    EXPECT_EQ(settings.get("ProgBarSettings", "MainLeft"), "2250");
 
     {
-        ProgressBarWindow window(m_settings, windows);
-        window.showModeless();
-        EXPECT_EQ(twipsOf(window), stored);
-        window.move(0, 0);
-        window.showMinimized();
+        ProgressBarWindow bar(settings, windows);
+        bar.showModeless();
+        EXPECT_EQ(twipsOf(bar), stored);
+        bar.move(0, 0);
+        bar.showMinimized();
         QApplication::processEvents();
         windows.unloadAllInReverse();
     }
-    EXPECT_EQ(app::loadProgressPlace(m_settings), stored);
+    EXPECT_EQ(app::loadProgressPlace(settings), stored);
 
-    m_settings.set("ProgBarSettings", "MainTop", "top");
-    ProgressBarWindow damaged(m_settings, windows);
-    try {
-        damaged.setMinimum(0);
-        ADD_FAILURE() << "a place that is not a number was taken";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), 13);
-    }
+    settings.set("ProgBarSettings", "MainTop", "top");
+    ProgressBarWindow damaged(settings, windows);
+    app::testing::expectFailure(13, [&] { damaged.setMinimum(0); });
 }
 
 // The main window unloads the progress window when it closes, which stores its place.
 TEST_F(SecondaryWindows, ClosingTheMainWindowStoresTheProgressWindowsPlace) {
-    makeWindow();
-    ProgressBarWindow& progress = m_window->progressWindow();
+    ProgressBarWindow& progress = window->progressWindow();
     progress.setMinimum(0);
     progress.move(30, 45);
     QApplication::processEvents();
-    m_window->close();
-    EXPECT_EQ(m_settings.get("ProgBarSettings", "MainLeft"), "450");
-    EXPECT_EQ(m_settings.get("ProgBarSettings", "MainTop"), "675");
+    window->close();
+    EXPECT_EQ(settings.get("ProgBarSettings", "MainLeft"), "450");
+    EXPECT_EQ(settings.get("ProgBarSettings", "MainTop"), "675");
 }
 
 } // namespace

@@ -1,24 +1,34 @@
 #pragma once
 
-// Helpers shared by the window tests: the app tests' message-box recorder, answering a modal dialog
-// that a call is about to run, reading the texts of lists and trees, and where
-// screenshots go.
+// Helpers shared by the window tests: the app tests' message-box recorder, answering a
+// modal dialog that a call is about to run, reading the texts of lists and trees, where
+// screenshots go, and a started main window to drive.
 
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
-#include <QListWidget>
+#include <QPushButton>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWidget>
 
+#include "archive/settings_store.h"
+#include "store/memory/memory_store.h"
 #include "tests/app/app_test_support.h"
 #include "ui/data_file_picker.h"
+#include "ui/main_window.h"
 #include "ui/qt_text.h"
 
 namespace tvn::ui::testing {
@@ -52,10 +62,12 @@ inline void answerPicker(DataFilePicker& picker, bool accept, int pickRow = -1) 
     });
 }
 
-inline std::vector<std::string> listTexts(const QListWidget* list) {
+// The texts a list view shows, top to bottom.
+inline std::vector<std::string> listTexts(const QAbstractItemView* list) {
     std::vector<std::string> texts;
-    for (int i = 0; i < list->count(); ++i) {
-        texts.push_back(toUtf8(list->item(i)->text()));
+    const QAbstractItemModel* model = list->model();
+    for (int i = 0; i < model->rowCount(); ++i) {
+        texts.push_back(toUtf8(model->index(i, 0).data().toString()));
     }
     return texts;
 }
@@ -74,5 +86,82 @@ inline std::filesystem::path screenshotPath(std::string_view name) {
     std::filesystem::create_directories(dir);
     return dir / (std::string(name) + ".png");
 }
+
+inline void saveScreenshot(QWidget& widget, std::string_view name) {
+    QApplication::processEvents();
+    EXPECT_TRUE(widget.grab().save(fromPath(screenshotPath(name)), "PNG")) << name;
+}
+
+// A started main window over a temporary archive root. Files named in `files` come from
+// memory; any other goes to the program's own opener (the reader).
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        makeWindow();
+    }
+    void TearDown() override {
+        window.reset();
+        QApplication::processEvents();
+    }
+    void makeWindow() {
+        window.reset();
+        app::FrmMainOptions options;
+        options.root = toPath(root.path()) / "Tallyvane";
+        options.opener = [this](const std::filesystem::path& file,
+                                store::PasswordPrompt* prompt) -> std::shared_ptr<store::Folder> {
+            const auto found = files.find(file.string());
+            return found != files.end() ? found->second : app::dataFileOpener()(file, prompt);
+        };
+        window = std::make_unique<MainWindow>(boxes, settings, std::move(options));
+        window->start();
+    }
+    // "/data/mail.pst" in memory, opened: four listable folders, a journal that is never
+    // listed and a deeper folder that is never listed either.
+    void openMailFile() {
+        auto top = store::memory::MemoryFolder::make("Personal Folders");
+        top->addFolder("Inbox", store::ItemType::Mail)
+            ->addFolder("Receipts", store::ItemType::Mail);
+        top->addFolder("Calendar", store::ItemType::Appointment);
+        top->addFolder("Journal", store::ItemType::Journal);
+        top->addFolder("Contacts", store::ItemType::Contact);
+        top->addFolder("Deleted Items", store::ItemType::Mail);
+        files["/data/mail.pst"] = top;
+        window->openDataFile("/data/mail.pst");
+    }
+    inline static const std::vector<std::string> kMailListed{"Inbox", "Calendar", "Contacts",
+                                                             "Deleted Items"};
+
+    template <typename W = QWidget> W* child(const char* name) const {
+        W* widget = window->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    void click(const char* button) const { child<QPushButton>(button)->click(); }
+    void choose(const char* entry) const { child<QAction>(entry)->trigger(); }
+    std::vector<std::string> listed(const char* list) const {
+        return listTexts(child<QAbstractItemView>(list));
+    }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> texts;
+        for (const auto& shown : boxes.shown) {
+            texts.push_back(shown.text);
+        }
+        return texts;
+    }
+    // Get Folder List with the picker answered: the first data file's top folder, its
+    // child pickRow, or cancel.
+    void getFolderList(bool accept = true, int pickRow = -1) {
+        answerPicker(window->folderPicker(), accept, pickRow);
+        click("btnGetPST");
+        window->folderPicker().setDialogHook({});
+    }
+
+    QTemporaryDir root;
+    RecordingBoxes boxes;
+    archive::MemorySettingsStore settings;
+    std::map<std::string, std::shared_ptr<store::Folder>> files;
+    std::unique_ptr<MainWindow> window;
+};
 
 } // namespace tvn::ui::testing
