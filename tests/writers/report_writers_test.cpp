@@ -1,0 +1,322 @@
+// The calendar, task and note writers on in-memory items: each report byte for byte, the
+// substitutes of empty values, titles and the attachments saved beside the reports, and the
+// walk, the account and the failures the three share.
+
+#include <gtest/gtest.h>
+
+#include "tests/writers/writer_test_support.h"
+
+namespace tvn::writers {
+namespace {
+
+using namespace testing;
+using store::AttachmentType;
+using store::ItemType;
+
+struct Kind {
+    Writer writer;
+    const char* messageClass;
+    const char* values;
+    std::string fileName;
+    // The report's lines, the body last; the file ends with three empty lines after it.
+    std::string report;
+};
+
+// One base item of each kind: filled and empty values side by side, so that its report
+// shows labels, substitutes and date formats together.
+const Kind kCalendar = {
+    &SaveCalendar, "IPM.Appointment",
+    "Subject=Budget review|Body=Line one\r\nLine two|BusyStatus=3|ReminderSet=true|"
+    "CreationTime=2003-11-05 09:07:02|Start=2003-11-06 14:30:00|End=2003-11-06 16:00:00|"
+    "AllDayEvent=false|Duration=90|Location=|IsRecurring=true|RecurrenceType=3|Importance=2|"
+    "Organizer=Jane Smith|RequiredAttendees=Ann Lee; Bob Ray|OptionalAttendees=|Sensitivity=1|"
+    "Companies=|Categories=Blue, Red",
+    "2003-11-06 14.30.00 - Budget review.rtf",
+    "Subject: Budget review\r\nDate created: 11/5/2003 9:07:02 AM\r\n\r\nStart date: 11/6/2003 "
+    "2:30:00 PM\r\nEnd Date: 11/6/2003 4:00:00 PM\r\nDuration: 90 minutes.\r\nAll day event: "
+    "No.\r\n\r\nLocation: No location was listed for this calendar event.\r\nOrganized by: Jane "
+    "Smith\r\nCompany: No companies were listed for this calendar event.\r\nImportance: "
+    "High.\r\nSensitivity level: Personal.\r\nCategory assigned: Blue, Red.\r\nRecurring "
+    "appointment: Yes - Monthly (see appointment for additional details).\r\nBusy status: Out of "
+    "office.\r\nReminder set: Yes.\r\n\r\nRequired attendees: Ann Lee,  Bob Ray.\r\n\r\nOptional "
+    "attendees: No optional attendees were listed for this calendar event.\r\n\r\nThis calendar "
+    "event contained the following attachments: None.\r\n\r\nCalendar message: \r\nLine "
+    "one\r\nLine two"};
+
+const Kind kTask = {
+    &SaveTasks, "IPM.Task",
+    "BillingInformation=|ActualWork=120|LastModificationTime=2003-11-07 10:00:00|Complete=false|"
+    "ContactNames=Ann Lee|DateCompleted=none|DelegationState=4|Delegator=|Mileage=12|"
+    "Ownership=2|Owner=|PercentComplete=50|ReminderSet=true|ReminderTime=2003-11-09 08:00:00|"
+    "ResponseState=0|Role=Lead|Status=4|StatusOnCompletionRecipients=Carl Dunn; Eve|"
+    "TeamTask=false|TotalWork=0|Body=Do it|CreationTime=2003-11-05 09:07:02|"
+    "StartDate=2003-11-06 00:00:00|DueDate=2003-11-10 00:00:00|Importance=1|Sensitivity=0|"
+    "Companies=Acme; Beta|Categories=|Subject=Write plan",
+    "2003-11-10 - Write plan.rtf",
+    "Subject: Write plan\r\nDate created: 11/5/2003 9:07:02 AM\r\nDate last modified: 11/7/2003 "
+    "10:00:00 AM.\r\n\r\nStart date: 11/6/2003\r\nDue date: 11/10/2003\r\nPercent completed: "
+    "50%.\r\nDate completed: N/A\r\nTask complete: No.\r\n\r\nContact names: Ann "
+    "Lee.\r\n4\r\nDelegator: N/A.\r\nTask ownership state: Own.\r\nTask owner: No owner is "
+    "listed.\r\nCompanies: Acme; Beta.\r\nCategory: No category was selected for this "
+    "task.\r\nImportance level: Normal.\r\nTask recipients: No recipients were listed for this "
+    "task\r\nSensitivity level: Normal.\r\nReminder set: Yes.\r\nReminder time: 11/9/2003 "
+    "8:00:00 AM.\r\nResponse state: Simple.\r\nRole:Lead.\r\nTask status: Deferred.\r\nStatus "
+    "reports upon completion are to be sent to: Carl Dunn; Eve.\r\nTeam task: No.\r\nTotal work "
+    "completed: None.\r\nBilling information: N/A.\r\nMileage: 12 miles.\r\nActual work: 120 "
+    "minutes completed to date.\r\n\r\nNo recipients were listed for this task.\r\n\r\nThis task "
+    "contained the following attachments: None.\r\n\r\nTask notes: Do it"};
+
+const Kind kNote = {&SaveNotes, "IPM.StickyNote",
+                    "Subject=Call the bank|LastModificationTime=2003-11-07 18:05:09|"
+                    "Body=Call the bank\r\nabout the loan|Categories=|"
+                    "CreationTime=2003-11-05 00:00:00",
+                    "2003-11-05 00.00.00 - Call the bank.rtf",
+                    "Subject: Call the bank\r\nDate created: 11/5/2003\r\nDate last modified: "
+                    "11/7/2003 6:05:09 PM\r\n\r\nCategory assigned: No category was selected for "
+                    "this note entry.\r\n\r\nNote message: \r\nCall the bank\r\nabout the loan"};
+
+// A variation of a kind's base item: the values it changes, its report's file name ("" for
+// the base's), and the texts of the base report it replaces (each the first occurrence).
+struct Variation {
+    const Kind& kind;
+    const char* values;
+    std::string fileName;
+    std::vector<std::pair<std::string, std::string>> changes;
+    std::function<void(MemoryItem&)> extra = {};
+};
+
+TEST(ReportWriters, ReportsAreWrittenByteForByte) {
+    const std::string noBody = "<This calendar event contained no message body.>";
+    const std::vector<Variation> cases = {
+        {kCalendar, "", "", {}},
+        {kTask, "", "", {}},
+        {kNote, "", "", {}},
+        // Titles: placeholders for subjects without characters a name can hold, the cut
+        // to 39 characters (in the report too, but for tasks), and the empty date's.
+        {kCalendar,
+         "Body=|Subject=?:/",
+         "2003-11-06 14.30.00 - <This calendar event contained no subject.>.rtf",
+         {{"Subject: Budget review", "Subject: "}, {"Line one\r\nLine two", noBody}}},
+        {kCalendar,
+         "Subject=Re: 345678901234567890123456789012345678901",
+         "2003-11-06 14.30.00 - Re 345678901234567890123456789012345678.rtf",
+         {{"Budget review", "Re 345678901234567890123456789012345678"}}},
+        {kTask,
+         "Subject=|Body=|StartDate=none|DueDate=none",
+         "4501-01-01 - This task contained no subject.rtf",
+         {{"Subject: Write plan", "Subject: This task has no subject."},
+          {"Start date: 11/6/2003", "Start date: N/A"},
+          {"Due date: 11/10/2003", "Due date: No due date was set for this task."},
+          {"Task notes: Do it", "Task notes:\r\n<This task contained no message body.>"}}},
+        {kTask,
+         "Subject=Plan: 345678901234567890123456789012345678901|StartDate=2500-01-02 00:00:00|"
+         "DueDate=2500-01-01 12:00:00",
+         "2500-01-01 - Plan 3456789012345678901234567890123456.rtf",
+         {{"Write plan", "Plan: 345678901234567890123456789012345678901"},
+          {"Start date: 11/6/2003", "Start date: N/A"},
+          {"Due date: 11/10/2003", "Due date: 1/1/2500 12:00:00 PM"}}},
+        {kNote,
+         "Subject=|Body=",
+         "2003-11-05 00.00.00 - <This note entry contained no subject.>.rtf",
+         {{"Subject: Call the bank", "Subject: "},
+          {"Call the bank\r\nabout the loan", "<This note entry contained no message body.>"}}},
+        // Listed are the by-value attachments but "Untitled.msg"; saved are all but it.
+        {kCalendar,
+         "",
+         "",
+         {{"attachments: None.", "attachments: \r\n1.  agenda.txt.\r\n2.  say \"hi\".txt."}},
+         [](MemoryItem& a) {
+             a.addAttachment("agenda.txt", "A");
+             a.addAttachment("Untitled.msg", "U");
+             a.addAttachment("Note.msg", "", AttachmentType::Ole);
+             a.addAttachment("say \"hi\".txt", "Q");
+         }},
+        {kTask,
+         "",
+         "",
+         {{"No recipients were listed for this task\r\n", "Ann Lee, Bob Ray.\r\n"},
+          {"No recipients were listed for this task.", "Ann Lee, Bob Ray."}},
+         [](MemoryItem& t) {
+             t.addRecipient("Ann Lee", "ann@example.com", store::RecipientType::To);
+             t.addRecipient("Bob Ray", "bob@example.com", store::RecipientType::Cc);
+         }},
+    };
+    for (const auto& c : cases) {
+        const std::string name = "Folder/" + (c.fileName.empty() ? c.kind.fileName : c.fileName);
+        SCOPED_TRACE(name);
+        WriterRun w;
+        // A report of an earlier run is replaced.
+        std::filesystem::create_directories(w.root.path() / "Folder");
+        archive::testing::writeBytes(w.root / name, "an older, longer report text");
+        auto folder = MemoryFolder::make("F");
+        auto& item = setAll(setAll(folder->addItem(c.kind.messageClass), c.kind.values), c.values);
+        if (c.extra) {
+            c.extra(item);
+        }
+        w.write(c.kind.writer, folder);
+        std::string expected = c.kind.report + "\r\n\r\n\r\n\r\n";
+        for (const auto& [from, to] : c.changes) {
+            ASSERT_NE(expected.find(from), std::string::npos) << from;
+            expected.replace(expected.find(from), from.size(), to);
+        }
+        const auto files = w.files();
+        ASSERT_EQ(files.count(name), 1u);
+        EXPECT_EQ(files.at(name), expected);
+        EXPECT_EQ(w.log(), "");
+        if (c.extra && c.kind.writer == &SaveCalendar) {
+            EXPECT_EQ(files.at("Folder/agenda.txt"), "A");
+            EXPECT_EQ(files.at("Folder/say hi.txt"), "Q");
+            EXPECT_EQ(files.count("Folder/Note.msg"), 1u);
+            EXPECT_EQ(files.size(), 4u);
+        }
+    }
+}
+
+std::string typeMismatch(int index, const std::string& messageClass, const std::string& kind,
+                         std::string_view info) {
+    return logEntry(13,
+                    "Type mismatch: item " + std::to_string(index) + " is of class \"" +
+                        messageClass + "\", not " + kind + "; it was skipped.",
+                    info);
+}
+
+// Subfolders of any kind come first, each in a directory of its own; items of other kinds
+// are reported and skipped; reports and attachments of one name are numbered.
+TEST(ReportWriters, TheWalkSkipsOtherKindsAndNumbersNamesWithinTheRun) {
+    WriterRun w;
+    auto top = MemoryFolder::make("Calendar", ItemType::Appointment);
+    auto tasks = top->addFolder("Tasks", ItemType::Task);
+    auto deep = tasks->addFolder("Deep", ItemType::Appointment);
+    auto odd = top->addFolder("a/b", ItemType::Mail);
+    const DateTime start{2004, 2, 29, 23, 59, 59};
+    for (const char* text : {"first", "second"}) {
+        top->addItem("IPM.Appointment")
+            .set("Subject", "Top")
+            .set("Start", start)
+            .set("Body", text)
+            .addAttachment("notes.txt", text);
+    }
+    top->addItem("IPM.Note.Top");
+    tasks->addItem("IPM.Task.Kept");
+    deep->addItem("IPM.Note.Deep");
+    deep->addItem("ipm.appointment.custom").set("Subject", "Deep").set("Start", start);
+    odd->addItem("IPM.Note.Odd");
+    w.write(&SaveCalendar, top);
+
+    EXPECT_EQ(w.directories(), (std::vector<std::string>{"Folder", "Folder/Tasks",
+                                                         "Folder/Tasks/Deep", "Folder/a_b"}));
+    const auto files = w.files();
+    EXPECT_EQ(files.size(), 5u);
+    EXPECT_NE(files.at("Folder/2004-02-29 23.59.59 - Top.rtf").find("\r\nfirst\r\n"),
+              std::string::npos);
+    EXPECT_NE(files.at("Folder/2004-02-29 23.59.59 - Top (2).rtf").find("\r\nsecond\r\n"),
+              std::string::npos);
+    EXPECT_EQ(files.at("Folder/notes.txt"), "first");
+    EXPECT_EQ(files.at("Folder/notes (2).txt"), "second");
+    EXPECT_EQ(files.count("Folder/Tasks/Deep/2004-02-29 23.59.59 - Deep.rtf"), 1u);
+    const std::string_view info = " Error in SaveCalendar sub or a sub-function therein.";
+    const std::string kind = "an appointment";
+    EXPECT_EQ(w.log(), typeMismatch(1, "IPM.Note.Deep", kind, info) +
+                           typeMismatch(1, "IPM.Task.Kept", kind, info) +
+                           typeMismatch(1, "IPM.Note.Odd", kind, info) +
+                           typeMismatch(3, "IPM.Note.Top", kind, info));
+    const auto& accounts = w.run.accounts();
+    ASSERT_EQ(accounts.size(), 4u);
+    EXPECT_EQ(accounts[2]->path, "Folder/Tasks/Deep");
+    EXPECT_EQ(accounts[0]->found, 3);
+    EXPECT_EQ(accounts[0]->written, 2);
+    EXPECT_EQ(accounts[0]->attachmentsSaved, 2);
+    EXPECT_EQ(accounts[0]->skipped, (std::map<std::string, std::int64_t>{{"IPM.Note.Top", 1}}));
+    // These writers record nothing in the settings store.
+    EXPECT_EQ(w.settings.get("Settings", "Error File Path"), "");
+}
+
+// Each writer's failures are reported with its own texts and the walk goes on: a damaged
+// item, an item of another kind, an unreadable property (its line keeps its label alone;
+// number 9 is dropped silently), and a report whose file cannot be made (its creation and
+// each write that follows). Attachments that cannot be saved are reported and counted.
+TEST(ReportWriters, FailuresAreReportedWithEachWritersTextsAndCounted) {
+    const std::string prefix = " Error in ";
+    const std::vector<std::tuple<const Kind&, std::string, std::string, std::string>> kinds = {
+        {kCalendar,
+         "SaveCalendar sub|PrintCalendar function|PrintCalendarEvent sub|"
+         "SaveCalendarAttachments",
+         "an appointment|Location|Location: ", "4501-01-01 00.00.00 - C.rtf"},
+        {kTask, "SaveTasks function|PrintTasks function|PrintEachTask sub|SaveTaskAttachments sub",
+         "a task|Delegator|Delegator: ", "4501-01-01 - C.rtf"},
+        {kNote, "SaveNotes function|PrintNotes function|PrintNoteItem sub|",
+         "a note|Categories|Category assigned: ", "4501-01-01 00.00.00 - C.rtf"},
+    };
+    const auto split = [](const std::string& text) {
+        std::vector<std::string> out(1);
+        for (const char c : text) {
+            c == '|' ? void(out.emplace_back()) : out.back().push_back(c);
+        }
+        return out;
+    };
+    for (const auto& [kind, procedures, what, blocked] : kinds) {
+        SCOPED_TRACE(kind.messageClass);
+        std::vector<std::string> info;
+        for (const auto& name : split(procedures)) {
+            info.push_back(prefix + name + " or a sub-function therein.");
+        }
+        const auto parts = split(what);
+        WriterRun w;
+        auto folder = MemoryFolder::make("F");
+        folder->addDamagedItem(Failure(err::kCorruptData, "damaged item"));
+        folder->addItem("IPM.Contact");
+        folder->addItem(kind.messageClass)
+            .set("Subject", "A")
+            .fail(parts[1], Failure(err::kCorruptData, "unreadable"));
+        auto& b = folder->addItem(kind.messageClass).set("Subject", "B");
+        b.fail(parts[1], Failure(err::kSubscriptOutOfRange, "no such index"));
+        b.addAttachment("full.bin", "x").failSave(Failure(err::kDiskFull, "disk full"));
+        b.addAttachment("gone.bin", "x").failSave(Failure(err::kSubscriptOutOfRange, "gone"));
+        b.addAttachment("..", "x");
+        b.addAttachment("sub/../../escape.txt", "kept");
+        folder->addItem(kind.messageClass).set("Subject", "C");
+        std::filesystem::create_directories(w.root / "Folder" / blocked);
+        w.write(kind.writer, folder);
+
+        const auto log = w.log();
+        std::string expected = logEntry(err::kCorruptData, "damaged item", info[0]) +
+                               typeMismatch(2, "IPM.Contact", parts[0], info[0]) +
+                               logEntry(err::kCorruptData, "unreadable", info[1]);
+        if (kind.writer != &SaveNotes) {
+            expected += logEntry(err::kDiskFull, "disk full", info[3]) +
+                        logEntry(err::kPathFileAccess,
+                                 "The attachment name \"..\" names no file of its own; it was "
+                                 "not saved.",
+                                 info[3]);
+        }
+        EXPECT_EQ(log.rfind(expected, 0), 0u) << log;
+        const std::string notCreated = logEntry(
+            err::kObjectNotSet,
+            "Object variable or With block variable not set: the report file was not created.",
+            info[2]);
+        EXPECT_EQ(log.substr(log.size() - 3 * notCreated.size()),
+                  notCreated + notCreated + notCreated);
+
+        const auto files = w.files();
+        for (const auto& [name, text] : files) {
+            if (name.ends_with(".rtf")) {
+                EXPECT_NE(text.find("\r\n" + parts[2] + "\r\n"), std::string::npos) << name;
+            }
+        }
+        const auto& account = *w.run.accounts().at(0);
+        EXPECT_EQ(account.found, 5);
+        EXPECT_EQ(account.written, 2);
+        EXPECT_EQ(account.skipped, (std::map<std::string, std::int64_t>{{"IPM.Contact", 1}}));
+        EXPECT_EQ(account.failed, 2);
+        if (kind.writer != &SaveNotes) {
+            // Nothing is written outside the folder's directory.
+            EXPECT_EQ(files.size(), 3u);
+            EXPECT_EQ(files.count("Folder/sub....escape.txt"), 1u);
+            EXPECT_EQ(account.attachmentsSaved, 1);
+            EXPECT_EQ(account.attachmentsFailed, 3);
+        }
+    }
+}
+
+} // namespace
+} // namespace tvn::writers
