@@ -2,6 +2,8 @@
 // substitutes of empty values, titles and the attachments saved beside the reports, and the
 // walk, the account and the failures the three share.
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "tests/writers/writer_test_support.h"
@@ -86,21 +88,17 @@ struct Variation {
 };
 
 TEST(ReportWriters, ReportsAreWrittenByteForByte) {
-    const std::string noBody = "<This calendar event contained no message body.>";
     const std::vector<Variation> cases = {
         {kCalendar, "", "", {}},
         {kTask, "", "", {}},
         {kNote, "", "", {}},
-        // Titles: placeholders for subjects without characters a name can hold, the cut
-        // to 39 characters (in the report too, but for tasks), and the empty date's.
+        // Placeholders for subjects without characters a name can hold, for empty bodies
+        // and the empty date; a title cut to 39 characters (in tasks, the title only).
         {kCalendar,
          "Body=|Subject=?:/",
          "2003-11-06 14.30.00 - <This calendar event contained no subject.>.rtf",
-         {{"Subject: Budget review", "Subject: "}, {"Line one\r\nLine two", noBody}}},
-        {kCalendar,
-         "Subject=Re: 345678901234567890123456789012345678901",
-         "2003-11-06 14.30.00 - Re 345678901234567890123456789012345678.rtf",
-         {{"Budget review", "Re 345678901234567890123456789012345678"}}},
+         {{"Subject: Budget review", "Subject: "},
+          {"Line one\r\nLine two", "<This calendar event contained no message body.>"}}},
         {kTask,
          "Subject=|Body=|StartDate=none|DueDate=none",
          "4501-01-01 - This task contained no subject.rtf",
@@ -146,7 +144,7 @@ TEST(ReportWriters, ReportsAreWrittenByteForByte) {
         SCOPED_TRACE(name);
         WriterRun w;
         // A report of an earlier run is replaced.
-        std::filesystem::create_directories(w.root.path() / "Folder");
+        std::filesystem::create_directories(w.root / "Folder");
         archive::testing::writeBytes(w.root / name, "an older, longer report text");
         auto folder = MemoryFolder::make("F");
         auto& item = setAll(setAll(folder->addItem(c.kind.messageClass), c.kind.values), c.values);
@@ -156,113 +154,52 @@ TEST(ReportWriters, ReportsAreWrittenByteForByte) {
         w.write(c.kind.writer, folder);
         std::string expected = c.kind.report + "\r\n\r\n\r\n\r\n";
         for (const auto& [from, to] : c.changes) {
-            ASSERT_NE(expected.find(from), std::string::npos) << from;
             expected.replace(expected.find(from), from.size(), to);
         }
-        const auto files = w.files();
-        ASSERT_EQ(files.count(name), 1u);
-        EXPECT_EQ(files.at(name), expected);
+        auto files = w.files();
+        EXPECT_EQ(files[name], expected);
         EXPECT_EQ(w.log(), "");
         if (c.extra && c.kind.writer == &SaveCalendar) {
-            EXPECT_EQ(files.at("Folder/agenda.txt"), "A");
-            EXPECT_EQ(files.at("Folder/say hi.txt"), "Q");
+            EXPECT_EQ(files["Folder/agenda.txt"] + files["Folder/say hi.txt"], "AQ");
             EXPECT_EQ(files.count("Folder/Note.msg"), 1u);
             EXPECT_EQ(files.size(), 4u);
         }
     }
 }
 
-std::string typeMismatch(int index, const std::string& messageClass, const std::string& kind,
-                         std::string_view info) {
-    return logEntry(13,
-                    "Type mismatch: item " + std::to_string(index) + " is of class \"" +
-                        messageClass + "\", not " + kind + "; it was skipped.",
-                    info);
-}
-
-// Subfolders of any kind come first, each in a directory of its own; items of other kinds
-// are reported and skipped; reports and attachments of one name are numbered.
-TEST(ReportWriters, TheWalkSkipsOtherKindsAndNumbersNamesWithinTheRun) {
-    WriterRun w;
-    auto top = MemoryFolder::make("Calendar", ItemType::Appointment);
-    auto tasks = top->addFolder("Tasks", ItemType::Task);
-    auto deep = tasks->addFolder("Deep", ItemType::Appointment);
-    auto odd = top->addFolder("a/b", ItemType::Mail);
-    const DateTime start{2004, 2, 29, 23, 59, 59};
-    for (const char* text : {"first", "second"}) {
-        top->addItem("IPM.Appointment")
-            .set("Subject", "Top")
-            .set("Start", start)
-            .set("Body", text)
-            .addAttachment("notes.txt", text);
-    }
-    top->addItem("IPM.Note.Top");
-    tasks->addItem("IPM.Task.Kept");
-    deep->addItem("IPM.Note.Deep");
-    deep->addItem("ipm.appointment.custom").set("Subject", "Deep").set("Start", start);
-    odd->addItem("IPM.Note.Odd");
-    w.write(&SaveCalendar, top);
-
-    EXPECT_EQ(w.directories(), (std::vector<std::string>{"Folder", "Folder/Tasks",
-                                                         "Folder/Tasks/Deep", "Folder/a_b"}));
-    const auto files = w.files();
-    EXPECT_EQ(files.size(), 5u);
-    EXPECT_NE(files.at("Folder/2004-02-29 23.59.59 - Top.rtf").find("\r\nfirst\r\n"),
-              std::string::npos);
-    EXPECT_NE(files.at("Folder/2004-02-29 23.59.59 - Top (2).rtf").find("\r\nsecond\r\n"),
-              std::string::npos);
-    EXPECT_EQ(files.at("Folder/notes.txt"), "first");
-    EXPECT_EQ(files.at("Folder/notes (2).txt"), "second");
-    EXPECT_EQ(files.count("Folder/Tasks/Deep/2004-02-29 23.59.59 - Deep.rtf"), 1u);
-    const std::string_view info = " Error in SaveCalendar sub or a sub-function therein.";
-    const std::string kind = "an appointment";
-    EXPECT_EQ(w.log(), typeMismatch(1, "IPM.Note.Deep", kind, info) +
-                           typeMismatch(1, "IPM.Task.Kept", kind, info) +
-                           typeMismatch(1, "IPM.Note.Odd", kind, info) +
-                           typeMismatch(3, "IPM.Note.Top", kind, info));
-    const auto& accounts = w.run.accounts();
-    ASSERT_EQ(accounts.size(), 4u);
-    EXPECT_EQ(accounts[2]->path, "Folder/Tasks/Deep");
-    EXPECT_EQ(accounts[0]->found, 3);
-    EXPECT_EQ(accounts[0]->written, 2);
-    EXPECT_EQ(accounts[0]->attachmentsSaved, 2);
-    EXPECT_EQ(accounts[0]->skipped, (std::map<std::string, std::int64_t>{{"IPM.Note.Top", 1}}));
-    // These writers record nothing in the settings store.
-    EXPECT_EQ(w.settings.get("Settings", "Error File Path"), "");
-}
-
-// Each writer's failures are reported with its own texts and the walk goes on: a damaged
-// item, an item of another kind, an unreadable property (its line keeps its label alone;
-// number 9 is dropped silently), and a report whose file cannot be made (its creation and
-// each write that follows). Attachments that cannot be saved are reported and counted.
-TEST(ReportWriters, FailuresAreReportedWithEachWritersTextsAndCounted) {
-    const std::string prefix = " Error in ";
+// The walk of each writer: subfolders of any kind first, each in a directory of its own;
+// items of other kinds reported and skipped; reports and attachments of one name
+// numbered. Failures are reported with the writer's own texts and the walk goes on: a
+// damaged item, an unreadable property (its line keeps its label alone; number 9 is
+// dropped silently), attachments that cannot be saved, and a report whose file cannot be
+// made (its creation and each write that follows).
+TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
+    // The kind; its procedures; its name of what it takes, the property that fails and its
+    // label; the start of its report names for items without dates.
     const std::vector<std::tuple<const Kind&, std::string, std::string, std::string>> kinds = {
         {kCalendar,
-         "SaveCalendar sub|PrintCalendar function|PrintCalendarEvent sub|"
-         "SaveCalendarAttachments",
-         "an appointment|Location|Location: ", "4501-01-01 00.00.00 - C.rtf"},
+         "SaveCalendar sub|PrintCalendar function|PrintCalendarEvent sub|SaveCalendarAttachments",
+         "an appointment|Location|Location: ", "4501-01-01 00.00.00 - "},
         {kTask, "SaveTasks function|PrintTasks function|PrintEachTask sub|SaveTaskAttachments sub",
-         "a task|Delegator|Delegator: ", "4501-01-01 - C.rtf"},
+         "a task|Delegator|Delegator: ", "4501-01-01 - "},
         {kNote, "SaveNotes function|PrintNotes function|PrintNoteItem sub|",
-         "a note|Categories|Category assigned: ", "4501-01-01 00.00.00 - C.rtf"},
+         "a note|Categories|Category assigned: ", "4501-01-01 00.00.00 - "},
     };
-    const auto split = [](const std::string& text) {
-        std::vector<std::string> out(1);
-        for (const char c : text) {
-            c == '|' ? void(out.emplace_back()) : out.back().push_back(c);
-        }
-        return out;
-    };
-    for (const auto& [kind, procedures, what, blocked] : kinds) {
+    for (const auto& [kind, procedures, what, title] : kinds) {
         SCOPED_TRACE(kind.messageClass);
         std::vector<std::string> info;
-        for (const auto& name : split(procedures)) {
-            info.push_back(prefix + name + " or a sub-function therein.");
+        for (const auto& name : split(procedures, "|")) {
+            info.push_back(" Error in " + name + " or a sub-function therein.");
         }
-        const auto parts = split(what);
+        const auto parts = split(what, "|");
+        const bool attachments = kind.writer != &SaveNotes;
         WriterRun w;
         auto folder = MemoryFolder::make("F");
+        auto sub = folder->addFolder("a/b", ItemType::Mail);
+        sub->addItem("IPM.Note.Deep");
+        std::string custom = kind.messageClass;
+        std::transform(custom.begin(), custom.end(), custom.begin(), ::tolower);
+        sub->addItem(custom + ".custom").set("Subject", "Deep");
         folder->addDamagedItem(Failure(err::kCorruptData, "damaged item"));
         folder->addItem("IPM.Contact");
         folder->addItem(kind.messageClass)
@@ -274,47 +211,62 @@ TEST(ReportWriters, FailuresAreReportedWithEachWritersTextsAndCounted) {
         b.addAttachment("gone.bin", "x").failSave(Failure(err::kSubscriptOutOfRange, "gone"));
         b.addAttachment("..", "x");
         b.addAttachment("sub/../../escape.txt", "kept");
+        for (const char* text : {"first", "second"}) {
+            setAll(folder->addItem(kind.messageClass), "Subject=Same")
+                .set("Body", text)
+                .addAttachment("a.txt", text);
+        }
         folder->addItem(kind.messageClass).set("Subject", "C");
-        std::filesystem::create_directories(w.root / "Folder" / blocked);
+        std::filesystem::create_directories(w.root / "Folder" / (title + "C.rtf"));
         w.write(kind.writer, folder);
 
-        const auto log = w.log();
-        std::string expected = logEntry(err::kCorruptData, "damaged item", info[0]) +
-                               typeMismatch(2, "IPM.Contact", parts[0], info[0]) +
-                               logEntry(err::kCorruptData, "unreadable", info[1]);
-        if (kind.writer != &SaveNotes) {
+        const auto mismatch = [&](int index, const std::string& messageClass) {
+            return logEntry(13,
+                            "Type mismatch: item " + std::to_string(index) + " is of class \"" +
+                                messageClass + "\", not " + parts[0] + "; it was skipped.",
+                            info[0]);
+        };
+        std::string expected =
+            mismatch(1, "IPM.Note.Deep") + logEntry(err::kCorruptData, "damaged item", info[0]) +
+            mismatch(2, "IPM.Contact") + logEntry(err::kCorruptData, "unreadable", info[1]);
+        if (attachments) {
             expected += logEntry(err::kDiskFull, "disk full", info[3]) +
                         logEntry(err::kPathFileAccess,
                                  "The attachment name \"..\" names no file of its own; it was "
                                  "not saved.",
                                  info[3]);
         }
-        EXPECT_EQ(log.rfind(expected, 0), 0u) << log;
         const std::string notCreated = logEntry(
             err::kObjectNotSet,
             "Object variable or With block variable not set: the report file was not created.",
             info[2]);
+        const auto log = w.log();
+        EXPECT_EQ(log.rfind(expected, 0), 0u) << log;
         EXPECT_EQ(log.substr(log.size() - 3 * notCreated.size()),
                   notCreated + notCreated + notCreated);
 
-        const auto files = w.files();
-        for (const auto& [name, text] : files) {
-            if (name.ends_with(".rtf")) {
-                EXPECT_NE(text.find("\r\n" + parts[2] + "\r\n"), std::string::npos) << name;
-            }
+        auto files = w.files();
+        EXPECT_EQ(files.count("Folder/a_b/" + title + "Deep.rtf"), 1u);
+        EXPECT_NE(files["Folder/" + title + "Same.rtf"].find("first"), std::string::npos);
+        EXPECT_NE(files["Folder/" + title + "Same (2).rtf"].find("second"), std::string::npos);
+        EXPECT_NE(files["Folder/" + title + "A.rtf"].find("\r\n" + parts[2] + "\r\n"),
+                  std::string::npos);
+        EXPECT_NE(files["Folder/" + title + "B.rtf"].find("\r\n" + parts[2] + "\r\n"),
+                  std::string::npos);
+        if (attachments) {
+            // Nothing is written outside the folder's directory.
+            EXPECT_EQ(files["Folder/sub....escape.txt"] + files["Folder/a.txt"] +
+                          files["Folder/a (2).txt"],
+                      "keptfirstsecond");
         }
+        EXPECT_EQ(files.size(), attachments ? 8u : 5u);
         const auto& account = *w.run.accounts().at(0);
-        EXPECT_EQ(account.found, 5);
-        EXPECT_EQ(account.written, 2);
+        EXPECT_EQ(account.found, 7);
+        EXPECT_EQ(account.written, 4);
         EXPECT_EQ(account.skipped, (std::map<std::string, std::int64_t>{{"IPM.Contact", 1}}));
         EXPECT_EQ(account.failed, 2);
-        if (kind.writer != &SaveNotes) {
-            // Nothing is written outside the folder's directory.
-            EXPECT_EQ(files.size(), 3u);
-            EXPECT_EQ(files.count("Folder/sub....escape.txt"), 1u);
-            EXPECT_EQ(account.attachmentsSaved, 1);
-            EXPECT_EQ(account.attachmentsFailed, 3);
-        }
+        EXPECT_EQ(account.attachmentsSaved, attachments ? 3 : 0);
+        EXPECT_EQ(account.attachmentsFailed, attachments ? 3 : 0);
     }
 }
 
