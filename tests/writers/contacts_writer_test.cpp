@@ -15,17 +15,19 @@ namespace fs = std::filesystem;
 using namespace testing;
 using store::ItemType;
 
-// A table of rows of these columns, every other column empty but Priority and Sensitivity
-// ("Normal", what an item without them reads).
-std::string table(const std::vector<std::map<std::string_view, std::string>>& rows) {
+// A table of rows of these columns ("Header=value|..."), every other column empty but
+// Priority and Sensitivity ("Normal", what an item without them reads).
+std::string table(const std::vector<std::string>& rows) {
     std::string out = contacts::PrintContactHeaders() + "\r\n";
-    for (const auto& values : rows) {
+    for (const auto& row : rows) {
+        std::map<std::string, std::string> values = {{"Priority", "Normal"},
+                                                     {"Sensitivity", "Normal"}};
+        for (const auto& field : split(row, "|")) {
+            values[field.substr(0, field.find('='))] = field.substr(field.find('=') + 1);
+        }
         for (const auto& c : contacts::kColumns) {
-            const auto value = values.find(c.header);
-            out += value != values.end()                                 ? value->second
-                   : c.header == "Priority" || c.header == "Sensitivity" ? "Normal"
-                                                                         : "";
-            out += &c == &contacts::kColumns.back() ? "\r\n" : "\t";
+            out +=
+                values[std::string(c.header)] + (&c == &contacts::kColumns.back() ? "\r\n" : "\t");
         }
     }
     return out;
@@ -45,25 +47,13 @@ TEST(ContactsWriter, WritesTheTableByteForByte) {
            "Importance=5|Sensitivity=1|Birthday=2999-01-01 00:00:00|Body=");
     w.write(&SaveContacts, folder, "Contacts");
     EXPECT_EQ(w.files().at("Contacts/Contacts.rtf"),
-              table({{{"First Name", "Jane"},
-                      {"Last Name", "Doe"},
-                      {"Company", "Acme Corp"},
-                      {"Job Title", "two, lines"},
-                      {"Business Street", "1 Main St, Suite 200"},
-                      {"Business Postal Code", "12345-6789"},
-                      {"Home Postal Code", "02134"},
-                      {"Other Postal Code", "K1A 0B1"},
-                      {"Birthday", "5/10/1980"},
-                      {"Anniversary", "11/5/2003 1:07:02 PM"},
-                      {"Mileage", "1,234,568"},
-                      {"Priority", "High"},
-                      {"Sensitivity", "Confidential"},
-                      {"Gender", "2"},
-                      {"Notes", "first second line "},
-                      {"E-mail Address", "j@example.com"}},
-                     {{"Home Postal Code", "00000-1235"},
-                      {"Priority", "5"},
-                      {"Sensitivity", "Personal"}}}));
+              table({"First Name=Jane|Last Name=Doe|Company=Acme Corp|Job Title=two, lines|"
+                     "Business Street=1 Main St, Suite 200|Business Postal Code=12345-6789|"
+                     "Home Postal Code=02134|Other Postal Code=K1A 0B1|Birthday=5/10/1980|"
+                     "Anniversary=11/5/2003 1:07:02 PM|Mileage=1,234,568|Priority=High|"
+                     "Sensitivity=Confidential|Gender=2|Notes=first second line |"
+                     "E-mail Address=j@example.com",
+                     "Home Postal Code=00000-1235|Priority=5|Sensitivity=Personal"}));
     EXPECT_EQ(w.log(), "");
     EXPECT_EQ(w.settings.get("Settings", "Error File Path"), archive::pathToUtf8(w.root.path()));
     EXPECT_EQ(w.run.TextStream9, nullptr) << "the file is closed when the folder's walk ends";
@@ -92,15 +82,13 @@ TEST(ContactsWriter, EachFolderHasItsOwnTableAndDamageStaysInItsRow) {
     w.write(&SaveContacts, a, "People");
 
     const auto files = w.files();
-    const auto alpha = table({{{"First Name", "Alpha"}, {"Last Name", "One"}}});
-    EXPECT_EQ(
-        files,
-        (std::map<std::string, std::string>{
-            {"People/A/Contacts.rtf", alpha},
-            {"People/Contacts (2).rtf", alpha},
-            {"People/Contacts.rtf",
-             table({{{"First Name", "Jane"}, {"Last Name", "Doe"}, {"Job Title", "Pilot"}},
-                    {{"First Name", "John"}, {"Last Name", "Roe"}, {"Company", "Initech"}}})}}));
+    const auto alpha = table({"First Name=Alpha|Last Name=One"});
+    EXPECT_EQ(files, (std::map<std::string, std::string>{
+                         {"People/A/Contacts.rtf", alpha},
+                         {"People/Contacts (2).rtf", alpha},
+                         {"People/Contacts.rtf",
+                          table({"First Name=Jane|Last Name=Doe|Job Title=Pilot",
+                                 "First Name=John|Last Name=Roe|Company=Initech"})}}));
     EXPECT_TRUE(fs::is_directory(w.root / "People/Empty"));
     const std::string walk = " Error in SaveContacts function or a sub-function therein.";
     EXPECT_EQ(w.log(),

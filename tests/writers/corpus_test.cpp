@@ -1,9 +1,8 @@
-// Every writer end to end: each archives a whole data file, nothing fails, and what it
-// writes says what pffexport reads from the same file. The files are the corpus's real
-// Outlook files and one the project's own .pst writer makes, in its ANSI and its Unicode
-// format, with the tasks, notes and recurrence patterns the corpus lacks. Times are shown
-// in a zone with daylight saving time, so that summer and winter dates are converted.
+// Every writer end to end: it archives a whole data file (the corpus's, and one of the
+// project's .pst writer, in ANSI and Unicode, with the tasks and notes the corpus lacks),
+// nothing fails, and what it writes says what pffexport (Debian's pff-tools) reads.
 
+#include <iomanip>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -13,7 +12,6 @@
 #include "store/pst/pst_file.h"
 #include "tests/support/corpus.h"
 #include "tests/support/utc_zone.h"
-#include "tests/writers/pffexport_support.h"
 #include "tests/writers/writer_test_support.h"
 #include "tools/pstwriter/description.h"
 #include "writers/mail_item_file.h"
@@ -23,40 +21,69 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing;
-using archive::cleanSubject;
-using archive::generalDate;
 using test_support::readFileText;
 using Files = std::vector<std::pair<fs::path, std::string>>;
 
-constexpr std::string_view kMadeFile = R"({"folders": [
- {"name": "Calendar", "class": "IPF.Appointment", "items": [
-  {"class": "IPM.Appointment", "subject": "Short pattern", "fields": {"Start":
-   "2024-02-01T14:00:00Z", "IsRecurring": true, "AppointmentRecur": "04 30 04 30"}},
-  {"class": "IPM.Appointment", "subject": "Café review", "fields": {"Start":
-   "2024-07-02T13:00:00Z", "End": "2024-07-02T14:45:00Z", "Location": "Room 5",
-   "ReminderSet": true}, "attachments": [{"name": "agenda.txt", "text": "1. Budget"}]}]},
- {"name": "Tasks", "class": "IPF.Task", "items": [
-  {"class": "IPM.Task", "subject": "Submit claim", "created": "2024-03-01T10:00:00Z",
-   "fields": {"StartDate": "2024-03-04T00:00:00Z", "DueDate": "2024-03-08T00:00:00Z",
-   "Complete": true}}]},
- {"name": "Notes", "class": "IPF.StickyNote", "items": [
-  {"class": "IPM.StickyNote", "subject": "Wi-Fi: guest", "created": "2024-03-10T15:04:05Z",
-   "modified": "2024-03-11T09:00:00Z"}]},
- {"name": "Contacts", "class": "IPF.Contact", "items": [
-  {"class": "IPM.Contact", "fields": {"FirstName": "Zoë", "LastName": "Doe", "Title": "Dr.",
-   "CompanyName": "Acme", "Email1Address": "zoe@example.com"}}]}
-]})";
+// One item pffexport exported: its directory and the "Label:<tabs>value" fields of its
+// text file, the first of each label.
+struct PffItem {
+    fs::path dir;
+    std::map<std::string, std::string> fields;
 
-// What pffexport does not show of the made file: the task's dates, kept as stored (local
-// dates, not shifted), and a recurrence pattern too short to read, reported.
-void expectMadeReports(const WriterRun& w) {
-    EXPECT_NE(w.files()["Tasks/Tasks/2024-03-08 - Submit claim.rtf"].find(
-                  "Start date: 3/4/2024\r\nDue date: 3/8/2024\r\n"),
-              std::string::npos);
-    EXPECT_NE(w.log().find("The recurrence pattern is 4 bytes long, too short to hold its "
-                           "type.\r\nError Nbr: -2147221221\r\nError Info:  Error in "
-                           "PrintCalendar function"),
-              std::string::npos);
+    std::string operator[](const std::string& label) const {
+        return fields.contains(label) ? fields.at(label) : std::string{};
+    }
+    // A time field ("Aug 02, 2016 15:00:00.000000000 UTC") in local time.
+    DateTime localTime(const std::string& label) const {
+        std::tm utc{};
+        std::istringstream in((*this)[label]);
+        if (!(in >> std::get_time(&utc, "%b %d, %Y %H:%M:%S"))) {
+            return DateTime::none();
+        }
+        const std::time_t t = ::timegm(&utc);
+        std::tm local{};
+        ::localtime_r(&t, &local);
+        return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                        local.tm_hour,        local.tm_min,     local.tm_sec};
+    }
+    // A template's text: "{Label}" the field, "{~Label}" the field as a report's subject,
+    // "{@Label}" a time field's general date, "{?Label}" a yes/no field as "Yes."/"No.".
+    std::string expand(const std::string& text) const {
+        const auto open = text.find('{');
+        const auto close = text.find('}');
+        const std::string label = text.substr(open + 2, close - open - 2);
+        const std::string value = text[open + 1] == '~'   ? archive::cleanSubject((*this)[label])
+                                  : text[open + 1] == '@' ? archive::generalDate(localTime(label))
+                                  : text[open + 1] == '?'
+                                      ? ((*this)[label] == "yes" ? "Yes." : "No.")
+                                      : (*this)[text.substr(open + 1, close - open - 1)];
+        return text.substr(0, open) + value + text.substr(close + 1);
+    }
+};
+
+// The items of one kind ("Message", "Appointment", ...) of pffexport's export of a file,
+// but for the items attached to others.
+std::vector<PffItem> exported(const fs::path& root, const std::string& kind) {
+    const std::string text = kind == "Message" ? "OutlookHeaders.txt" : kind + ".txt";
+    std::vector<PffItem> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        if (it->path().filename() == "Attachments") {
+            it.disable_recursion_pending();
+        } else if (it->path().filename().string().starts_with(kind) &&
+                   fs::exists(it->path() / text)) {
+            auto& item = out.emplace_back(PffItem{it->path(), {}});
+            std::ifstream in(it->path() / text);
+            for (std::string line; std::getline(in, line);) {
+                const auto colon = line.find(":\t");
+                const auto value = std::min(line.find_first_not_of('\t', colon + 1), line.size());
+                if (colon != std::string::npos) {
+                    item.fields.emplace(line.substr(0, colon), line.substr(value));
+                }
+            }
+        }
+    }
+    return out;
 }
 
 bool hasLine(const std::string& text, const std::string& line) {
@@ -65,12 +92,12 @@ bool hasLine(const std::string& text, const std::string& line) {
 
 // Each mail we wrote is one pffexport exported (mails of one name are numbered, " (2)";
 // of those, the one of a folder of the same name): its header lines, body and attachments.
-std::int64_t compareMails(const Files& ours, const PffExport& pff) {
+std::int64_t compareMails(const Files& ours, const std::vector<PffItem>& mails) {
     std::multimap<std::string, PffItem> byName;
-    for (const auto& m : pff.items("Message")) {
+    for (const auto& m : mails) {
         const auto sender = archive::CleanName(m["Sender name"]);
         byName.emplace(mailFileName(archive::mailStamp(m.localTime("Client submit time")),
-                                    cleanSubject(m["Subject"]),
+                                    archive::cleanSubject(m["Subject"]),
                                     sender.empty() ? archive::kUnknownSender : sender),
                        m);
     }
@@ -88,8 +115,7 @@ std::int64_t compareMails(const Files& ours, const PffExport& pff) {
             found = archive::directoryName(folder) == path.parent_path().filename() ? it : found;
         }
         const PffItem& m = found->second;
-        const auto sent = m.localTime("Client submit time");
-        EXPECT_TRUE(hasLine(text, "Sent: " + generalDate(sent))) << path;
+        EXPECT_TRUE(hasLine(text, m.expand("Sent: {@Client submit time}"))) << path;
         EXPECT_TRUE(hasLine(text, "Subject: " + m["Subject"])) << path;
         if (fs::exists(m.dir / "Message.txt")) {
             EXPECT_NE(text.find("\r\n\r\n" + readFileText(m.dir / "Message.txt")),
@@ -97,35 +123,34 @@ std::int64_t compareMails(const Files& ours, const PffExport& pff) {
                 << path;
         }
         const auto prefix =
-            mailAttachmentName(archive::mailStamp(sent), cleanSubject(m["Subject"]), "");
-        if (fs::is_directory(m.dir / "Attachments")) {
-            for (const auto& a : fs::directory_iterator(m.dir / "Attachments")) {
-                bool saved = !a.is_regular_file();
-                for (const auto& file : fs::directory_iterator(path.parent_path())) {
-                    saved = saved || (file.path().filename().string().starts_with(prefix) &&
-                                      readFileText(file.path()) == readFileText(a.path()));
-                }
-                EXPECT_TRUE(saved) << a.path();
+            mailAttachmentName(archive::mailStamp(m.localTime("Client submit time")),
+                               archive::cleanSubject(m["Subject"]), "");
+        for (const auto& a : fs::recursive_directory_iterator(m.dir)) {
+            bool saved = a.path().parent_path().filename() != "Attachments" || !a.is_regular_file();
+            for (const auto& file : fs::directory_iterator(path.parent_path())) {
+                saved = saved || (file.path().filename().string().starts_with(prefix) &&
+                                  readFileText(file.path()) == readFileText(a.path()));
             }
+            EXPECT_TRUE(saved) << a.path();
         }
         ++compared;
     }
     return compared;
 }
 
-// Each item pffexport exported of a kind has a report (or row) of ours that holds the lines
-// its fields give; reports of one content may repeat, so each exported item takes one.
-std::int64_t compareItems(const PffExport& pff, const std::string& kind, Files ours,
-                          const std::function<std::vector<std::string>(const PffItem&)>& lines) {
+// Each exported item has a report (or row) of ours that holds the lines its fields give;
+// reports of one content may repeat, so each exported item takes one.
+std::int64_t compareItems(const std::vector<PffItem>& items, Files ours,
+                          const std::vector<std::string>& templates) {
     std::int64_t compared = 0;
-    for (const auto& item : pff.items(kind)) {
-        const auto expected = lines(item);
+    for (const auto& item : items) {
         const auto match = std::find_if(ours.begin(), ours.end(), [&](const auto& report) {
-            return std::all_of(expected.begin(), expected.end(),
-                               [&](const auto& line) { return hasLine(report.second, line); });
+            return std::all_of(templates.begin(), templates.end(), [&](const auto& line) {
+                return hasLine(report.second, item.expand(line));
+            });
         });
         if (match == ours.end()) {
-            ADD_FAILURE() << "no report holds " << ::testing::PrintToString(expected);
+            ADD_FAILURE() << "no report holds what pffexport shows in " << item.dir;
             continue;
         }
         ours.erase(match);
@@ -134,61 +159,48 @@ std::int64_t compareItems(const PffExport& pff, const std::string& kind, Files o
     return compared;
 }
 
-// Each writer, the directory it writes into, the kind of item pffexport exports for it, and
-// the lines (for the contacts table, "Header: value" of the columns) an exported item gives.
+// Each writer, the directory it writes into, the kind pffexport exports for it, and the
+// lines an exported item gives (for the contacts table, "Header: value" of its columns).
 struct Kind {
     Writer writer;
     std::string dir;
     std::string exported;
-    std::function<std::vector<std::string>(const PffItem&)> lines;
+    std::vector<std::string> lines;
 };
 const std::vector<Kind> kKinds = {
     {&SaveText, "Mail", "Message", {}},
-    {&SaveCalendar, "Calendar", "Appointment",
-     [](const PffItem& a) {
-         const auto minutes = a["Duration"].substr(0, a["Duration"].find(' '));
-         std::vector<std::string> lines = {
-             "Subject: " + cleanSubject(a["Subject"]),
-             "Start date: " + generalDate(a.localTime("Start time")),
-             "End Date: " + generalDate(a.localTime("End time")),
-             "Location: " + (a["Location"].empty()
-                                 ? "No location was listed for this calendar event."
-                                 : a["Location"] + "."),
-             std::string("Reminder set: ") + (a["Is a reminder"] == "yes" ? "Yes." : "No.")};
-         if (!minutes.empty()) {
-             lines.push_back("Duration: " + (minutes == "0" ? "N/A." : minutes + " minutes."));
-         }
-         return lines;
-     }},
-    {&SaveContacts, "Contacts", "Contact",
-     [](const PffItem& p) -> std::vector<std::string> {
-         return {"First Name: " + p["Given name"], "Last Name: " + p["Surname"],
-                 "Title: " + p["Title"], "Company: " + p["Company name"],
-                 "E-mail Address: " + p["Email address 1"]};
-     }},
-    {&SaveTasks, "Tasks", "Task",
-     [](const PffItem& t) -> std::vector<std::string> {
-         return {"Subject: " + t["Subject"],
-                 "Date created: " + generalDate(t.localTime("Creation time")),
-                 std::string("Task complete: ") + (t["Is complete"] == "yes" ? "Yes." : "No.")};
-     }},
-    {&SaveNotes, "Notes", "Note",
-     [](const PffItem& n) -> std::vector<std::string> {
-         return {"Subject: " + cleanSubject(n["Subject"]),
-                 "Date created: " + generalDate(n.localTime("Creation time")),
-                 "Date last modified: " + generalDate(n.localTime("Modification time"))};
-     }},
+    {&SaveCalendar,
+     "Calendar",
+     "Appointment",
+     {"Subject: {~Subject}", "Start date: {@Start time}", "End Date: {@End time}",
+      "Reminder set: {?Is a reminder}"}},
+    {&SaveContacts,
+     "Contacts",
+     "Contact",
+     {"First Name: {Given name}", "Last Name: {Surname}", "Title: {Title}",
+      "Company: {Company name}", "E-mail Address: {Email address 1}"}},
+    {&SaveTasks,
+     "Tasks",
+     "Task",
+     {"Subject: {Subject}", "Date created: {@Creation time}", "Task complete: {?Is complete}"}},
+    {&SaveNotes,
+     "Notes",
+     "Note",
+     {"Subject: {~Subject}", "Date created: {@Creation time}",
+      "Date last modified: {@Modification time}"}},
 };
 
 // Our files of one writer; a contacts table as one file per row, a line per column.
 Files written(const WriterRun& w, const std::string& writer) {
     Files out;
     for (const auto& [name, bytes] : w.files()) {
-        if (!name.starts_with(writer + "/")) {
-            continue;
-        }
+        const bool table = writer == "Contacts";
         const auto rows = split(bytes, "\r\n");
-        for (std::size_t i = 1; writer == "Contacts" && i + 1 < rows.size(); ++i) {
+        if (name.starts_with(writer + "/") && !table) {
+            out.emplace_back(w.root / name, bytes);
+        }
+        for (std::size_t i = 1; name.starts_with(writer + "/") && table && i + 1 < rows.size();
+             ++i) {
             const auto values = split(rows[i], "\t");
             std::string text;
             for (std::size_t at = 0; at < values.size() && at < contacts::kColumns.size(); ++at) {
@@ -196,12 +208,28 @@ Files written(const WriterRun& w, const std::string& writer) {
             }
             out.emplace_back(w.root / name, text);
         }
-        if (writer != "Contacts") {
-            out.emplace_back(w.root / name, bytes);
-        }
     }
     return out;
 }
+
+constexpr std::string_view kMadeFile = R"({"folders": [
+ {"name": "Calendar", "class": "IPF.Appointment", "items": [
+  {"class": "IPM.Appointment", "subject": "Short pattern", "fields": {"Start":
+   "2024-02-01T14:00:00Z", "IsRecurring": true, "AppointmentRecur": "04 30 04 30"}},
+  {"class": "IPM.Appointment", "subject": "Café review", "fields": {"Start":
+   "2024-07-02T13:00:00Z", "End": "2024-07-02T14:45:00Z", "ReminderSet": true},
+   "attachments": [{"name": "agenda.txt", "text": "1. Budget"}]}]},
+ {"name": "Tasks", "class": "IPF.Task", "items": [
+  {"class": "IPM.Task", "subject": "Submit claim", "created": "2024-03-01T10:00:00Z",
+   "fields": {"StartDate": "2024-03-04T00:00:00Z", "DueDate": "2024-03-08T00:00:00Z",
+   "Complete": true}}]},
+ {"name": "Notes", "class": "IPF.StickyNote", "items": [
+  {"class": "IPM.StickyNote", "subject": "Wi-Fi: guest", "created": "2024-03-10T15:04:05Z",
+   "modified": "2024-03-11T09:00:00Z"}]},
+ {"name": "Contacts", "class": "IPF.Contact", "items": [
+  {"class": "IPM.Contact", "fields": {"FirstName": "Zoë", "LastName": "Doe", "Title": "Dr.",
+   "CompanyName": "Acme", "Email1Address": "zoe@example.com"}}]}
+]})";
 
 struct Case {
     std::string file;
@@ -218,8 +246,8 @@ class Corpus : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Corpus, EveryWriterWritesWhatPffexportReads) {
     const Case& c = GetParam();
-    archive::testing::TempFolder made;
-    fs::path file = made / c.file;
+    archive::testing::TempFolder temp;
+    fs::path file = temp / c.file;
     if (c.file.starts_with("made")) {
         auto description = tools::parseDescription(kMadeFile);
         description.store.format =
@@ -229,15 +257,15 @@ TEST_P(Corpus, EveryWriterWritesWhatPffexportReads) {
         TALLYVANE_REQUIRE_CORPUS(dir);
         file = dir / c.file;
     }
-    if (std::system("command -v pffexport > /dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "pffexport is not installed";
+    if (std::system(("pffexport -q -m items -f text -t '" + (temp / "x").string() + "' '" +
+                     file.string() + "' > /dev/null 2>&1")
+                        .c_str()) != 0) {
+        GTEST_SKIP() << "pffexport is not installed or cannot read " << file;
     }
     test_support::ZoneGuard zone("EST5EDT,M3.2.0,M11.1.0");
     WriterRun w;
     store::FixedPasswordPrompt prompt(c.password);
     const auto top = store::pst::openDataFile(file, &prompt);
-    const PffExport pff(file);
-    ASSERT_TRUE(pff.ok());
     for (std::size_t i = 0; i < kKinds.size(); ++i) {
         SCOPED_TRACE(kKinds[i].dir);
         const auto first = w.run.accounts().size();
@@ -250,16 +278,24 @@ TEST_P(Corpus, EveryWriterWritesWhatPffexportReads) {
             count += account.written;
         }
         EXPECT_EQ(count, c.counts[i]);
-        const auto ours = written(w, kKinds[i].dir);
+        const auto items = exported(temp / "x.export", kKinds[i].exported);
         if (i == 0) {
-            EXPECT_EQ(compareMails(ours, pff), count);
+            EXPECT_EQ(compareMails(written(w, kKinds[i].dir), items), count);
         } else if (i != 1 || c.appointments) {
-            EXPECT_EQ(compareItems(pff, kKinds[i].exported, ours, kKinds[i].lines),
+            EXPECT_EQ(compareItems(items, written(w, kKinds[i].dir), kKinds[i].lines),
                       count - (i == 2 ? c.unreadable : 0));
         }
     }
+    // What pffexport does not show of the made file: task dates kept as stored (local
+    // dates), and a recurrence pattern too short to read, reported.
     if (c.file.starts_with("made")) {
-        expectMadeReports(w);
+        EXPECT_NE(w.files()["Tasks/Tasks/2024-03-08 - Submit claim.rtf"].find(
+                      "Start date: 3/4/2024\r\nDue date: 3/8/2024\r\n"),
+                  std::string::npos);
+        EXPECT_NE(w.log().find("The recurrence pattern is 4 bytes long, too short to hold its "
+                               "type.\r\nError Nbr: -2147221221\r\nError Info:  Error in "
+                               "PrintCalendar function"),
+                  std::string::npos);
     }
 }
 
