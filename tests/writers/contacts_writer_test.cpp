@@ -97,10 +97,8 @@ TEST(ContactsWriter, EachFolderHasItsOwnTableAndDamageStaysInItsRow) {
                            " Error in PrintContacts sub or a sub-function therein.", "Doe, Jane") +
                   logEntry(err::kCorruptData, "damaged name", walk) +
                   logEntry(err::kCorruptData, "damaged item", walk));
-    const auto& account = *w.run.accounts().at(0);
-    EXPECT_EQ(account.path, "People");
-    EXPECT_EQ(account.found, 4);
-    EXPECT_EQ(account.failed, 2);
+    EXPECT_EQ(w.run.accounts().at(0)->path, "People");
+    EXPECT_EQ(counts(*w.run.accounts().at(0)), "4 2 0 2; 0 0");
 
     archive::RunContext later(w.root.path(), w.reporter, w.settings);
     SaveContacts(later, "People", w.root / "People", a);
@@ -143,8 +141,8 @@ TEST(ContactsWriter, AHeldTableIsAskedForAndTriedAgain) {
         for (std::size_t i = 0; i < w.boxes.shown.size(); ++i) {
             EXPECT_EQ(w.boxes.shown[i], ask[closeAfter < 0 ? 0 : i % 2]);
         }
-        EXPECT_EQ(w.run.accounts()[0]->written, written);
-        EXPECT_EQ(w.run.accounts()[0]->failed, 2 - written);
+        EXPECT_EQ(counts(*w.run.accounts()[0]),
+                  fmt::format("2 {} 0 {}; 0 0", written, 2 - written));
         EXPECT_NE(w.log().find(logged), std::string::npos) << w.log();
         EXPECT_EQ(w.run.TextStream9, nullptr);
     }
@@ -157,7 +155,7 @@ TEST(ContactsWriter, AHeldTableIsAskedForAndTriedAgain) {
         w.log().find("Error Nbr: 76\r\nError Info: " + std::string(archive::kCreateFolderInfo)),
         std::string::npos);
     EXPECT_EQ(w.files().size(), 0U);
-    EXPECT_EQ(w.run.accounts()[0]->failed, 1);
+    EXPECT_EQ(counts(*w.run.accounts()[0]), "1 0 0 1; 0 0");
 }
 
 } // namespace

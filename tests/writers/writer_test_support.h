@@ -5,15 +5,11 @@
 // build, and reading back what the writers wrote.
 
 #include <cstdio>
-#include <filesystem>
 #include <functional>
-#include <map>
-#include <string>
-#include <vector>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "archive/run_context.h"
 #include "archive/settings_store.h"
 #include "store/memory/memory_store.h"
 #include "store/property_names.h"
@@ -74,6 +70,12 @@ struct WriterRun {
     archive::MemorySettingsStore settings;
     archive::RunContext run;
 };
+
+// An account's counts: found, written, skipped, failed; attachments saved and failed.
+inline std::string counts(const archive::FolderAccount& a) {
+    return fmt::format("{} {} {} {}; {} {}", a.found, a.written, a.skippedCount(), a.failed,
+                       a.attachmentsSaved, a.attachmentsFailed);
+}
 
 inline std::string logEntry(std::int32_t number, const std::string& description,
                             std::string_view info, const std::string& subject = "N/A.") {
