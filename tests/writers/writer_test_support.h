@@ -84,10 +84,10 @@ inline std::string logEntry(std::int32_t number, const std::string& description,
 
 // Sets the item's properties from "Name=value|Name=value", each value read as its property's
 // kind: dates as "2003-11-05 09:07:02" or "none", true or false, whole numbers, text.
-inline MemoryItem& setAll(MemoryItem& item, std::string_view spec) {
-    while (!spec.empty()) {
-        const auto field = spec.substr(0, spec.find('|'));
-        spec.remove_prefix(std::min(field.size() + 1, spec.size()));
+inline MemoryItem& setAll(MemoryItem& item, std::string_view values) {
+    while (!values.empty()) {
+        const auto field = values.substr(0, values.find('|'));
+        values.remove_prefix(std::min(field.size() + 1, values.size()));
         const std::string name(field.substr(0, field.find('=')));
         const std::string text(field.substr(name.size() + 1));
         DateTime date;
