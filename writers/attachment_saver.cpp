@@ -1,7 +1,7 @@
 #include "writers/attachment_saver.h"
 
 #include <cstdint>
-#include <utility>
+#include <memory>
 
 namespace tvn::writers {
 

@@ -27,6 +27,11 @@ public:
     ~TempFolder() {
         namespace fs = std::filesystem;
         std::error_code ec;
+        // Directories a test made read-only must be writable again to be removed.
+        for (auto it = fs::recursive_directory_iterator(m_path, ec);
+             it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
         fs::remove_all(m_path, ec);
     }
 
