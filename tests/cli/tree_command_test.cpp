@@ -40,8 +40,7 @@ TEST(Tree, JsonDescribesTheFileAndEveryFolderDepthFirst) {
         const char* file;
         std::string format, encryption, store;
         std::size_t folders;
-        // One folder: its index, its path's depth and last name (every path starts at the
-        // top folder), its items, and one message class with its count.
+        // One folder: index, depth and last name of its path, items, a class and its count.
         std::size_t index, depth;
         std::string name;
         int items;
