@@ -181,6 +181,10 @@ struct Case {
     std::array<std::int64_t, 5> unmatched = {};
 };
 
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.file;
+}
+
 class Corpus : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Corpus, EveryWriterWritesWhatPffexportReads) {
