@@ -61,9 +61,7 @@ TEST_F(ReporterTest, EntriesAreFourCrLfLinesWrittenAtOnce) {
     // Without a log, or with one that cannot be written, the entry is dropped but counted.
     for (const bool failing : {false, true}) {
         ErrorReporter other(boxes);
-        if (failing) {
-            other.log() = std::make_unique<FailingLog>();
-        }
+        other.log().reset(failing ? new FailingLog : nullptr);
         EXPECT_NO_THROW(other.ErrorMessages(err::kPathNotFound, "d", "i", "s"));
         EXPECT_TRUE(other.boolError);
     }

@@ -64,6 +64,10 @@ TEST(FileSystem, HostOutcomesAreMappedToNumbers) {
         SCOPED_TRACE(path.string());
         EXPECT_EQ(failureNumber([&] { op(path); }, number ? path : fs::path()), number);
     }
+    // Refused even to root, as a file another program holds open is.
+    if (const fs::path f = "/sys/kernel/notes"; fs::exists(f)) {
+        EXPECT_EQ(failureNumber([&] { fso.CreateTextFile(f, true); }, f), err::kPermissionDenied);
+    }
     EXPECT_EQ(readFileText(temp / "file"), "kept");
     EXPECT_TRUE(fso.FolderExists(temp / "new") && !fso.FileExists(temp / "new") &&
                 fso.FileExists(temp / "file") && !fso.FolderExists(temp / "file"));
@@ -147,7 +151,6 @@ TEST(TextEncoding, EncodeTextGivesTheBytesOfEachEncoding) {
          ""},
         {"\xC2\x81\xC2\x9D\xC2\x80", "\x81\x9D?", ""},
         {"a\xE4\xB8\xAD\xE6\x96\x87z\xF0\x9F\x98\x80", "a??z?", ""},
-        {std::string("a\0b", 3), std::string("a\0b", 3), ""},
         {"a\xFF\x80z", "a??z", "a??z"},
         {"\xE2\x82z\xE2\x82", "??z??", "??z??"},
         {"\xC0\xAF\xE0\x80\xAF", "?????", "?????"},
