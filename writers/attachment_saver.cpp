@@ -5,6 +5,27 @@
 
 namespace tvn::writers {
 
+void saveAttachment(archive::RunContext& run, archive::ErrorTrap& trap,
+                    archive::FolderAccount& account, const store::Attachment& attachment,
+                    std::optional<std::string> fileName, const AttachmentPath& pathFor) {
+    std::optional<std::filesystem::path> path;
+    if (!trap.step([&] {
+            if (!fileName) {
+                fileName = attachment.fileName();
+            }
+            path = pathFor(*fileName);
+        })) {
+        ++account.attachmentsFailed;
+        return;
+    }
+    if (!path) {
+        return;
+    }
+    const bool saved =
+        trap.step([&] { run.files().SaveAttachment(attachment, run.claimFileName(*path)); });
+    ++(saved ? account.attachmentsSaved : account.attachmentsFailed);
+}
+
 void saveAttachments(archive::RunContext& run, const store::Item& item, archive::ErrorTrap& trap,
                      archive::FolderAccount& account, const AttachmentPath& pathFor) {
     std::shared_ptr<store::Attachments> attachments;
@@ -16,27 +37,12 @@ void saveAttachments(archive::RunContext& run, const store::Item& item, archive:
         return;
     }
     for (std::int32_t i = 1; i <= count; ++i) {
-        // Each attachment is released before the next is opened.
         std::shared_ptr<store::Attachment> attachment;
-        std::string fileName;
-        if (!trap.step([&] {
-                attachment = attachments->item(i);
-                fileName = attachment->fileName();
-            })) {
-            // Without its name there is no path to save it under.
+        if (!trap.step([&] { attachment = attachments->item(i); }) || !attachment) {
             ++account.attachmentsFailed;
             continue;
         }
-        const auto path = pathFor(fileName);
-        if (!path) {
-            continue;
-        }
-        const auto claimed = run.claimFileName(*path);
-        if (trap.step([&] { run.files().SaveAttachment(*attachment, claimed); })) {
-            ++account.attachmentsSaved;
-        } else {
-            ++account.attachmentsFailed;
-        }
+        saveAttachment(run, trap, account, *attachment, std::nullopt, pathFor);
     }
 }
 

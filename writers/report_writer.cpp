@@ -9,6 +9,7 @@
 #include "archive/names.h"
 #include "archive/text_files.h"
 #include "store/walk.h"
+#include "writers/attachment_saver.h"
 
 namespace tvn::writers::reports {
 
@@ -234,29 +235,24 @@ std::string attachmentFileName(std::string_view fileName) {
     return out;
 }
 
-void saveAttachments(archive::RunContext& run, std::vector<ReportAttachment>& list,
+void saveAttachments(archive::RunContext& run, const std::vector<ReportAttachment>& list,
                      const ReportTarget& target, std::string_view info) {
     auto trap = clearingTrap(run.reporter(), info);
-    for (auto& entry : list) {
-        if (!entry.fileName && !trap.step([&] { entry.fileName = entry.attachment->fileName(); })) {
-            ++target.account.attachmentsFailed;
-            continue;
+    const AttachmentPath pathFor = [&](const std::string& fileName) -> std::optional<fs::path> {
+        if (fileName == kUntitledMessage) {
+            return std::nullopt;
         }
-        if (*entry.fileName == kUntitledMessage) {
-            continue;
+        const std::string name = attachmentFileName(fileName);
+        if (name.empty() || name == "." || name == "..") {
+            throw Failure(err::kPathFileAccess,
+                          fmt::format("The attachment name \"{}\" names no file of its own; "
+                                      "it was not saved.",
+                                      fileName));
         }
-        const bool saved = trap.step([&] {
-            const std::string name = attachmentFileName(*entry.fileName);
-            if (name.empty() || name == "." || name == "..") {
-                throw Failure(err::kPathFileAccess,
-                              fmt::format("The attachment name \"{}\" names no file of its own; "
-                                          "it was not saved.",
-                                          *entry.fileName));
-            }
-            const auto path = run.claimFileName(target.directory / archive::pathFromUtf8(name));
-            run.files().SaveAttachment(*entry.attachment, path);
-        });
-        ++(saved ? target.account.attachmentsSaved : target.account.attachmentsFailed);
+        return target.directory / archive::pathFromUtf8(name);
+    };
+    for (const auto& entry : list) {
+        saveAttachment(run, trap, target.account, *entry.attachment, entry.fileName, pathFor);
     }
 }
 

@@ -117,9 +117,10 @@ std::string attachmentLines(std::string_view label, const std::vector<ReportAtta
 
 // Saves every attachment but "Untitled.msg", whatever its type, into directory under its
 // own name with the double quotes (and anything that would lead out of the directory)
-// taken out, numbered when this run wrote that name already. Failures are reported with
-// info (number 9 cleared) and counted in the account.
-void saveAttachments(archive::RunContext& run, std::vector<ReportAttachment>& list,
+// taken out, numbered when this run wrote that name already. A name that is left naming
+// no file ("", "." or "..") is reported like any failure: with info (number 9 cleared),
+// and counted in the account.
+void saveAttachments(archive::RunContext& run, const std::vector<ReportAttachment>& list,
                      const ReportTarget& target, std::string_view info);
 
 // The file name an attachment is saved under: double quotes removed, and the characters

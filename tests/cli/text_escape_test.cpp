@@ -2,16 +2,15 @@
 // can neither forge rows nor reach the terminal.
 
 #include <algorithm>
-#include <filesystem>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "cli/list_command.h"
 #include "cli/text_escape.h"
 #include "cli/tree_command.h"
+#include "tests/archive/temp_folder.h"
 #include "tests/store/hostile_files.h"
 
 namespace {
@@ -19,10 +18,7 @@ namespace {
 using tvn::cli::escapeControls;
 
 TEST(EscapeControls, ShowsEveryControlCharacterAndKeepsTheRest) {
-    const struct {
-        std::string in;
-        std::string out;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"Inbox", "Inbox"},
         {"a\tb\nc\rd", "a\\tb\\nc\\rd"},
         {std::string("x\x1b[2Jy"), "x\\x1b[2Jy"},
@@ -37,39 +33,29 @@ TEST(EscapeControls, ShowsEveryControlCharacterAndKeepsTheRest) {
          "back\\slash"},
         {"cut\xc2", "cut\xc2"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(escapeControls(c.in), c.out) << c.out;
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(escapeControls(in), out) << out;
     }
 }
 
-} // namespace
-
-namespace {
-
 // A folder whose name would forge rows of a listing and reach the terminal.
 TEST(EscapeControls, ForgedNamesStayOnTheirOwnLineInListAndTree) {
-    namespace fs = std::filesystem;
-    const fs::path file =
-        fs::temp_directory_path() / ("tvn-forged-" + std::to_string(::getpid()) + ".pst");
+    const tvn::archive::testing::TempFolder dir;
+    const auto file = dir / "forged.pst";
     const std::string forged = "Inbox\t3\t999\n\x1b]0;owned\x07\x1b[2J";
     tvn::store::pst::test_support::writeCraftedFile(file, {{"top", {1}, 0}, {forged, {}, 1}});
     const std::string shown = "Inbox\\t3\\t999\\n\\x1b]0;owned\\x07\\x1b[2J";
 
     std::ostringstream listOut;
-    std::ostringstream listErr;
-    EXPECT_EQ(tvn::cli::runListCommand({file, std::nullopt}, listOut, listErr), 0) << listErr.str();
-    EXPECT_EQ(listOut.str(), shown + "\t0\t1\n");
-
     std::ostringstream treeOut;
-    std::ostringstream treeErr;
-    EXPECT_EQ(tvn::cli::runTreeCommand({file, false, std::nullopt}, treeOut, treeErr), 0)
-        << treeErr.str();
+    std::ostringstream err;
+    EXPECT_EQ(tvn::cli::runListCommand({file, std::nullopt}, listOut, err), 0) << err.str();
+    EXPECT_EQ(listOut.str(), shown + "\t0\t1\n");
+    EXPECT_EQ(tvn::cli::runTreeCommand({file, false, std::nullopt}, treeOut, err), 0) << err.str();
     const std::string tree = treeOut.str();
     EXPECT_NE(tree.find("\n  " + shown + "  [IPF.Note]"), std::string::npos) << tree;
     EXPECT_EQ(std::count(tree.begin(), tree.end(), '\n'), 2) << tree;
     EXPECT_EQ(tree.find('\x1b'), std::string::npos);
-    std::error_code ec;
-    fs::remove(file, ec);
 }
 
 } // namespace

@@ -1,69 +1,67 @@
 #pragma once
 
-// A run of a writer on in-memory folders: a fresh archive root, an open error log in it,
-// message boxes that are recorded, settings held in memory, and the run's context.
+// A run of a writer on in-memory folders (a fresh archive root, an open error log in it,
+// message boxes that are recorded, settings held in memory), the items the writer tests
+// build, and reading back what the writers wrote.
 
-#include <algorithm>
-#include <filesystem>
-#include <map>
-#include <memory>
-#include <string>
-#include <vector>
+#include <cstdio>
+#include <functional>
 
-#include "archive/error_messages.h"
-#include "archive/run_context.h"
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
 #include "archive/settings_store.h"
 #include "store/memory/memory_store.h"
+#include "store/property_names.h"
 #include "tests/archive/temp_folder.h"
+#include "writers/contact_table.h"
 #include "writers/writers.h"
 
 namespace tvn::writers::testing {
 
-struct RecordedBox {
-    std::string text;
-    archive::MessageIcon icon;
-    std::string title;
+using store::DateTime;
+using store::memory::MemoryFolder;
+using store::memory::MemoryItem;
+
+// Message boxes that are recorded, and that can act when one is shown (the user closing a
+// file, or a box that fails).
+struct RecordingBoxes final : archive::MessageBoxes {
+    void show(std::string_view text, archive::MessageIcon, std::string_view) override {
+        shown.emplace_back(text);
+        if (onShow) {
+            onShow(shown.size());
+        }
+    }
+    std::vector<std::string> shown;
+    std::function<void(std::size_t count)> onShow;
 };
 
-class RecordingBoxes final : public archive::MessageBoxes {
-public:
-    void show(std::string_view text, archive::MessageIcon icon, std::string_view title) override {
-        shown.push_back({std::string(text), icon, std::string(title)});
+struct WriterRun {
+    WriterRun() : reporter(boxes), run(root.path(), reporter, settings) {
+        reporter.log() = run.files().CreateTextFile(root / std::string(archive::kErrorLogName),
+                                                    true, archive::Buffering::EveryLine);
     }
-    std::vector<RecordedBox> shown;
-};
-
-class WriterRun {
-public:
-    explicit WriterRun(archive::TextEncoding encoding = archive::TextEncoding::Utf8)
-        : reporter(boxes), run(root.path(), reporter, settings, encoding) {
-        reporter.log() = run.files().CreateTextFile(logPath(), true, archive::Buffering::EveryLine);
+    std::string log() const {
+        return archive::testing::readFileText(root / std::string(archive::kErrorLogName));
     }
-
-    std::filesystem::path logPath() const { return root.path() / archive::kErrorLogName; }
-    // The log's text so far.
-    std::string log() const { return archive::testing::readFileText(logPath()); }
-    // Every file below the root but the log, relative to the root, with its bytes.
-    std::map<std::string, std::string> files() const {
+    // Every file below the root but the log, relative to the root, with its bytes; or, with
+    // directories, every directory with "".
+    std::map<std::string, std::string> files(bool directories = false) const {
         std::map<std::string, std::string> out;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path())) {
-            if (entry.is_regular_file() && entry.path() != logPath()) {
-                out[entry.path().lexically_relative(root.path()).string()] =
-                    archive::testing::readFileText(entry.path());
+        for (const auto& e : std::filesystem::recursive_directory_iterator(root.path())) {
+            if (directories
+                    ? e.is_directory()
+                    : e.is_regular_file() && e.path().filename() != archive::kErrorLogName) {
+                out[e.path().lexically_relative(root.path()).string()] =
+                    directories ? "" : archive::testing::readFileText(e.path());
             }
         }
         return out;
     }
-    // Every directory below the root, relative to it, in sorted order.
-    std::vector<std::string> directories() const {
-        std::vector<std::string> out;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path())) {
-            if (entry.is_directory()) {
-                out.push_back(entry.path().lexically_relative(root.path()).string());
-            }
-        }
-        std::sort(out.begin(), out.end());
-        return out;
+    // Runs writer on folder into root/name.
+    void write(Writer writer, const std::shared_ptr<store::Folder>& folder,
+               const std::string& name = "Folder") {
+        writer(run, name, root / name, folder);
     }
 
     archive::testing::TempFolder root;
@@ -72,5 +70,73 @@ public:
     archive::MemorySettingsStore settings;
     archive::RunContext run;
 };
+
+// An account's counts: found, written, skipped, failed; attachments saved and failed.
+inline std::string counts(const archive::FolderAccount& a) {
+    return fmt::format("{} {} {} {}; {} {}", a.found, a.written, a.skippedCount(), a.failed,
+                       a.attachmentsSaved, a.attachmentsFailed);
+}
+
+inline std::string logEntry(std::int32_t number, const std::string& description,
+                            std::string_view info, const std::string& subject = "N/A.") {
+    return archive::formatLogEntry(number, description, info, subject) + "\r\n";
+}
+
+// Sets the item's properties from "Name=value|Name=value", each value read as its property's
+// kind: dates as "2003-11-05 09:07:02" or "none", true or false, whole numbers, text.
+inline MemoryItem& setAll(MemoryItem& item, std::string_view values) {
+    while (!values.empty()) {
+        const auto field = values.substr(0, values.find('|'));
+        values.remove_prefix(std::min(field.size() + 1, values.size()));
+        const std::string name(field.substr(0, field.find('=')));
+        const std::string text(field.substr(name.size() + 1));
+        DateTime date;
+        switch (store::propertyKind(name).value_or(store::Variant::Kind::Text)) {
+        case store::Variant::Kind::Date:
+            std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &date.year, &date.month, &date.day,
+                        &date.hour, &date.minute, &date.second);
+            item.set(name, date);
+            break;
+        case store::Variant::Kind::Boolean:
+            item.set(name, text == "true");
+            break;
+        case store::Variant::Kind::Integer:
+            item.set(name, std::stoi(text));
+            break;
+        default:
+            item.set(name, text);
+        }
+    }
+    return item;
+}
+
+inline MemoryItem& addMail(MemoryFolder& folder, const std::string& subject = "Budget",
+                           const std::string& sender = "Jane Smith") {
+    return setAll(folder.addItem("IPM.Note"), "Class=43|To=Bob Jones; Carol King|CC=Dan Brown|"
+                                              "SentOn=2003-11-05 09:07:02|Body=Hello,\r\nthe "
+                                              "figures.")
+        .set("Subject", subject)
+        .set("SenderName", sender);
+}
+
+inline MemoryItem& addContact(MemoryFolder& folder, const std::string& first,
+                              const std::string& last) {
+    return folder.addItem("IPM.Contact")
+        .set("FirstName", first)
+        .set("LastName", last)
+        .set("LastNameAndFirstName", last + ", " + first);
+}
+
+// The pieces of a text between separators ("a\r\n" gives "a" and "").
+inline std::vector<std::string> split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> out;
+    std::size_t begin = 0;
+    for (auto at = text.find(separator); at != std::string::npos;
+         begin = at + separator.size(), at = text.find(separator, begin)) {
+        out.push_back(text.substr(begin, at - begin));
+    }
+    out.push_back(text.substr(begin));
+    return out;
+}
 
 } // namespace tvn::writers::testing

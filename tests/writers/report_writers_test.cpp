@@ -1,0 +1,244 @@
+// The calendar, task and note writers on in-memory items: each report byte for byte, the
+// substitutes of empty values, titles and the attachments saved beside the reports, and the
+// walk, the account and the failures the three share.
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "tests/writers/writer_test_support.h"
+
+namespace tvn::writers {
+namespace {
+
+using namespace testing;
+using store::AttachmentType;
+using store::ItemType;
+
+struct Kind {
+    Writer writer;
+    const char* messageClass;
+    const char* values;
+    std::string fileName;
+    // The report's lines, the body last; the file ends with three empty lines after it.
+    std::string report;
+    // Attachments or recipients the item has.
+    std::function<void(MemoryItem&)> extra = [](MemoryItem&) {};
+};
+
+// One base item of each kind: filled and empty values side by side, so that its report
+// shows labels, substitutes and date formats together (a task's subject is cut to 39
+// characters in its title only).
+const Kind kCalendar = {
+    &SaveCalendar, "IPM.Appointment",
+    "Subject=Budget review|Body=Line one\r\nLine two|BusyStatus=3|ReminderSet=true|"
+    "CreationTime=2003-11-05 09:07:02|Start=2003-11-06 14:30:00|End=2003-11-06 16:00:00|"
+    "AllDayEvent=false|Duration=90|Location=|IsRecurring=true|RecurrenceType=3|Importance=2|"
+    "Organizer=Jane Smith|RequiredAttendees=Ann Lee; Bob Ray|OptionalAttendees=|Sensitivity=1|"
+    "Companies=|Categories=Blue, Red",
+    "2003-11-06 14.30.00 - Budget review.rtf",
+    "Subject: Budget review\r\nDate created: 11/5/2003 9:07:02 AM\r\n\r\nStart date: 11/6/2003 "
+    "2:30:00 PM\r\nEnd Date: 11/6/2003 4:00:00 PM\r\nDuration: 90 minutes.\r\nAll day event: "
+    "No.\r\n\r\nLocation: No location was listed for this calendar event.\r\nOrganized by: Jane "
+    "Smith\r\nCompany: No companies were listed for this calendar event.\r\nImportance: "
+    "High.\r\nSensitivity level: Personal.\r\nCategory assigned: Blue, Red.\r\nRecurring "
+    "appointment: Yes - Monthly (see appointment for additional details).\r\nBusy status: Out of "
+    "office.\r\nReminder set: Yes.\r\n\r\nRequired attendees: Ann Lee,  Bob Ray.\r\n\r\nOptional "
+    "attendees: No optional attendees were listed for this calendar event.\r\n\r\nThis calendar "
+    "event contained the following attachments: \r\n1.  agenda.txt.\r\n2.  say "
+    "\"hi\".txt.\r\n\r\nCalendar message: \r\nLine "
+    "one\r\nLine two",
+    // Listed are the by-value attachments but "Untitled.msg"; saved are all but it.
+    [](MemoryItem& a) {
+        a.addAttachment("agenda.txt", "A");
+        a.addAttachment("Untitled.msg", "U");
+        a.addAttachment("Note.msg", "", AttachmentType::Ole);
+        a.addAttachment("say \"hi\".txt", "Q");
+    }};
+
+const Kind kTask = {
+    &SaveTasks,
+    "IPM.Task",
+    "BillingInformation=|ActualWork=120|LastModificationTime=2003-11-07 10:00:00|Complete=false|"
+    "ContactNames=Ann Lee|DateCompleted=none|DelegationState=4|Delegator=|Mileage=12|"
+    "Ownership=2|Owner=|PercentComplete=50|ReminderSet=true|ReminderTime=2003-11-09 08:00:00|"
+    "ResponseState=0|Role=Lead|Status=4|StatusOnCompletionRecipients=Carl Dunn; Eve|"
+    "TeamTask=false|TotalWork=0|Body=Do it|CreationTime=2003-11-05 09:07:02|"
+    "StartDate=2003-11-06 00:00:00|DueDate=2003-11-10 00:00:00|Importance=1|Sensitivity=0|"
+    "Companies=Acme; Beta|Categories=|Subject=Plan: 345678901234567890123456789012345678901",
+    "2003-11-10 - Plan 3456789012345678901234567890123456.rtf",
+    "Subject: Plan: 345678901234567890123456789012345678901\r\nDate created: 11/5/2003 9:07:02 "
+    "AM\r\nDate last modified: 11/7/2003 10:00:00 AM.\r\n\r\nStart date: 11/6/2003\r\nDue date: "
+    "11/10/2003\r\nPercent completed: 50%.\r\nDate completed: N/A\r\nTask complete: "
+    "No.\r\n\r\nContact names: Ann Lee.\r\n4\r\nDelegator: N/A.\r\nTask ownership state: "
+    "Own.\r\nTask owner: No owner is listed.\r\nCompanies: Acme; Beta.\r\nCategory: No category "
+    "was selected for this task.\r\nImportance level: Normal.\r\nTask recipients: Ann Lee, Bob "
+    "Ray.\r\nSensitivity level: Normal.\r\nReminder set: Yes.\r\nReminder time: 11/9/2003 8:00:00 "
+    "AM.\r\nResponse state: Simple.\r\nRole:Lead.\r\nTask status: Deferred.\r\nStatus reports upon "
+    "completion are to be sent to: Carl Dunn; Eve.\r\nTeam task: No.\r\nTotal work completed: "
+    "None.\r\nBilling information: N/A.\r\nMileage: 12 miles.\r\nActual work: 120 minutes "
+    "completed to date.\r\n\r\nAnn Lee, Bob Ray.\r\n\r\nThis task contained the following "
+    "attachments: None.\r\n\r\nTask notes: Do it",
+    [](MemoryItem& t) {
+        t.addRecipient("Ann Lee", "ann@example.com", store::RecipientType::To);
+        t.addRecipient("Bob Ray", "bob@example.com", store::RecipientType::Cc);
+    }};
+
+const Kind kNote = {&SaveNotes, "IPM.StickyNote",
+                    "Subject=Call the bank|LastModificationTime=2003-11-07 18:05:09|"
+                    "Body=Call the bank\r\nabout the loan|Categories=|"
+                    "CreationTime=2003-11-05 00:00:00",
+                    "2003-11-05 00.00.00 - Call the bank.rtf",
+                    "Subject: Call the bank\r\nDate created: 11/5/2003\r\nDate last modified: "
+                    "11/7/2003 6:05:09 PM\r\n\r\nCategory assigned: No category was selected for "
+                    "this note entry.\r\n\r\nNote message: \r\nCall the bank\r\nabout the loan"};
+
+// A variation of a kind's base item: the values it changes, its report's file name ("" for
+// the base's), and the texts of the base report it replaces (each the first occurrence).
+struct Variation {
+    const Kind& kind;
+    const char* values;
+    std::string fileName;
+    std::vector<std::pair<std::string, std::string>> changes;
+};
+
+TEST(ReportWriters, ReportsAreWrittenByteForByte) {
+    const std::vector<Variation> cases = {
+        {kCalendar, "", "", {}},
+        {kTask, "", "", {}},
+        {kNote, "", "", {}},
+        // Placeholders for subjects without characters a name can hold, for empty bodies
+        // and the empty date.
+        {kCalendar,
+         "Body=|Subject=?:/",
+         "2003-11-06 14.30.00 - <This calendar event contained no subject.>.rtf",
+         {{"Subject: Budget review", "Subject: "},
+          {"Line one\r\nLine two", "<This calendar event contained no message body.>"}}},
+        {kTask,
+         "Subject=|Body=|StartDate=none|DueDate=none",
+         "4501-01-01 - This task contained no subject.rtf",
+         {{"Subject: Plan: 345678901234567890123456789012345678901",
+           "Subject: This task has no subject."},
+          {"Start date: 11/6/2003", "Start date: N/A"},
+          {"Due date: 11/10/2003", "Due date: No due date was set for this task."},
+          {"Task notes: Do it", "Task notes:\r\n<This task contained no message body.>"}}},
+        {kNote,
+         "Subject=|Body=",
+         "2003-11-05 00.00.00 - <This note entry contained no subject.>.rtf",
+         {{"Subject: Call the bank", "Subject: "},
+          {"Call the bank\r\nabout the loan", "<This note entry contained no message body.>"}}},
+    };
+    for (const auto& c : cases) {
+        const std::string name = "Folder/" + (c.fileName.empty() ? c.kind.fileName : c.fileName);
+        SCOPED_TRACE(name);
+        WriterRun w;
+        // A report of an earlier run is replaced.
+        std::filesystem::create_directories(w.root / "Folder");
+        archive::testing::writeBytes(w.root / name, "an older, longer report text");
+        auto folder = MemoryFolder::make("F");
+        c.kind.extra(setAll(setAll(folder->addItem(c.kind.messageClass), c.kind.values), c.values));
+        w.write(c.kind.writer, folder);
+        std::string expected = c.kind.report + "\r\n\r\n\r\n\r\n";
+        for (const auto& [from, to] : c.changes) {
+            expected.replace(expected.find(from), from.size(), to);
+        }
+        auto files = w.files();
+        EXPECT_EQ(files[name], expected);
+        EXPECT_EQ(w.log(), "");
+        if (c.kind.writer == &SaveCalendar) {
+            EXPECT_EQ(files["Folder/agenda.txt"] + files["Folder/say hi.txt"], "AQ");
+            EXPECT_EQ(files.count("Folder/Note.msg"), 1u);
+            EXPECT_EQ(files.size(), 4u);
+        }
+    }
+}
+
+// The walk of each writer: subfolders of any kind first, each in a directory of its own;
+// items of other kinds reported and skipped. Failures are reported with the writer's own
+// texts and the walk goes on: a damaged item, an unreadable property (its line keeps its
+// label alone; number 9 is dropped silently), attachments that cannot be saved, and a
+// report whose file cannot be made (its creation and each write that follows).
+TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
+    // The kind; its procedures; its name of what it takes, the property that fails and its
+    // label; the start of its report names for items without dates.
+    const std::vector<std::tuple<const Kind&, std::string, std::string, std::string>> kinds = {
+        {kCalendar,
+         "SaveCalendar sub|PrintCalendar function|PrintCalendarEvent sub|SaveCalendarAttachments",
+         "an appointment|Location|Location: ", "4501-01-01 00.00.00 - "},
+        {kTask, "SaveTasks function|PrintTasks function|PrintEachTask sub|SaveTaskAttachments sub",
+         "a task|Delegator|Delegator: ", "4501-01-01 - "},
+        {kNote, "SaveNotes function|PrintNotes function|PrintNoteItem sub|",
+         "a note|Categories|Category assigned: ", "4501-01-01 00.00.00 - "},
+    };
+    for (const auto& [kind, procedures, what, title] : kinds) {
+        SCOPED_TRACE(kind.messageClass);
+        std::vector<std::string> info;
+        for (const auto& name : split(procedures, "|")) {
+            info.push_back(" Error in " + name + " or a sub-function therein.");
+        }
+        const auto parts = split(what, "|");
+        const bool attachments = kind.writer != &SaveNotes;
+        WriterRun w;
+        auto folder = MemoryFolder::make("F");
+        auto sub = folder->addFolder("a/b", ItemType::Mail);
+        sub->addItem("IPM.Note.Deep");
+        std::string custom = kind.messageClass;
+        std::transform(custom.begin(), custom.end(), custom.begin(), ::tolower);
+        sub->addItem(custom + ".custom").set("Subject", "Deep");
+        folder->addDamagedItem(Failure(err::kCorruptData, "damaged item"));
+        folder->addItem("IPM.Contact");
+        folder->addItem(kind.messageClass)
+            .set("Subject", "A")
+            .fail(parts[1], Failure(err::kCorruptData, "unreadable"));
+        auto& b = folder->addItem(kind.messageClass).set("Subject", "B");
+        b.fail(parts[1], Failure(err::kSubscriptOutOfRange, "no such index"));
+        b.addAttachment("full.bin", "x").failSave(Failure(err::kDiskFull, "disk full"));
+        b.addAttachment("..", "x");
+        b.addAttachment("sub/../../escape.txt", "kept");
+        folder->addItem(kind.messageClass).set("Subject", "C");
+        std::filesystem::create_directories(w.root / "Folder" / (title + "C.rtf"));
+        w.write(kind.writer, folder);
+
+        const auto mismatch = [&](int index, const std::string& messageClass) {
+            return logEntry(13,
+                            "Type mismatch: item " + std::to_string(index) + " is of class \"" +
+                                messageClass + "\", not " + parts[0] + "; it was skipped.",
+                            info[0]);
+        };
+        std::string expected =
+            mismatch(1, "IPM.Note.Deep") + logEntry(err::kCorruptData, "damaged item", info[0]) +
+            mismatch(2, "IPM.Contact") + logEntry(err::kCorruptData, "unreadable", info[1]);
+        if (attachments) {
+            expected += logEntry(err::kDiskFull, "disk full", info[3]) +
+                        logEntry(err::kPathFileAccess,
+                                 "The attachment name \"..\" names no file of its own; it was "
+                                 "not saved.",
+                                 info[3]);
+        }
+        const std::string notCreated = logEntry(
+            err::kObjectNotSet,
+            "Object variable or With block variable not set: the report file was not created.",
+            info[2]);
+        const auto log = w.log();
+        EXPECT_EQ(log.rfind(expected, 0), 0u) << log;
+        EXPECT_EQ(log.substr(log.size() - 3 * notCreated.size()),
+                  notCreated + notCreated + notCreated);
+
+        auto files = w.files();
+        EXPECT_EQ(files.count("Folder/a_b/" + title + "Deep.rtf"), 1u);
+        EXPECT_NE(files["Folder/" + title + "A.rtf"].find("\r\n" + parts[2] + "\r\n"),
+                  std::string::npos);
+        EXPECT_NE(files["Folder/" + title + "B.rtf"].find("\r\n" + parts[2] + "\r\n"),
+                  std::string::npos);
+        if (attachments) {
+            // Nothing is written outside the folder's directory.
+            EXPECT_EQ(files["Folder/sub....escape.txt"], "kept");
+        }
+        EXPECT_EQ(files.size(), attachments ? 4u : 3u);
+        EXPECT_EQ(counts(*w.run.accounts().at(0)), attachments ? "5 2 1 2; 1 2" : "5 2 1 2; 0 0");
+        EXPECT_EQ(w.run.accounts().at(0)->skipped.count("IPM.Contact"), 1u);
+    }
+}
+
+} // namespace
+} // namespace tvn::writers
