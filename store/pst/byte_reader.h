@@ -14,7 +14,7 @@
 #include <span>
 #include <string_view>
 
-#include "store/pst/ndb/read_error.h"
+#include "store/pst/read_error.h"
 
 namespace tvn::store::pst {
 

@@ -32,8 +32,8 @@
 #include <span>
 #include <vector>
 
-#include "store/pst/ndb/read_error.h"
 #include "store/pst/ndb/types.h"
+#include "store/pst/read_error.h"
 
 namespace tvn::store::pst::ndb {
 
