@@ -13,6 +13,7 @@
 #include "store/failure.h"
 #include "store/property_names.h"
 #include "store/pst/backend/date_time.h"
+#include "store/pst/byte_reader.h"
 
 namespace tvn::store::pst::backend {
 
@@ -340,11 +341,8 @@ std::int32_t recurrenceTypeOf(std::span<const std::uint8_t> blob) {
                                              std::to_string(blob.size()) +
                                              " bytes long, too short to hold its type.");
     }
-    const auto u16 = [&](std::size_t at) {
-        return static_cast<std::uint16_t>(blob[at] | (blob[at + 1] << 8));
-    };
-    const std::uint16_t frequency = u16(4);
-    const std::uint16_t pattern = u16(6);
+    const std::uint16_t frequency = loadLe<std::uint16_t>(blob, 4);
+    const std::uint16_t pattern = loadLe<std::uint16_t>(blob, 6);
     constexpr std::uint16_t kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D;
     const bool nth = pattern == 0x3 || pattern == 0xB;
     const bool dayOfMonth = pattern == 0x2 || pattern == 0x4 || pattern == 0xA || pattern == 0xC;
