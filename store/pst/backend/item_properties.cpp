@@ -14,6 +14,7 @@
 #include "store/property_names.h"
 #include "store/pst/backend/date_time.h"
 #include "store/pst/byte_reader.h"
+#include "store/pst/ltp/property_tags.h"
 
 namespace tvn::store::pst::backend {
 
@@ -209,11 +210,6 @@ const Mapping* findMapping(std::string_view name) {
                          [](const Mapping& m, std::string_view n) { return m.name < n; });
     return it != kMappings.end() && it->name == name ? &*it : nullptr;
 }
-
-// PidTagDisplayTo / Cc / Bcc.
-constexpr std::uint16_t kDisplayBcc = 0x0E02;
-constexpr std::uint16_t kDisplayCc = 0x0E03;
-constexpr std::uint16_t kDisplayTo = 0x0E04;
 
 std::optional<std::uint16_t> resolve(const ItemSource& m, const Prop& p) {
     if (p.set == nullptr) {
@@ -520,13 +516,13 @@ Variant readItemProperty(const ItemSource& m, std::string_view name) {
         return Variant(objectClassOf(m.messageClass()));
     }
     if (name == "To" || name == "RequiredAttendees") {
-        return Variant(displayList(m, kDisplayTo, 1));
+        return Variant(displayList(m, ltp::tag::kDisplayTo, 1));
     }
     if (name == "CC" || name == "OptionalAttendees" || name == "StatusUpdateRecipients") {
-        return Variant(displayList(m, kDisplayCc, 2));
+        return Variant(displayList(m, ltp::tag::kDisplayCc, 2));
     }
     if (name == "BCC" || name == "Resources" || name == "StatusOnCompletionRecipients") {
-        return Variant(displayList(m, kDisplayBcc, 3));
+        return Variant(displayList(m, ltp::tag::kDisplayBcc, 3));
     }
     if (name == "IsRecurring") {
         const bool task = isClassOrSubclass(m.messageClass(), "IPM.Task");
