@@ -20,3 +20,7 @@ if(TARGET cli)
         endif()
     endforeach()
 endif()
+
+# The reader's parts include only the parts below them.
+set(TALLYVANE_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+include(CheckReaderIncludes)
