@@ -15,6 +15,7 @@
 #include "store/failure.h"
 #include "store/pst/ndb/crypt.h"
 #include "store/pst/ndb/node_database.h"
+#include "tests/store/expect_failure.h"
 #include "tests/store/pst_reader_support.h"
 #include "tests/support/corpus.h"
 
@@ -24,6 +25,7 @@ using namespace tvn::store::pst;
 using namespace tvn::store::pst::ndb;
 using tvn::test_support::corpusDir;
 using tvn::test_support::corpusFile;
+using tvn::test_support::expectFailure;
 
 std::span<const std::uint8_t> bytesOf(const std::string& s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
@@ -309,26 +311,13 @@ protected:
                    static_cast<std::streamsize>(bytes.size()));
         return path;
     }
-    static std::int32_t openNumber(const std::filesystem::path& path) {
-        try {
-            (void)NodeDatabase::open(path);
-        } catch (const ReadError& e) {
-            return e.number();
-        }
-        return 0;
-    }
     std::filesystem::path m_dir;
 };
 
-TEST_F(PstOpenError, MissingPathIsFileNotFound) {
-    EXPECT_EQ(openNumber(m_dir / "no-such.pst"), tvn::err::kFileNotFound);
-}
-
-TEST_F(PstOpenError, DirectoryIsAPathAccessError) {
-    EXPECT_EQ(openNumber(m_dir), tvn::err::kPathFileAccess);
-}
-
-TEST_F(PstOpenError, FilesThatAreNotOutlookDataFilesAreCorruptStores) {
+TEST_F(PstOpenError, EachUnusablePathGivesItsNumber) {
+    expectFailure(tvn::err::kFileNotFound,
+                  [&] { (void)NodeDatabase::open(m_dir / "no-such.pst"); });
+    expectFailure(tvn::err::kPathFileAccess, [&] { (void)NodeDatabase::open(m_dir); });
     std::vector<std::uint8_t> header(1024, 0);
     header[0] = '!';
     header[1] = 'B';
@@ -337,26 +326,24 @@ TEST_F(PstOpenError, FilesThatAreNotOutlookDataFilesAreCorruptStores) {
     header[8] = 'S';
     header[9] = 'M';
     header[10] = 23;
-    struct Case {
+    const struct {
         const char* name;
         std::vector<std::uint8_t> bytes;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"empty.pst", {}},
         {"text.pst", std::vector<std::uint8_t>(2000, 'x')},
         {"short.pst", {'!', 'B', 'D', 'N', 'S', 'M'}},
         {"zero-roots.pst", header}, // right magic, B-tree roots at offset 0
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(openNumber(write(c.name, c.bytes)), tvn::err::kCorruptStore) << c.name;
+        SCOPED_TRACE(c.name);
+        expectFailure(tvn::err::kCorruptStore,
+                      [&] { (void)NodeDatabase::open(write(c.name, c.bytes)); });
     }
-    try {
+    const auto text = expectFailure(tvn::err::kCorruptStore, [] {
         (void)NodeDatabase::openMemory(std::vector<std::uint8_t>(600, 0));
-        ADD_FAILURE() << "zeros opened";
-    } catch (const ReadError& e) {
-        EXPECT_EQ(e.number(), tvn::err::kCorruptStore);
-        EXPECT_NE(e.description().find("not an Outlook data file"), std::string::npos);
-    }
+    });
+    EXPECT_NE(text.find("not an Outlook data file"), std::string::npos);
 }
 
 TEST(PstNodeDatabase, MissingNodesAndBlocksAreCorruptDataErrors) {
@@ -365,13 +352,9 @@ TEST(PstNodeDatabase, MissingNodesAndBlocksAreCorruptDataErrors) {
         GTEST_SKIP() << "corpus file sample1.pst not found (set TALLYVANE_CORPUS)";
     }
     const auto db = NodeDatabase::open(*path);
-    try {
-        (void)db->node(NodeId{0x7FFFFFE4});
-        ADD_FAILURE() << "absent node found";
-    } catch (const ReadError& e) {
-        EXPECT_EQ(e.number(), tvn::err::kCorruptData);
-        EXPECT_NE(e.description().find("0x7FFFFFE4"), std::string::npos) << e.description();
-    }
+    EXPECT_NE(expectFailure(tvn::err::kCorruptData, [&] { (void)db->node(NodeId{0x7FFFFFE4}); })
+                  .find("0x7FFFFFE4"),
+              std::string::npos);
     EXPECT_THROW((void)db->readBlock(BlockId{0x7FFFFFF0}), ReadError);
     const auto store = db->nodeRef(nid::kMessageStore);
     EXPECT_THROW((void)db->subnode(store, NodeId{0x7FFFFFFF}), ReadError);
