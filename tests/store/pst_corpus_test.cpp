@@ -810,11 +810,6 @@ TEST(CorpusItems, ItemsOpenInAnyOrderAndOutOfRangeIsSubscriptError) {
 
 // --- pffexport as an independent oracle ----------------------------------------------------
 
-std::string slurpTrimmed(const fs::path& p) {
-    std::string s = fileBytes(p);
-    return s;
-}
-
 // "Mar 15, 2010 17:12:05.000000000 UTC" -> "2010-03-15 17:12:05"
 std::string pffTime(const std::string& text) {
     static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -894,7 +889,7 @@ TEST(CorpusOracle, ItemsMatchPffexportsExport) {
                 ++compared;
                 EXPECT_EQ(headers["Sender name"], item.get("SenderName").text());
                 if (fs::exists(entry.path() / "Message.txt")) {
-                    EXPECT_EQ(slurpTrimmed(entry.path() / "Message.txt"), item.get("Body").text())
+                    EXPECT_EQ(fileBytes(entry.path() / "Message.txt"), item.get("Body").text())
                         << item.get("Subject").text();
                 }
                 // pffexport numbers each exported attachment ("1_name", "01_name" past 9)

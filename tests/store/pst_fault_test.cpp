@@ -188,31 +188,22 @@ public:
         return found;
     }
 
-    // Offsets (start, end) of allocation `index` (1-based) in a decoded heap block.
-    static std::pair<std::size_t, std::size_t> allocation(const std::vector<std::uint8_t>& block,
-                                                          std::size_t index) {
-        const std::size_t map = static_cast<std::size_t>(getLe(block, 0, 2));
-        return {static_cast<std::size_t>(getLe(block, map + 4 + 2 * (index - 1), 2)),
-                static_cast<std::size_t>(getLe(block, map + 4 + 2 * index, 2))};
-    }
-    // The allocation a HID names, in a single-block heap.
-    static std::pair<std::size_t, std::size_t> allocationOf(const std::vector<std::uint8_t>& block,
-                                                            std::uint32_t hid) {
-        return allocation(block, (hid >> 5U) & 0x7FFU);
-    }
-
 private:
     std::vector<std::uint8_t> m_bytes;
     std::shared_ptr<NodeDatabase> m_db;
     bool m_notApplicable = false;
 };
 
-// Where the page map of a single-block heap records the end of the allocation that the
-// heap's root HID (the BTH header of a PC) names.
-std::size_t rootAllocationEnd(const std::vector<std::uint8_t>& block) {
+// Where the page map of a single-block heap holds the start of the allocation that the
+// heap's root HID (the BTH header of a PC, the TCINFO of a TC) names; its end follows.
+std::size_t rootAllocationEntry(const std::vector<std::uint8_t>& block) {
     const std::size_t map = static_cast<std::size_t>(getLe(block, 0, 2));
     const std::size_t index = (getLe(block, 4, 4) >> 5U) & 0x7FFU;
-    return map + 4 + 2 * index;
+    return map + 2 + 2 * index;
+}
+// The allocation's first byte.
+std::size_t rootAllocation(const std::vector<std::uint8_t>& block) {
+    return static_cast<std::size_t>(getLe(block, rootAllocationEntry(block), 2));
 }
 
 // --- TruncatedFile -----------------------------------------------------------------------
@@ -362,39 +353,33 @@ std::vector<StructureCase> structureCases() {
                      [](Damage& d) {
                          d.editBlock(d.node(nid::kMessageStore).data, [](auto& b) {
                              // The BTH header's allocation ends before it starts.
-                             const std::size_t end = rootAllocationEnd(b);
-                             putLe(b, end, getLe(b, end - 2, 2) - 2, 2);
+                             putLe(b, rootAllocationEntry(b) + 2, rootAllocation(b) - 2, 2);
                          });
                      },
                      tvn::err::kCorruptData, "heap allocation", false});
     cases.push_back({"heap allocation beyond the page map",
                      [](Damage& d) {
                          d.editBlock(d.node(nid::kMessageStore).data, [](auto& b) {
-                             putLe(b, rootAllocationEnd(b), getLe(b, 0, 2) + 2, 2);
+                             putLe(b, rootAllocationEntry(b) + 2, getLe(b, 0, 2) + 2, 2);
                          });
                      },
                      tvn::err::kCorruptData, "heap allocation", false});
     cases.push_back({"BTH key size 3",
                      [](Damage& d) {
-                         d.editBlock(d.node(nid::kMessageStore).data, [](auto& b) {
-                             const auto hid = static_cast<std::uint32_t>(getLe(b, 4, 4));
-                             b[Damage::allocationOf(b, hid).first + 1] = 3;
-                         });
+                         d.editBlock(d.node(nid::kMessageStore).data,
+                                     [](auto& b) { b[rootAllocation(b) + 1] = 3; });
                      },
                      tvn::err::kCorruptData, "cbKey", false});
     cases.push_back({"BTH depth 9",
                      [](Damage& d) {
-                         d.editBlock(d.node(nid::kMessageStore).data, [](auto& b) {
-                             const auto hid = static_cast<std::uint32_t>(getLe(b, 4, 4));
-                             b[Damage::allocationOf(b, hid).first + 3] = 9;
-                         });
+                         d.editBlock(d.node(nid::kMessageStore).data,
+                                     [](auto& b) { b[rootAllocation(b) + 3] = 9; });
                      },
                      tvn::err::kCorruptData, "bIdxLevels", false});
     cases.push_back({"BTH records not whole",
                      [](Damage& d) {
                          d.editBlock(d.node(nid::kMessageStore).data, [](auto& b) {
-                             const auto hid = static_cast<std::uint32_t>(getLe(b, 4, 4));
-                             b[Damage::allocationOf(b, hid).first + 2] = 7; // cbEnt 6 -> 7
+                             b[rootAllocation(b) + 2] = 7; // cbEnt 6 -> 7
                          });
                      },
                      tvn::err::kCorruptData, "key/data sizes", false});
@@ -403,34 +388,29 @@ std::vector<StructureCase> structureCases() {
     };
     cases.push_back({"TC type",
                      [=](Damage& d) {
-                         d.editBlock(rootHierarchy(d), [](auto& b) {
-                             const auto hid = static_cast<std::uint32_t>(getLe(b, 4, 4));
-                             b[Damage::allocationOf(b, hid).first] = 0x7D;
-                         });
+                         d.editBlock(rootHierarchy(d),
+                                     [](auto& b) { b[rootAllocation(b)] = 0x7D; });
                      },
                      tvn::err::kCorruptData, "bType", false});
     cases.push_back({"TC row layout out of order",
                      [=](Damage& d) {
                          d.editBlock(rootHierarchy(d), [](auto& b) {
-                             const auto hid = static_cast<std::uint32_t>(getLe(b, 4, 4));
-                             putLe(b, Damage::allocationOf(b, hid).first + 8, 1, 2); // TCI_bm
+                             putLe(b, rootAllocation(b) + 8, 1, 2); // TCI_bm
                          });
                      },
                      tvn::err::kCorruptData, "row layout", false});
     cases.push_back({"TC column beyond the row",
                      [=](Damage& d) {
-                         d.editBlock(rootHierarchy(d), [](auto& b) {
-                             const auto hid = static_cast<std::uint32_t>(getLe(b, 4, 4));
-                             // ibData of the second column description.
-                             putLe(b, Damage::allocationOf(b, hid).first + 22 + 8 + 4, 0xFFF0, 2);
-                         });
+                         d.editBlock(rootHierarchy(d),
+                                     [](auto& b) { // ibData of the second column description.
+                                         putLe(b, rootAllocation(b) + 22 + 8 + 4, 0xFFF0, 2);
+                                     });
                      },
                      tvn::err::kCorruptData, "TCOLDESC", false});
     cases.push_back({"TC more columns than descriptions",
                      [=](Damage& d) {
                          d.editBlock(rootHierarchy(d), [](auto& b) {
-                             const auto hid = static_cast<std::uint32_t>(getLe(b, 4, 4));
-                             b[Damage::allocationOf(b, hid).first + 1] = 0xFF; // cCols
+                             b[rootAllocation(b) + 1] = 0xFF; // cCols
                          });
                      },
                      tvn::err::kCorruptData, "", false});

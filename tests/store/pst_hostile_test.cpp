@@ -23,6 +23,7 @@
 #include "store/pst/ndb/crypt.h"
 #include "store/pst/ndb/node_database.h"
 #include "store/pst/pst_file.h"
+#include "tests/store/expect_failure.h"
 #include "tests/store/hostile_files.h"
 #include "tests/store/pst_reader_support.h"
 #include "tests/support/corpus.h"
@@ -38,6 +39,7 @@ using test_support::RowMatrix;
 using test_support::rowMatrixFile;
 using test_support::setLeaf;
 using test_support::writeCraftedFile;
+using tvn::test_support::expectFailure;
 
 class ScratchDir {
 public:
@@ -353,18 +355,10 @@ TEST(Open, APathThatCannotBeLookedAtIsNotAMissingFile) {
     ScratchDir dir;
     fs::create_symlink(dir / "loop-b", dir / "loop-a");
     fs::create_symlink(dir / "loop-a", dir / "loop-b");
-    try {
-        (void)openDataFile(dir / "loop-a" / "f.pst", nullptr);
-        ADD_FAILURE() << "opened a file behind a loop of links";
-    } catch (const tvn::Failure& f) {
-        EXPECT_EQ(f.number(), tvn::err::kPathFileAccess) << f.description();
-    }
-    try {
-        (void)openDataFile(dir / "missing.pst", nullptr);
-        ADD_FAILURE() << "opened a missing file";
-    } catch (const tvn::Failure& f) {
-        EXPECT_EQ(f.number(), tvn::err::kFileNotFound) << f.description();
-    }
+    expectFailure(tvn::err::kPathFileAccess,
+                  [&] { (void)openDataFile(dir / "loop-a" / "f.pst", nullptr); });
+    expectFailure(tvn::err::kFileNotFound,
+                  [&] { (void)openDataFile(dir / "missing.pst", nullptr); });
 }
 
 TEST(Open, AFolderThatMayNotBeSearchedIsNotAMissingFile) {
@@ -376,12 +370,8 @@ TEST(Open, AFolderThatMayNotBeSearchedIsNotAMissingFile) {
     fs::create_directories(folder);
     writeCraftedFile(folder / "f.pst", {{"top", {}, 0}});
     fs::permissions(folder, fs::perms::none);
-    try {
-        (void)openDataFile(folder / "f.pst", nullptr);
-        ADD_FAILURE() << "opened a file in a folder that may not be searched";
-    } catch (const tvn::Failure& f) {
-        EXPECT_EQ(f.number(), tvn::err::kPermissionDenied) << f.description();
-    }
+    expectFailure(tvn::err::kPermissionDenied,
+                  [&] { (void)openDataFile(folder / "f.pst", nullptr); });
     fs::permissions(folder, fs::perms::owner_all);
 }
 
