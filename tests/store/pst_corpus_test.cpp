@@ -34,6 +34,7 @@
 #include "store/text/code_page.h"
 #include "store/walk.h"
 #include "tests/store/expect_failure.h"
+#include "tests/store/pst_reader_support.h"
 #include "tests/support/corpus.h"
 #include "tests/support/utc_zone.h"
 
@@ -537,43 +538,18 @@ TEST_P(CorpusFile, SampleItemsMatchTheManifest) {
     }
 }
 
-// Every item of every readable file: every object-model property reads without failing,
-// and each collection element opens.
+// Every item of every readable file: every object-model property reads without failing and
+// is of its kind, and each recipient, attachment and embedded item opens.
 TEST_P(CorpusFile, EveryPropertyOfEveryItemReads) {
     TALLYVANE_REQUIRE_CORPUS(dir);
     const auto& file = GetParam();
     if (file == "passworded.pst") {
         GTEST_SKIP() << "the password of " << file << " is unknown";
     }
-    const auto names = knownPropertyNames();
-
-    const auto top = openCorpusFile(dir, file);
-    int items = 0;
-    std::function<void(const Item&)> check = [&](const Item& item) {
-        ++items;
-        for (const auto& name : names) {
-            try {
-                const Variant v = item.get(name);
-                EXPECT_EQ(v.kind(), *propertyKind(name)) << name;
-            } catch (const Failure& f) {
-                ADD_FAILURE() << name << ": " << f.number() << " " << f.description();
-            }
-        }
-        const auto recipients = item.recipients();
-        for (std::int32_t i = 1; i <= recipients->count(); ++i) {
-            EXPECT_GE(static_cast<int>(recipients->item(i)->type()), 0);
-        }
-        const auto atts = item.attachments();
-        for (std::int32_t i = 1; i <= atts->count(); ++i) {
-            const auto a = atts->item(i);
-            EXPECT_FALSE(a->fileName().empty());
-            if (const auto inner = a->embeddedItem()) {
-                check(*inner);
-            }
-        }
-    };
-    forEachItem(*top, "", [&](const std::string&, const Item& item) { check(item); });
-    EXPECT_GT(items, 0);
+    const auto counts = test_support::walkModel(openCorpusFile(dir, file));
+    EXPECT_EQ(counts.failures, 0U);
+    EXPECT_EQ(counts.wrongKinds, 0U);
+    EXPECT_GT(counts.items, 0U);
 }
 
 // --- the same content in both string formats ---------------------------------------------

@@ -169,7 +169,8 @@ inline WalkCounts walkTolerant(const std::shared_ptr<const ndb::NodeDatabase>& d
 struct ModelCounts {
     std::size_t folders = 0;
     std::size_t items = 0;
-    std::size_t failures = 0; // tvn::Failures caught, the open's included
+    std::size_t failures = 0;   // tvn::Failures caught, the open's included
+    std::size_t wrongKinds = 0; // property values not of the kind their name promises
 };
 
 // Runs `read`; a tvn::Failure is counted, anything else escapes.
@@ -191,7 +192,9 @@ inline void readItem(const Item& item, ModelCounts& counts, int depth = 4) {
     static const auto names = knownPropertyNames();
     (void)item.messageClass();
     for (const auto name : names) {
-        tolerate(counts, [&] { (void)item.get(name); });
+        tolerate(counts, [&] {
+            counts.wrongKinds += item.get(name).kind() != propertyKind(name) ? 1U : 0U;
+        });
     }
     tolerate(counts, [&] {
         const auto recipients = item.recipients();
