@@ -2,7 +2,7 @@
 
 #include "store/memory/memory_store.h"
 #include "store/property_names.h"
-#include "tests/store/expect_failure.h"
+#include "tests/store/store_test_support.h"
 
 namespace tvn::store {
 namespace {

@@ -33,8 +33,8 @@
 #include "store/pst/pst_file.h"
 #include "store/text/code_page.h"
 #include "store/walk.h"
-#include "tests/store/expect_failure.h"
 #include "tests/store/pst_reader_support.h"
+#include "tests/store/store_test_support.h"
 #include "tests/support/corpus.h"
 #include "tests/support/utc_zone.h"
 
@@ -614,23 +614,6 @@ TEST(CorpusPassword, ProtectedFileOpensOnlyWithItsPassword) {
     EXPECT_THROW(openDataFile(dir / "passworded.pst", &guess), Failure);
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::random_device rd;
-        m_path = fs::temp_directory_path() / ("tallyvane-pst-" + std::to_string(rd()));
-        fs::create_directories(m_path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
 // --- attachments -------------------------------------------------------------------------
 
 std::string fileBytes(const fs::path& p) {
@@ -830,7 +813,7 @@ TEST(CorpusOracle, ItemsMatchPffexportsExport) {
     }
     for (const char* file : {"enron.pst", "aspose-outlook.pst", "sample1.pst"}) {
         SCOPED_TRACE(file);
-        TempDir tmp;
+        tvn::test_support::ScratchDir tmp;
         const auto target = tmp.path() / "out";
         const std::string command = "pffexport -m items -f text -t '" + target.string() + "' '" +
                                     (dir / file).string() + "' > /dev/null 2>&1";

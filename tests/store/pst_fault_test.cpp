@@ -18,9 +18,9 @@
 #include "store/failure.h"
 #include "store/pst/ndb/crypt.h"
 #include "store/pst/ndb/node_database.h"
-#include "tests/store/expect_failure.h"
 #include "tests/store/hostile_files.h"
 #include "tests/store/pst_reader_support.h"
+#include "tests/store/store_test_support.h"
 
 namespace {
 

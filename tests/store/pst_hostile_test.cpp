@@ -23,9 +23,9 @@
 #include "store/pst/ndb/crypt.h"
 #include "store/pst/ndb/node_database.h"
 #include "store/pst/pst_file.h"
-#include "tests/store/expect_failure.h"
 #include "tests/store/hostile_files.h"
 #include "tests/store/pst_reader_support.h"
+#include "tests/store/store_test_support.h"
 #include "tests/support/corpus.h"
 
 namespace {
@@ -40,26 +40,7 @@ using test_support::rowMatrixFile;
 using test_support::setLeaf;
 using test_support::writeCraftedFile;
 using tvn::test_support::expectFailure;
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::random_device rd;
-        m_path = fs::temp_directory_path() / ("tvn-hostile-" + std::to_string(rd()));
-        fs::create_directories(m_path);
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(m_path, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    fs::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    fs::path m_path;
-};
+using tvn::test_support::ScratchDir;
 
 struct WalkResult {
     std::size_t folders = 0;

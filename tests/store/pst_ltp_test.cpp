@@ -15,8 +15,8 @@
 #include "store/pst/ltp/property_tags.h"
 #include "store/pst/ltp/table_context.h"
 #include "store/pst/ndb/node_database.h"
-#include "tests/store/expect_failure.h"
 #include "tests/store/pst_reader_support.h"
+#include "tests/store/store_test_support.h"
 #include "tests/support/corpus.h"
 
 namespace {

@@ -15,8 +15,9 @@
 #include "store/failure.h"
 #include "store/pst/ndb/crypt.h"
 #include "store/pst/ndb/node_database.h"
-#include "tests/store/expect_failure.h"
+#include "tests/store/hostile_files.h"
 #include "tests/store/pst_reader_support.h"
+#include "tests/store/store_test_support.h"
 #include "tests/support/corpus.h"
 
 namespace {
@@ -256,30 +257,10 @@ INSTANTIATE_TEST_SUITE_P(Corpus, PstCorpusFile, ::testing::ValuesIn(kHeaderFacts
 
 // --- open errors -------------------------------------------------------------------------
 
-class PstOpenError : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("tallyvane-pst-open-" +
-                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    std::filesystem::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        const auto path = m_dir / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    std::filesystem::path m_dir;
-};
-
-TEST_F(PstOpenError, EachUnusablePathGivesItsNumber) {
-    expectFailure(tvn::err::kFileNotFound,
-                  [&] { (void)NodeDatabase::open(m_dir / "no-such.pst"); });
-    expectFailure(tvn::err::kPathFileAccess, [&] { (void)NodeDatabase::open(m_dir); });
+TEST(PstOpenError, EachUnusablePathGivesItsNumber) {
+    const tvn::test_support::ScratchDir dir;
+    expectFailure(tvn::err::kFileNotFound, [&] { (void)NodeDatabase::open(dir / "no-such.pst"); });
+    expectFailure(tvn::err::kPathFileAccess, [&] { (void)NodeDatabase::open(dir.path()); });
     std::vector<std::uint8_t> header(1024, 0);
     header[0] = '!';
     header[1] = 'B';
@@ -299,8 +280,10 @@ TEST_F(PstOpenError, EachUnusablePathGivesItsNumber) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        expectFailure(tvn::err::kCorruptStore,
-                      [&] { (void)NodeDatabase::open(write(c.name, c.bytes)); });
+        expectFailure(tvn::err::kCorruptStore, [&] {
+            test_support::writeBytes(dir / c.name, c.bytes);
+            (void)NodeDatabase::open(dir / c.name);
+        });
     }
     const auto text = expectFailure(tvn::err::kCorruptStore, [] {
         (void)NodeDatabase::openMemory(std::vector<std::uint8_t>(600, 0));
