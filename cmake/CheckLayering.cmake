@@ -1,6 +1,7 @@
 # Only the ui layer may link Qt Widgets; the command line may link QtCore through the
 # ui layer's settings adapter. Fails the configure step when a lower layer links Qt.
-foreach(_layer store archive writers app)
+get_property(_store_parts GLOBAL PROPERTY TALLYVANE_STORE_PARTS)
+foreach(_layer store ${_store_parts} archive writers app)
     if(TARGET ${_layer})
         get_target_property(_libs ${_layer} LINK_LIBRARIES)
         if(_libs)
@@ -20,3 +21,7 @@ if(TARGET cli)
         endif()
     endforeach()
 endif()
+
+# The reader's parts include only the parts below them.
+set(TALLYVANE_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+include(CheckReaderIncludes)

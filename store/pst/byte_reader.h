@@ -14,9 +14,22 @@
 #include <span>
 #include <string_view>
 
-#include "store/pst/ndb/read_error.h"
+#include "store/pst/read_error.h"
 
 namespace tvn::store::pst {
+
+// The one little-endian decoder of the reader: the unsigned integer of sizeof(T) bytes at
+// `off`. It does not check the range; callers pass a span they have already bounds-checked
+// (one ByteReader::slice covering a whole record, or a size test), which keeps hot loops free
+// of a check per field.
+template <std::unsigned_integral T>
+constexpr T loadLe(std::span<const std::uint8_t> s, std::size_t off) noexcept {
+    T value = 0;
+    for (std::size_t i = sizeof(T); i-- > 0;) {
+        value = static_cast<T>((value << 8U) | s[off + i]);
+    }
+    return value;
+}
 
 class ByteReader {
 public:
@@ -33,12 +46,7 @@ public:
 
     // The unsigned integer of sizeof(T) bytes at `off`, little-endian.
     template <std::unsigned_integral T> T readAt(std::size_t off) const {
-        const auto s = slice(off, sizeof(T));
-        T value = 0;
-        for (std::size_t i = sizeof(T); i-- > 0;) {
-            value = static_cast<T>((value << 8U) | s[i]);
-        }
-        return value;
+        return loadLe<T>(slice(off, sizeof(T)), 0);
     }
 
     // Reads at the current position and advances.
@@ -79,16 +87,5 @@ private:
     std::string_view m_what;
     std::size_t m_pos = 0;
 };
-
-// Little-endian load from a span the caller has already bounds-checked (used in hot loops
-// after one ByteReader::slice covering the whole record).
-template <std::unsigned_integral T>
-inline T loadLe(std::span<const std::uint8_t> s, std::size_t off) {
-    T value = 0;
-    for (std::size_t i = sizeof(T); i-- > 0;) {
-        value = static_cast<T>((value << 8U) | s[off + i]);
-    }
-    return value;
-}
 
 } // namespace tvn::store::pst

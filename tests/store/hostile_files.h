@@ -11,6 +11,7 @@
 #include <iterator>
 #include <limits>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "store/pst/ndb/crypt.h"
@@ -18,6 +19,7 @@
 #include "store/pst/ndb/types.h"
 #include "tools/pstwriter/ltp_writer.h"
 #include "tools/pstwriter/ndb_writer.h"
+#include "tools/pstwriter/pst_writer.h"
 
 namespace tvn::store::pst::test_support {
 
@@ -228,6 +230,40 @@ inline void writeBytes(const std::filesystem::path& path, const std::vector<std:
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
+}
+
+// An ordinary data file as the .pst writer writes it, for the tests that damage one
+// structure at a time: a mail folder of 40 messages (so that both B-trees have leaves below
+// their roots) with recipients, attachments of several blocks (data trees) and an embedded
+// message.
+inline std::vector<std::uint8_t> writtenFile(tools::FileFormat format, tools::CryptMethod crypt) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("tvn-written-" + std::to_string(::getpid()) + ".pst");
+    tools::StoreOptions options;
+    options.format = format;
+    options.crypt = crypt;
+    tools::PstWriter writer(path, options);
+    const auto inbox = writer.addFolder(writer.ipmSubtree(), "Inbox", "IPF.Note");
+    for (std::size_t i = 0; i < 40; ++i) {
+        tools::Message m("IPM.Note");
+        m.subject("message " + std::to_string(i)).body(std::string(100 + 40 * i, 'b'));
+        m.sender("Sender", "sender@example.com").addRecipient("Reader", "reader@example.com");
+        if (i % 10 == 0) {
+            std::vector<std::uint8_t> data(20000 + i);
+            for (std::size_t k = 0; k < data.size(); ++k) {
+                data[k] = static_cast<std::uint8_t>(k * 7 + i);
+            }
+            m.addAttachment("data.bin", std::move(data));
+        }
+        if (i == 5) {
+            m.addEmbedded(tools::Message("IPM.Note").subject("inner"), "inner");
+        }
+        writer.addMessage(inbox, m);
+    }
+    writer.finish();
+    auto bytes = readBytes(path);
+    std::filesystem::remove(path);
+    return bytes;
 }
 
 // The crafted file with one folder of `items` items, and the bytes and block of its

@@ -2,9 +2,12 @@
 
 #include "store/memory/memory_store.h"
 #include "store/property_names.h"
+#include "tests/store/store_test_support.h"
 
 namespace tvn::store {
 namespace {
+
+using tvn::test_support::expectFailure;
 
 using memory::MemoryFolder;
 
@@ -18,12 +21,7 @@ TEST(AbsentProperty, ReadsAsOutlookReadsIt) {
     EXPECT_EQ(item->get("Sensitivity").integer(), 0);
     EXPECT_FALSE(item->get("AllDayEvent").boolean());
     EXPECT_EQ(item->get("MessageClass").text(), "IPM.Note");
-    try {
-        item->get("NoSuchProperty");
-        FAIL() << "an unknown name must throw";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), err::kNotFound);
-    }
+    expectFailure(err::kNotFound, [&] { item->get("NoSuchProperty"); });
 }
 
 TEST(DamagedItem, FailsAloneAndLeavesTheOthersReadable) {
@@ -34,24 +32,14 @@ TEST(DamagedItem, FailsAloneAndLeavesTheOthersReadable) {
     auto items = folder->items();
     ASSERT_EQ(items->count(), 3);
     EXPECT_EQ(items->item(1)->get("Subject").text(), "first");
-    try {
-        items->item(2);
-        FAIL() << "a damaged item must throw";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), err::kCorruptData);
-    }
+    expectFailure(err::kCorruptData, [&] { items->item(2); });
     EXPECT_EQ(items->item(3)->get("Subject").text(), "third");
 }
 
 TEST(PropertyFailure, RaisesTheChosenNumber) {
     auto folder = MemoryFolder::make("Inbox");
     folder->addItem("IPM.Note").fail("Body", Failure(-2147467259, "unspecified"));
-    try {
-        folder->items()->item(1)->get("Body");
-        FAIL();
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), -2147467259);
-    }
+    expectFailure(-2147467259, [&] { folder->items()->item(1)->get("Body"); });
 }
 
 TEST(Folders, ItemByNameIsTheFirstExactMatch) {

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "store/pst/ndb/crypt.h"
 #include "store/pst/body/html_text.h"
 #include "store/pst/body/lzfu.h"
 #include "store/pst/body/rtf_text.h"
+#include "store/pst/ndb/crypt.h"
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 

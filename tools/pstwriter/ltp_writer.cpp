@@ -5,6 +5,8 @@
 #include <numeric>
 
 #include "store/failure.h"
+#include "store/pst/ltp/property_tags.h"
+#include "store/pst/ltp/property_value.h"
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 #include "tools/pstwriter/bytes.h"
@@ -13,8 +15,10 @@ namespace tvn::tools {
 
 namespace {
 
-constexpr std::uint32_t kTagLtpRowId = 0x67F20003;
-constexpr std::uint32_t kTagLtpRowVer = 0x67F30003;
+namespace ltp = store::pst::ltp;
+
+constexpr std::uint32_t kTagLtpRowId = ltp::makeTag(ltp::tag::kLtpRowId, ltp::prop_type::kInt32);
+constexpr std::uint32_t kTagLtpRowVer = ltp::makeTag(ltp::tag::kLtpRowVer, ltp::prop_type::kInt32);
 
 std::vector<std::uint8_t> encodeString(const std::string& s, bool unicode) {
     if (unicode) {

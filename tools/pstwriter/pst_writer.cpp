@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "store/failure.h"
+#include "store/pst/ltp/property_tags.h"
+#include "store/pst/ltp/property_value.h"
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 #include "tools/pstwriter/bytes.h"
@@ -13,6 +15,8 @@
 namespace tvn::tools {
 
 namespace ndb = tvn::store::pst::ndb;
+namespace pt = tvn::store::pst::ltp::prop_type;
+using tvn::store::pst::ltp::makeTag;
 
 namespace {
 
@@ -34,51 +38,49 @@ constexpr std::uint32_t kNameIdBuckets = 251;
 
 // Columns of the contents table (and its templates), as Outlook writes them in part.
 const std::vector<std::uint32_t> kContentsColumns = {
-    0x00170003, // PidTagImportance
-    0x001A001F, // PidTagMessageClass
-    0x00360003, // PidTagSensitivity
-    0x0037001F, // PidTagSubject
-    0x00390040, // PidTagClientSubmitTime
-    0x0042001F, // PidTagSentRepresentingName
-    0x0E03001F, // PidTagDisplayCc
-    0x0E04001F, // PidTagDisplayTo
-    0x0E060040, // PidTagMessageDeliveryTime
-    0x0E070003, // PidTagMessageFlags
-    0x0E080003, // PidTagMessageSize
-    0x0E170003, // PidTagMessageStatus
-    0x30080040, // PidTagLastModificationTime
+    makeTag(tag::kImportance, pt::kInt32),
+    makeTag(tag::kMessageClass, pt::kUnicode),
+    makeTag(tag::kSensitivity, pt::kInt32),
+    makeTag(tag::kSubject, pt::kUnicode),
+    makeTag(tag::kClientSubmitTime, pt::kSysTime),
+    makeTag(tag::kSentRepresentingName, pt::kUnicode),
+    makeTag(tag::kDisplayCc, pt::kUnicode),
+    makeTag(tag::kDisplayTo, pt::kUnicode),
+    makeTag(tag::kMessageDeliveryTime, pt::kSysTime),
+    makeTag(tag::kMessageFlags, pt::kInt32),
+    makeTag(tag::kMessageSize, pt::kInt32),
+    makeTag(tag::kMessageStatus, pt::kInt32),
+    makeTag(tag::kLastModificationTime, pt::kSysTime),
 };
 const std::vector<std::uint32_t> kHierarchyColumns = {
-    0x3001001F, // PidTagDisplayName
-    0x36020003, // PidTagContentCount
-    0x36030003, // PidTagContentUnreadCount
-    0x360A000B, // PidTagSubfolders
-    0x3613001F, // PidTagContainerClass
+    makeTag(tag::kDisplayName, pt::kUnicode),      makeTag(tag::kContentCount, pt::kInt32),
+    makeTag(tag::kContentUnreadCount, pt::kInt32), makeTag(tag::kSubfolders, pt::kBoolean),
+    makeTag(tag::kContainerClass, pt::kUnicode),
 };
 const std::vector<std::uint32_t> kAssocContentsColumns = {
-    0x001A001F, // PidTagMessageClass
-    0x0E070003, // PidTagMessageFlags
-    0x30080040, // PidTagLastModificationTime
+    makeTag(tag::kMessageClass, pt::kUnicode),
+    makeTag(tag::kMessageFlags, pt::kInt32),
+    makeTag(tag::kLastModificationTime, pt::kSysTime),
 };
 const std::vector<std::uint32_t> kAttachmentColumns = {
-    0x0E200003, // PidTagAttachSize
-    0x3704001F, // PidTagAttachFilename
-    0x37050003, // PidTagAttachMethod
-    0x370B0003, // PidTagRenderingPosition
+    makeTag(tag::kAttachSize, pt::kInt32),
+    makeTag(tag::kAttachFilename, pt::kUnicode),
+    makeTag(tag::kAttachMethod, pt::kInt32),
+    makeTag(tag::kRenderingPosition, pt::kInt32),
 };
 const std::vector<std::uint32_t> kRecipientColumns = {
-    0x0C150003, // PidTagRecipientType
-    0x0E0F000B, // PidTagResponsibility
-    0x0FFE0003, // PidTagObjectType
-    0x30000003, // PidTagRowid
-    0x3001001F, // PidTagDisplayName
-    0x3002001F, // PidTagAddressType
-    0x3003001F, // PidTagEmailAddress
-    0x300B0102, // PidTagSearchKey
-    0x39000003, // PidTagDisplayType
-    0x39FE001F, // PidTagSmtpAddress
-    0x5FF6001F, // PidTagRecipientDisplayName
-    0x5FFD0003, // PidTagRecipientFlags
+    makeTag(tag::kRecipientType, pt::kInt32),
+    makeTag(tag::kResponsibility, pt::kBoolean),
+    makeTag(tag::kObjectType, pt::kInt32),
+    makeTag(tag::kRowId, pt::kInt32),
+    makeTag(tag::kDisplayName, pt::kUnicode),
+    makeTag(tag::kAddressType, pt::kUnicode),
+    makeTag(tag::kEmailAddress, pt::kUnicode),
+    makeTag(tag::kSearchKey, pt::kBinary),
+    makeTag(tag::kDisplayType, pt::kInt32),
+    makeTag(tag::kSmtpAddress, pt::kUnicode),
+    makeTag(tag::kRecipientDisplayName, pt::kUnicode),
+    makeTag(tag::kRecipientFlags, pt::kInt32),
 };
 
 std::uint32_t tableNid(std::uint32_t folderNid, std::uint32_t type) {

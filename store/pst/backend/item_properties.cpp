@@ -13,6 +13,8 @@
 #include "store/failure.h"
 #include "store/property_names.h"
 #include "store/pst/backend/date_time.h"
+#include "store/pst/byte_reader.h"
+#include "store/pst/ltp/property_tags.h"
 
 namespace tvn::store::pst::backend {
 
@@ -209,11 +211,6 @@ const Mapping* findMapping(std::string_view name) {
     return it != kMappings.end() && it->name == name ? &*it : nullptr;
 }
 
-// PidTagDisplayTo / Cc / Bcc.
-constexpr std::uint16_t kDisplayBcc = 0x0E02;
-constexpr std::uint16_t kDisplayCc = 0x0E03;
-constexpr std::uint16_t kDisplayTo = 0x0E04;
-
 std::optional<std::uint16_t> resolve(const ItemSource& m, const Prop& p) {
     if (p.set == nullptr) {
         return p.id;
@@ -340,11 +337,8 @@ std::int32_t recurrenceTypeOf(std::span<const std::uint8_t> blob) {
                                              std::to_string(blob.size()) +
                                              " bytes long, too short to hold its type.");
     }
-    const auto u16 = [&](std::size_t at) {
-        return static_cast<std::uint16_t>(blob[at] | (blob[at + 1] << 8));
-    };
-    const std::uint16_t frequency = u16(4);
-    const std::uint16_t pattern = u16(6);
+    const std::uint16_t frequency = loadLe<std::uint16_t>(blob, 4);
+    const std::uint16_t pattern = loadLe<std::uint16_t>(blob, 6);
     constexpr std::uint16_t kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D;
     const bool nth = pattern == 0x3 || pattern == 0xB;
     const bool dayOfMonth = pattern == 0x2 || pattern == 0x4 || pattern == 0xA || pattern == 0xC;
@@ -522,13 +516,13 @@ Variant readItemProperty(const ItemSource& m, std::string_view name) {
         return Variant(objectClassOf(m.messageClass()));
     }
     if (name == "To" || name == "RequiredAttendees") {
-        return Variant(displayList(m, kDisplayTo, 1));
+        return Variant(displayList(m, ltp::tag::kDisplayTo, 1));
     }
     if (name == "CC" || name == "OptionalAttendees" || name == "StatusUpdateRecipients") {
-        return Variant(displayList(m, kDisplayCc, 2));
+        return Variant(displayList(m, ltp::tag::kDisplayCc, 2));
     }
     if (name == "BCC" || name == "Resources" || name == "StatusOnCompletionRecipients") {
-        return Variant(displayList(m, kDisplayBcc, 3));
+        return Variant(displayList(m, ltp::tag::kDisplayBcc, 3));
     }
     if (name == "IsRecurring") {
         const bool task = isClassOrSubclass(m.messageClass(), "IPM.Task");

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "store/pst/byte_reader.h"
 #include "store/pst/ndb/crypt.h"
 
 namespace tvn::store::pst::body {
@@ -23,12 +24,6 @@ constexpr std::string_view kInitialDictionary =
     "{\\colortbl\\red0\\green0\\blue0\r\n\\par \\pard\\plain\\f0\\fs20\\b\\i\\u\\tab\\tx";
 static_assert(kInitialDictionary.size() == 207);
 
-std::uint32_t le32(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-           static_cast<std::uint32_t>(b[at + 2]) << 16 |
-           static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-
 std::string hex(std::uint32_t v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "0x%08X", v);
@@ -46,10 +41,10 @@ RtfDecompression decompressRtf(std::span<const std::uint8_t> stream) {
         return failed("stream of " + std::to_string(stream.size()) +
                       " bytes is shorter than its 16-byte header");
     }
-    const std::uint32_t compSize = le32(stream, 0);
-    const std::uint32_t rawSize = le32(stream, 4);
-    const std::uint32_t type = le32(stream, 8);
-    const std::uint32_t crc = le32(stream, 12);
+    const std::uint32_t compSize = loadLe<std::uint32_t>(stream, 0);
+    const std::uint32_t rawSize = loadLe<std::uint32_t>(stream, 4);
+    const std::uint32_t type = loadLe<std::uint32_t>(stream, 8);
+    const std::uint32_t crc = loadLe<std::uint32_t>(stream, 12);
     // COMPSIZE counts the 12 header bytes after itself. Writers pad some streams, so more
     // bytes than it says are tolerated; fewer are not.
     if (compSize < kHeaderSize - 4 || compSize - (kHeaderSize - 4) > stream.size() - kHeaderSize) {

@@ -3,6 +3,7 @@
 #include "store/pst/ltp/property_context.h"
 
 #include <algorithm>
+#include <concepts>
 #include <string>
 
 #include "store/pst/byte_reader.h"
@@ -164,18 +165,14 @@ ndb::NodeRef PropertyContext::objectNode(const PropertyValue& value) const {
 
 namespace {
 
-template <typename T>
-T fixedValue(const PropertyContext& pc, const PropertyValue& v, std::size_t size) {
+template <std::unsigned_integral T>
+T fixedValue(const PropertyContext& pc, const PropertyValue& v) {
     const auto bytes = pc.read(v);
-    if (bytes.size() < size) {
+    if (bytes.size() < sizeof(T)) {
         throwCorrupt(valueText(v) + " has " + std::to_string(bytes.size()) + " bytes, needs " +
-                     std::to_string(size));
+                     std::to_string(sizeof(T)));
     }
-    std::uint64_t value = 0;
-    for (std::size_t i = size; i-- > 0;) {
-        value = (value << 8U) | bytes[i];
-    }
-    return static_cast<T>(value);
+    return loadLe<T>(bytes, 0);
 }
 
 } // namespace
@@ -186,12 +183,12 @@ std::optional<std::int32_t> PropertyContext::int32(std::uint16_t id) const {
         return std::nullopt;
     }
     if (v->type == prop_type::kInt16) {
-        return static_cast<std::int16_t>(fixedValue<std::uint16_t>(*this, *v, 2));
+        return static_cast<std::int16_t>(fixedValue<std::uint16_t>(*this, *v));
     }
     if (v->type != prop_type::kInt32 && v->type != prop_type::kError) {
         throwCorrupt(valueText(*v) + " is not a 32-bit integer");
     }
-    return static_cast<std::int32_t>(fixedValue<std::uint32_t>(*this, *v, 4));
+    return static_cast<std::int32_t>(fixedValue<std::uint32_t>(*this, *v));
 }
 
 std::optional<std::int64_t> PropertyContext::int64(std::uint16_t id) const {
@@ -203,7 +200,7 @@ std::optional<std::int64_t> PropertyContext::int64(std::uint16_t id) const {
         v->type != prop_type::kCurrency) {
         throwCorrupt(valueText(*v) + " is not a 64-bit integer");
     }
-    return static_cast<std::int64_t>(fixedValue<std::uint64_t>(*this, *v, 8));
+    return static_cast<std::int64_t>(fixedValue<std::uint64_t>(*this, *v));
 }
 
 std::optional<bool> PropertyContext::boolean(std::uint16_t id) const {
@@ -214,7 +211,7 @@ std::optional<bool> PropertyContext::boolean(std::uint16_t id) const {
     if (v->type != prop_type::kBoolean) {
         throwCorrupt(valueText(*v) + " is not a boolean");
     }
-    return fixedValue<std::uint8_t>(*this, *v, 1) != 0;
+    return fixedValue<std::uint8_t>(*this, *v) != 0;
 }
 
 } // namespace tvn::store::pst::ltp

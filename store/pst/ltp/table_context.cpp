@@ -6,6 +6,7 @@
 #include <string>
 
 #include "store/pst/byte_reader.h"
+#include "store/pst/ltp/property_tags.h"
 
 namespace tvn::store::pst::ltp {
 
@@ -14,7 +15,6 @@ namespace {
 constexpr std::uint8_t kTcType = 0x7C;
 constexpr std::size_t kTcInfoSize = 22;
 constexpr std::size_t kColumnDescSize = 8;
-constexpr std::uint16_t kRowIdColumn = 0x67F2; // PidTagLtpRowId
 
 std::string nodeText(const ndb::NodeRef& node) {
     return "node " + hexText(ndb::raw(node.nid));
@@ -75,7 +75,7 @@ TableContext::TableContext(std::shared_ptr<const ndb::NodeDatabase> db, const nd
         m_columns.push_back(c);
     }
 
-    if (const auto rowId = findColumn(kRowIdColumn)) {
+    if (const auto rowId = findColumn(tag::kLtpRowId)) {
         if (m_columns[*rowId].size < 4) {
             throwCorrupt("TC row-id column of " + std::to_string(m_columns[*rowId].size) +
                          " bytes in " + nodeText(node));

@@ -2,27 +2,19 @@
 
 #include <unordered_set>
 
+#include "store/pst/ltp/property_tags.h"
 #include "store/pst/messaging/property_reader.h"
 
 namespace tvn::store::pst::messaging {
-
-namespace {
-
-constexpr std::uint16_t kDisplayName = 0x3001;
-constexpr std::uint16_t kContentCount = 0x3602;
-constexpr std::uint16_t kContainerClass = 0x3613;
-constexpr std::uint16_t kMessageClass = 0x001A;
-
-} // namespace
 
 FolderObject::FolderObject(std::shared_ptr<const MessageStore> store, ndb::NodeId nid)
     : m_store(std::move(store)), m_nid(nid) {
     const auto& db = m_store->database();
     const ltp::PropertyContext pc(db, db->nodeRef(nid));
     const PropertyReader props(pc);
-    m_name = props.string(kDisplayName).value_or("");
-    m_class = props.string(kContainerClass).value_or("");
-    m_contentCount = props.integer(kContentCount);
+    m_name = props.string(ltp::tag::kDisplayName).value_or("");
+    m_class = props.string(ltp::tag::kContainerClass).value_or("");
+    m_contentCount = props.integer(ltp::tag::kContentCount);
 }
 
 std::vector<ndb::NodeId> FolderObject::subfolders() const {
@@ -85,7 +77,7 @@ std::optional<std::string> FolderObject::itemClass(std::size_t index) const {
         return std::nullopt;
     }
     const auto row = table->row(index);
-    auto cls = PropertyReader(*table, row).string(kMessageClass);
+    auto cls = PropertyReader(*table, row).string(ltp::tag::kMessageClass);
     if (cls && cls->empty()) {
         return std::nullopt;
     }

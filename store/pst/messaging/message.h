@@ -20,32 +20,14 @@
 #include <string>
 
 #include "store/pst/ltp/property_context.h"
+#include "store/pst/ltp/property_tags.h"
 #include "store/pst/ltp/table_context.h"
 #include "store/pst/messaging/message_store.h"
 #include "store/pst/messaging/property_reader.h"
 
 namespace tvn::store::pst::messaging {
 
-// Property ids of messages and attachments that more than one place reads.
-namespace tag {
-inline constexpr std::uint16_t kMessageClass = 0x001A;
-inline constexpr std::uint16_t kSubject = 0x0037;
-inline constexpr std::uint16_t kBody = 0x1000;
-inline constexpr std::uint16_t kRtfCompressed = 0x1009;
-inline constexpr std::uint16_t kHtml = 0x1013;
-inline constexpr std::uint16_t kNativeBody = 0x1016;
-inline constexpr std::uint16_t kInternetCodepage = 0x3FDE;
-inline constexpr std::uint16_t kMessageCodepage = 0x3FFD;
-inline constexpr std::uint16_t kDisplayName = 0x3001;
-inline constexpr std::uint16_t kAddressType = 0x3002;
-inline constexpr std::uint16_t kEmailAddress = 0x3003;
-inline constexpr std::uint16_t kSmtpAddress = 0x39FE;
-inline constexpr std::uint16_t kRecipientType = 0x0C15;
-inline constexpr std::uint16_t kAttachDataBinary = 0x3701; // PT_BINARY, or PT_OBJECT
-inline constexpr std::uint16_t kAttachFilename = 0x3704;
-inline constexpr std::uint16_t kAttachMethod = 0x3705;
-inline constexpr std::uint16_t kAttachLongFilename = 0x3707;
-} // namespace tag
+namespace tag = ltp::tag;
 
 // PidTagAttachMethod values.
 namespace attach_method {

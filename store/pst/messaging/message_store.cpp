@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "store/pst/byte_reader.h"
+#include "store/pst/ltp/property_tags.h"
 #include "store/pst/ltp/table_context.h"
 #include "store/pst/messaging/property_reader.h"
 #include "store/text/code_page.h"
@@ -11,10 +12,6 @@
 namespace tvn::store::pst::messaging {
 
 namespace {
-
-constexpr std::uint16_t kDisplayName = 0x3001;
-constexpr std::uint16_t kIpmSubtreeEntryId = 0x35E0;
-constexpr std::uint16_t kPstPassword = 0x67FF;
 
 // The IPM subtree of the .pst files Outlook creates.
 constexpr ndb::NodeId kUsualIpmSubtree{0x8022};
@@ -35,7 +32,7 @@ namedSubfolders(const std::shared_ptr<const ndb::NodeDatabase>& db, ndb::NodeId 
         try {
             const ndb::NodeId child{table.row(i).rowId()};
             const ltp::PropertyContext pc(db, db->nodeRef(child));
-            out.emplace_back(child, PropertyReader(pc).string(kDisplayName).value_or(""));
+            out.emplace_back(child, PropertyReader(pc).string(ltp::tag::kDisplayName).value_or(""));
         } catch (const ReadError&) {
             // A damaged sibling does not hide the folder wanted.
         }
@@ -92,13 +89,14 @@ MessageStore::MessageStore(std::shared_ptr<ndb::NodeDatabase> db) : m_db(std::mo
     try {
         const ltp::PropertyContext pc(m_db, m_db->nodeRef(ndb::nid::kMessageStore));
         const PropertyReader props(pc);
-        m_displayName = props.string(kDisplayName).value_or("");
+        m_displayName = props.string(ltp::tag::kDisplayName).value_or("");
         // Offline files carry a value here (0xFFFFFFFF) that is no password: Outlook does
         // not protect them.
         if (!m_db->header().offlineClient) {
-            m_passwordCrc = static_cast<std::uint32_t>(props.integer(kPstPassword).value_or(0));
+            m_passwordCrc =
+                static_cast<std::uint32_t>(props.integer(ltp::tag::kPstPassword).value_or(0));
         }
-        if (const auto entryId = props.binary(kIpmSubtreeEntryId);
+        if (const auto entryId = props.binary(ltp::tag::kIpmSubtreeEntryId);
             entryId && entryId->size() >= kEntryIdNidOffset + 4) {
             m_ipmSubtree = ndb::NodeId{loadLe<std::uint32_t>(*entryId, kEntryIdNidOffset)};
         } else {

@@ -1,7 +1,10 @@
 #include "store/pst/messaging/property_reader.h"
 
-#include <cstring>
+#include <bit>
+#include <concepts>
+#include <type_traits>
 
+#include "store/pst/byte_reader.h"
 #include "store/text/utf.h"
 
 namespace tvn::store::pst::messaging {
@@ -10,16 +13,14 @@ namespace {
 
 namespace pt = ltp::prop_type;
 
-std::int64_t signedLe(std::span<const std::uint8_t> b) {
-    std::uint64_t v = 0;
-    for (std::size_t i = b.size(); i-- > 0;) {
-        v = (v << 8U) | b[i];
+// The signed integer stored in the first sizeof(T) bytes, or nothing when the value is
+// shorter than its type says.
+template <std::unsigned_integral T>
+std::optional<std::int64_t> signedLe(std::span<const std::uint8_t> b) {
+    if (b.size() < sizeof(T)) {
+        return std::nullopt;
     }
-    // Sign-extend from the stored width.
-    if (!b.empty() && b.size() < 8 && (b.back() & 0x80U) != 0) {
-        v |= ~std::uint64_t{0} << (8 * b.size());
-    }
-    return static_cast<std::int64_t>(v);
+    return static_cast<std::make_signed_t<T>>(loadLe<T>(b, 0));
 }
 
 } // namespace
@@ -78,15 +79,11 @@ std::optional<std::int64_t> PropertyReader::integer(std::uint16_t id) const {
     }
     switch (v->type) {
     case pt::kInt16:
+        return signedLe<std::uint16_t>(bytes(*v));
     case pt::kInt32:
-    case pt::kInt64: {
-        const auto b = bytes(*v);
-        const std::size_t width = v->type == pt::kInt16 ? 2 : v->type == pt::kInt32 ? 4 : 8;
-        if (b.size() < width) {
-            return std::nullopt;
-        }
-        return signedLe(std::span(b).first(width));
-    }
+        return signedLe<std::uint32_t>(bytes(*v));
+    case pt::kInt64:
+        return signedLe<std::uint64_t>(bytes(*v));
     case pt::kBoolean: {
         const auto b = bytes(*v);
         return !b.empty() && b[0] != 0 ? 1 : 0;
@@ -112,22 +109,10 @@ std::optional<double> PropertyReader::real(std::uint16_t id) const {
     if (v->type == pt::kDouble || v->type == pt::kFloat) {
         const auto b = bytes(*v);
         if (v->type == pt::kDouble && b.size() >= 8) {
-            std::uint64_t raw = 0;
-            for (std::size_t i = 8; i-- > 0;) {
-                raw = (raw << 8U) | b[i];
-            }
-            double d = 0;
-            std::memcpy(&d, &raw, sizeof d);
-            return d;
+            return std::bit_cast<double>(loadLe<std::uint64_t>(b, 0));
         }
         if (v->type == pt::kFloat && b.size() >= 4) {
-            std::uint32_t raw = 0;
-            for (std::size_t i = 4; i-- > 0;) {
-                raw = (raw << 8U) | b[i];
-            }
-            float f = 0;
-            std::memcpy(&f, &raw, sizeof f);
-            return static_cast<double>(f);
+            return static_cast<double>(std::bit_cast<float>(loadLe<std::uint32_t>(b, 0)));
         }
         return std::nullopt;
     }
@@ -142,11 +127,7 @@ std::optional<std::int64_t> PropertyReader::fileTime(std::uint16_t id) const {
     if (!v || v->type != pt::kSysTime) {
         return std::nullopt;
     }
-    const auto b = bytes(*v);
-    if (b.size() < 8) {
-        return std::nullopt;
-    }
-    return signedLe(std::span(b).first(8));
+    return signedLe<std::uint64_t>(bytes(*v));
 }
 
 std::optional<std::vector<std::uint8_t>> PropertyReader::binary(std::uint16_t id) const {

@@ -32,34 +32,14 @@
 #include <span>
 #include <vector>
 
-#include "store/pst/ndb/read_error.h"
+#include "store/pst/ndb/block.h"
+#include "store/pst/ndb/btree.h"
+#include "store/pst/ndb/file_layout.h"
+#include "store/pst/ndb/file_storage.h"
 #include "store/pst/ndb/types.h"
+#include "store/pst/read_error.h"
 
 namespace tvn::store::pst::ndb {
-
-// Caps on untrusted structure, named so that the limits are visible in one place.
-// B-tree page levels above the leaves. Real files use 1-4; eight levels of even the
-// smallest pages would index far more entries than any file can hold.
-inline constexpr std::size_t kMaxBTreeDepth = 8;
-inline constexpr std::size_t kMaxDataTreeDepth = 4; // XBLOCK levels above data blocks (real: 2)
-inline constexpr std::size_t kMaxSubnodeDepth = 4;  // SIBLOCK levels above SLBLOCKs (real: 1)
-
-// The decoded bytes of one data block. The bytes stay valid as long as this object (or a
-// copy) exists, whatever the block cache does meanwhile, but never beyond the lifetime of
-// the NodeDatabase that produced it (bytes held in memory by openMemory() are views).
-class BlockBytes {
-public:
-    BlockBytes() = default;
-    BlockBytes(std::span<const std::uint8_t> bytes, std::shared_ptr<const void> owner)
-        : m_bytes(bytes), m_owner(std::move(owner)) {}
-    std::span<const std::uint8_t> bytes() const noexcept { return m_bytes; }
-    std::size_t size() const noexcept { return m_bytes.size(); }
-    const std::shared_ptr<const void>& owner() const noexcept { return m_owner; }
-
-private:
-    std::span<const std::uint8_t> m_bytes;
-    std::shared_ptr<const void> m_owner; // keeps the bytes alive; empty for in-memory files
-};
 
 class NodeDatabase;
 
@@ -93,20 +73,22 @@ public:
 
 private:
     friend class NodeDatabase;
-    const NodeDatabase* m_db = nullptr;
-    std::vector<BlockEntry> m_leaves; // ref.offset == kNoOffset: listed but not in the B-tree
+    const BlockSource* m_blocks = nullptr; // the NodeDatabase that made the stream
+    std::vector<BlockEntry> m_leaves;      // ref.offset == kNoOffset: listed but not in the B-tree
     std::uint64_t m_size = 0;
     std::uint64_t m_present = 0;
 };
 
-class NodeDatabase {
+// The database reads its data and subnode trees through its own blocks (BlockSource), a
+// private base so that the public interface stays the functions below.
+class NodeDatabase : private BlockSource {
 public:
     // Opens a .pst/.ost file and checks its header and B-tree roots.
     static std::shared_ptr<NodeDatabase> open(const std::filesystem::path& path);
     // The same over bytes in memory (the fuzz target and tests); the database keeps them.
     static std::shared_ptr<NodeDatabase> openMemory(std::vector<std::uint8_t> bytes);
 
-    ~NodeDatabase();
+    ~NodeDatabase() override;
     NodeDatabase(const NodeDatabase&) = delete;
     NodeDatabase& operator=(const NodeDatabase&) = delete;
 
@@ -126,17 +108,13 @@ public:
     void forEachNode(const std::function<bool(const NodeEntry&)>& visit) const;
 
     // --- block B-tree --------------------------------------------------------------------
-    std::optional<BlockEntry> findBlock(BlockId bid) const;
+    std::optional<BlockEntry> findBlock(BlockId bid) const override;
     // Every block in key order. Stops early when `visit` returns false.
     void forEachBlock(const std::function<bool(const BlockEntry&)>& visit) const;
 
     // Every page of both B-trees (node tree first), parents before children. For tools that
     // check or repair structures. Stops early when `visit` returns false.
-    struct PageInfo {
-        BlockRef ref;
-        bool nodeTree = false; // node B-tree page, else block B-tree page
-        std::size_t level = 0; // cLevel: 0 for leaves
-    };
+    using PageInfo = ndb::PageInfo;
     void forEachPage(const std::function<bool(const PageInfo&)>& visit) const;
 
     // One data block, trailer checked (bid, size, CRC), decrypted and inflated. Internal
@@ -164,21 +142,17 @@ public:
     BlockBytes fileBytes(std::uint64_t offset, std::size_t size) const;
 
     // Bounds of the two caches: file windows read from disk, and decoded blocks.
-    static constexpr std::size_t kWindowSize = 64U << 10U;
-    static constexpr std::size_t kMaxCachedWindows = 192;
+    static constexpr std::size_t kWindowSize = kFileWindowSize;
+    static constexpr std::size_t kMaxCachedWindows = kMaxFileWindows;
     static constexpr std::size_t kMaxDecodedBytes = 16U << 20U;
 
-    class Impl; // private decoding helpers (node_database.cpp)
-
 private:
-    friend class DataStream;
-    struct Storage;
-    NodeDatabase(std::unique_ptr<Storage> storage);
-    void readHeader();
-    void readHeaderFields();
-    BlockBytes readBlock(const BlockEntry& entry, BlockId asked) const;
+    explicit NodeDatabase(std::unique_ptr<FileStorage> storage);
+    void readRoots();
+    FileView file() const noexcept { return {*m_storage, m_layout}; }
+    BlockBytes readBlock(const BlockEntry& entry, BlockId asked) const override;
 
-    std::unique_ptr<Storage> m_storage;
+    std::unique_ptr<FileStorage> m_storage;
     std::uint64_t m_fileSize = 0;
     Header m_header;
     Layout m_layout;

@@ -1,4 +1,4 @@
-#include "store/pst/ndb/read_error.h"
+#include "store/pst/read_error.h"
 
 #include "store/pst/byte_reader.h"
 
