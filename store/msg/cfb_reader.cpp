@@ -9,26 +9,19 @@
 
 #include "store/failure.h"
 #include "store/msg/cfb_writer.h"
+#include "store/pst/byte_reader.h"
 #include "store/text/utf.h"
 
 namespace tvn::store::msg {
 
 namespace {
 
+using pst::loadLe;
+
 using namespace cfb;
 
 [[noreturn]] void corrupt(const std::string& what) {
     throw Failure(err::kCorruptData, "The compound file is damaged: " + what + ".");
-}
-
-std::uint32_t le32(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-std::uint16_t le16(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
 class FileSource final : public ByteSource {
@@ -120,15 +113,16 @@ CfbReader::CfbReader(std::shared_ptr<const ByteSource> source) : m_source(std::m
     if (!std::equal(std::begin(kSignature), std::end(kSignature), h.begin())) {
         throw Failure(err::kCorruptData, "The file is not an Outlook message file.");
     }
-    const auto major = le16(h, 26);
-    const auto shift = le16(h, 30);
-    if (!((major == 3 && shift == 9) || (major == 4 && shift == 12)) || le16(h, 32) != 6) {
+    const auto major = loadLe<std::uint16_t>(h, 26);
+    const auto shift = loadLe<std::uint16_t>(h, 30);
+    if (!((major == 3 && shift == 9) || (major == 4 && shift == 12)) ||
+        loadLe<std::uint16_t>(h, 32) != 6) {
         corrupt("its version or sector size is not one of the known ones");
     }
     m_sectorSize = 1U << shift;
     const std::uint32_t perSector = m_sectorSize / 4;
     const std::uint64_t sectors = m_source->size() / m_sectorSize; // an upper bound
-    const std::uint32_t fatCount = le32(h, 44);
+    const std::uint32_t fatCount = loadLe<std::uint32_t>(h, 44);
     if (fatCount > sectors) {
         corrupt("its allocation table is larger than the file");
     }
@@ -136,43 +130,44 @@ CfbReader::CfbReader(std::shared_ptr<const ByteSource> source) : m_source(std::m
     // The allocation table's sectors: 109 in the header, the rest in a chain of sectors.
     std::vector<std::uint32_t> fatSectors;
     for (std::uint32_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatCount; ++i) {
-        fatSectors.push_back(le32(h, 76 + 4 * i));
+        fatSectors.push_back(loadLe<std::uint32_t>(h, 76 + 4 * i));
     }
-    std::uint32_t difat = le32(h, 68);
+    std::uint32_t difat = loadLe<std::uint32_t>(h, 68);
     for (std::uint64_t steps = 0; fatSectors.size() < fatCount; ++steps) {
         if (difat > kMaxRegularSector || steps > sectors) {
             corrupt("its allocation table is incomplete");
         }
         const auto sector = readSector(difat);
         for (std::uint32_t j = 0; j + 1 < perSector && fatSectors.size() < fatCount; ++j) {
-            fatSectors.push_back(le32(sector, 4 * j));
+            fatSectors.push_back(loadLe<std::uint32_t>(sector, 4 * j));
         }
-        difat = le32(sector, 4 * (perSector - 1));
+        difat = loadLe<std::uint32_t>(sector, 4 * (perSector - 1));
     }
     m_fat.reserve(std::size_t{fatCount} * perSector);
     for (const auto s : fatSectors) {
         const auto sector = readSector(s);
         for (std::uint32_t j = 0; j < perSector; ++j) {
-            m_fat.push_back(le32(sector, 4 * j));
+            m_fat.push_back(loadLe<std::uint32_t>(sector, 4 * j));
         }
     }
 
     // The directory.
-    const auto dirChain = chain(le32(h, 48), m_fat, sectors);
+    const auto dirChain = chain(loadLe<std::uint32_t>(h, 48), m_fat, sectors);
     for (const auto s : dirChain) {
         const auto sector = readSector(s);
         for (std::uint32_t off = 0; off + kEntrySize <= m_sectorSize; off += kEntrySize) {
             const std::span<const std::uint8_t> e(sector.data() + off, kEntrySize);
             CfbDirEntry entry;
-            const std::size_t nameBytes = std::min<std::size_t>(le16(e, 64), 64);
+            const std::size_t nameBytes = std::min<std::size_t>(loadLe<std::uint16_t>(e, 64), 64);
             entry.name = text::utf16leToUtf8(e.first(nameBytes >= 2 ? (nameBytes - 2) & ~1U : 0));
             entry.type = e[66];
-            entry.left = le32(e, 68);
-            entry.right = le32(e, 72);
-            entry.child = le32(e, 76);
+            entry.left = loadLe<std::uint32_t>(e, 68);
+            entry.right = loadLe<std::uint32_t>(e, 72);
+            entry.child = loadLe<std::uint32_t>(e, 76);
             std::copy_n(e.begin() + 80, 16, entry.classId.begin());
-            entry.start = le32(e, 116);
-            entry.size = le32(e, 120) | (major == 4 ? std::uint64_t{le32(e, 124)} << 32 : 0);
+            entry.start = loadLe<std::uint32_t>(e, 116);
+            entry.size = loadLe<std::uint32_t>(e, 120) |
+                         (major == 4 ? std::uint64_t{loadLe<std::uint32_t>(e, 124)} << 32 : 0);
             m_entries.push_back(std::move(entry));
         }
     }
@@ -181,11 +176,11 @@ CfbReader::CfbReader(std::shared_ptr<const ByteSource> source) : m_source(std::m
     }
 
     // The mini stream and its allocation table.
-    const auto miniFatChain = chain(le32(h, 60), m_fat, sectors);
+    const auto miniFatChain = chain(loadLe<std::uint32_t>(h, 60), m_fat, sectors);
     for (const auto s : miniFatChain) {
         const auto sector = readSector(s);
         for (std::uint32_t j = 0; j < perSector; ++j) {
-            m_miniFat.push_back(le32(sector, 4 * j));
+            m_miniFat.push_back(loadLe<std::uint32_t>(sector, 4 * j));
         }
     }
     m_miniSize = m_entries[0].size;

@@ -3,12 +3,15 @@
 #include <cstdio>
 
 #include "store/failure.h"
+#include "store/pst/byte_reader.h"
 #include "store/text/code_page.h"
 #include "store/text/utf.h"
 
 namespace tvn::store::msg {
 
 namespace {
+
+using pst::loadLe;
 
 // No property value of a message is larger than this, attachment data aside.
 constexpr std::uint64_t kMaxValueSize = 64ULL << 20;
@@ -17,12 +20,6 @@ constexpr std::size_t kMaxValues = 65536;
 
 [[noreturn]] void corrupt(const std::string& what) {
     throw Failure(err::kCorruptData, "The message file is damaged: " + what + ".");
-}
-
-std::uint32_t le32(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
 std::string streamName(std::uint32_t tag) {
@@ -110,7 +107,7 @@ private:
                 }
                 const auto* method = findProperty(attachment.properties, 0x3705);
                 if (method != nullptr && method->type() == ptype::kInt32 &&
-                    le32(method->bytes, 0) == 6) {
+                    loadLe<std::uint32_t>(method->bytes, 0) == 6) {
                     // An OLE object's own storage.
                     attachment.ole = m_cfb;
                     attachment.oleRoot = *inner;
@@ -132,8 +129,8 @@ private:
         const auto stream = m_cfb->read(*id, kMaxValueSize);
         for (std::size_t at = headerSize; at + 16 <= stream.size(); at += 16) {
             MsgProperty p;
-            p.tag = le32(stream, at);
-            p.flags = le32(stream, at + 4);
+            p.tag = loadLe<std::uint32_t>(stream, at);
+            p.flags = loadLe<std::uint32_t>(stream, at + 4);
             const std::span<const std::uint8_t> value(stream.data() + at + 8, 8);
             const auto type = p.type();
             if (isFixedType(type)) {
@@ -206,7 +203,7 @@ private:
     static std::uint32_t codePageOf(const PropertyList& props) {
         for (const std::uint16_t id : {std::uint16_t{0x3FFD}, std::uint16_t{0x3FDE}}) {
             if (const auto* p = findProperty(props, id); p && p->type() == ptype::kInt32) {
-                const auto cp = le32(p->bytes, 0);
+                const auto cp = loadLe<std::uint32_t>(p->bytes, 0);
                 if (cp > 0 && cp <= 0xFFFF && text::isKnownCodePage(cp)) {
                     return cp;
                 }
@@ -246,8 +243,8 @@ private:
         static constexpr std::array<std::uint8_t, 16> kPsPublicStrings = {
             0x29, 0x03, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
         for (std::size_t at = 0; at + 8 <= entries.size(); at += 8) {
-            const auto key = le32(entries, at);
-            const auto indexAndKind = le32(entries, at + 4);
+            const auto key = loadLe<std::uint32_t>(entries, at);
+            const auto indexAndKind = loadLe<std::uint32_t>(entries, at + 4);
             const std::size_t index = indexAndKind >> 16;
             const std::uint32_t guid = (indexAndKind >> 1) & 0x7FFF;
             PropertyName name;
@@ -266,7 +263,7 @@ private:
                 if (key > strings.size() || strings.size() - key < 4) {
                     continue;
                 }
-                const auto length = le32(strings, key);
+                const auto length = loadLe<std::uint32_t>(strings, key);
                 if (length > strings.size() - key - 4) {
                     continue;
                 }

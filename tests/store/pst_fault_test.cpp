@@ -21,6 +21,7 @@
 #include "tests/store/hostile_files.h"
 #include "tests/store/pst_reader_support.h"
 #include "tests/store/store_test_support.h"
+#include "tests/support/corpus.h"
 
 namespace {
 
@@ -31,11 +32,13 @@ using tvn::store::pst::test_support::walkStrict;
 using tvn::store::pst::test_support::walkTolerant;
 using tvn::test_support::expectFailure;
 
-// The files every fault test damages: both formats, each encoding.
+// The files every fault test damages: both formats, each encoding. The bit flips also
+// damage a corpus .ost, the one format (4 KB pages, 64 KB blocks) the writer cannot write.
 struct WrittenFile {
     const char* name;
     tvn::tools::FileFormat format;
     CryptMethod crypt;
+    const char* corpusName = nullptr;
 };
 constexpr WrittenFile kWrittenFiles[] = {
     {"ansi_compressible", tvn::tools::FileFormat::Ansi, CryptMethod::Compressible},
@@ -48,7 +51,11 @@ const std::vector<std::uint8_t>& writtenBytes(const WrittenFile& f) {
     static std::map<std::string, std::vector<std::uint8_t>> files;
     auto& bytes = files[f.name];
     if (bytes.empty()) {
-        bytes = test_support::writtenFile(f.format, f.crypt);
+        if (f.corpusName == nullptr) {
+            bytes = test_support::writtenFile(f.format, f.crypt);
+        } else if (const auto path = tvn::test_support::corpusFile(f.corpusName)) {
+            bytes = tvn::test_support::readFileBytes(*path);
+        }
     }
     return bytes;
 }
@@ -58,6 +65,12 @@ void PrintTo(const WrittenFile& f, std::ostream* os) {
 
 class WrittenFileTest : public ::testing::TestWithParam<WrittenFile> {
 protected:
+    void SetUp() override {
+        if (pristine().empty()) {
+            GTEST_SKIP() << "corpus file " << GetParam().corpusName
+                         << " not found (set TALLYVANE_CORPUS)";
+        }
+    }
     const std::vector<std::uint8_t>& pristine() const { return writtenBytes(GetParam()); }
 };
 
@@ -475,5 +488,10 @@ TEST_P(BitFlips, RandomDamageWithRepairedChecksumsNeverCrashes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Written, BitFlips, ::testing::ValuesIn(kWrittenFiles), writtenName);
+INSTANTIATE_TEST_SUITE_P(Corpus, BitFlips,
+                         ::testing::Values(WrittenFile{"outlookcom_2013_ost",
+                                                       tvn::tools::FileFormat::Unicode,
+                                                       CryptMethod::None, "outlookcom-2013.ost"}),
+                         writtenName);
 
 } // namespace
