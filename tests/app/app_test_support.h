@@ -68,8 +68,7 @@ public:
     bool failShow = false;
     std::vector<std::string> calls;
     std::string caption, listed, selected, location, dataFile;
-    int countRefreshes = 0;
-    int repaints = 0;
+    int countRefreshes = 0, repaints = 0;
 };
 
 struct ShownMessage {
@@ -78,13 +77,14 @@ struct ShownMessage {
     std::string title = "Tallyvane";
     friend bool operator==(const ShownMessage&, const ShownMessage&) = default;
 };
+using Shown = std::vector<ShownMessage>;
 
 class RecordingBoxes final : public archive::MessageBoxes {
 public:
     void show(std::string_view text, archive::MessageIcon icon, std::string_view title) override {
         shown.push_back(ShownMessage{std::string(text), icon, std::string(title)});
     }
-    std::vector<ShownMessage> shown;
+    Shown shown;
 };
 
 class FixedPicker final : public store::FolderPicker {
@@ -154,15 +154,14 @@ inline std::shared_ptr<MemoryLog::Shared> attachMemoryLogTo(archive::ErrorReport
 }
 
 // A model over in-memory data files: each "file" is a top folder the opener hands out by
-// path (nullptr: not a data file), and the settings already remember the first one, so
-// that Get Folder List finds it open. The personal file holds one folder of every kind,
-// the journal among them.
+// path (nullptr: not a data file; a password in protectedFiles: asked for first), and the
+// settings already remember the first one, so that Get Folder List finds it open. The
+// personal file holds one folder of every kind, the journal among them.
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest() {
-        personal = store::memory::MemoryFolder::make("Personal Folders");
-        inbox = personal->addFolder("Inbox", store::ItemType::Mail);
-        inbox->addFolder("Sub", store::ItemType::Mail);
+        inbox = personal->addFolder("Inbox");
+        inbox->addFolder("Sub");
         personal->addFolder("Calendar", store::ItemType::Appointment);
         personal->addFolder("Journal", store::ItemType::Journal);
         personal->addFolder("Contacts", store::ItemType::Contact);
@@ -171,7 +170,6 @@ protected:
         files["/data/personal.pst"] = personal;
         settings.set("DataFiles", "Count", "1");
         settings.set("DataFiles", "File1", "/data/personal.pst");
-
         FrmMainOptions options;
         options.root = "/nonexistent-tallyvane-test-root/Tallyvane";
         options.opener = opener;
@@ -187,7 +185,6 @@ protected:
         picker.answer = personal;
         model->btnGetPST_Click();
     }
-
     std::vector<std::string> source() const { return model->sourceList().texts(); }
     std::vector<std::string> destination() const { return model->archiveList().texts(); }
 
@@ -197,11 +194,10 @@ protected:
     DataFileOpener opener = [this](const std::filesystem::path& file,
                                    store::PasswordPrompt* prompt) {
         ++opened;
-        if (protectedFiles.count(file.string()) != 0) {
-            const auto password = prompt ? prompt->askPassword(file) : std::nullopt;
-            if (!password || *password != protectedFiles[file.string()]) {
-                throw Failure(err::kAccessRefused, "The password is wrong", file.string());
-            }
+        if (const auto secret = protectedFiles.find(file.string());
+            secret != protectedFiles.end() &&
+            (prompt == nullptr || prompt->askPassword(file) != secret->second)) {
+            throw Failure(err::kAccessRefused, "The password is wrong", file.string());
         }
         const auto found = files.find(file.string());
         if (found == files.end()) {
@@ -212,7 +208,8 @@ protected:
         }
         return found->second;
     };
-    std::shared_ptr<store::memory::MemoryFolder> personal;
+    std::shared_ptr<store::memory::MemoryFolder> personal =
+        store::memory::MemoryFolder::make("Personal Folders");
     std::shared_ptr<store::memory::MemoryFolder> inbox;
     RecordingView view;
     RecordingBoxes boxes;
