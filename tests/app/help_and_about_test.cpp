@@ -36,32 +36,29 @@ class HelpContents : public testing::ModelTest {};
 // fails is also logged with the handler's own texts.
 TEST_F(HelpContents, HelpThatCannotBeShownIsSaidOnce) {
     ScriptedHelp help;
-    struct Case {
-        HelpViewer* viewer;
-        fs::path file;
-        bool opens, fails;
-    };
-    const Case cases[] = {{&help, "/opt/help/index.html", true, false},
-                          {nullptr, "/opt/help/index.html", true, false},
-                          {&help, "/opt/help/index.html", false, false},
-                          {&help, "/opt/help/index.html", true, true}};
-    for (const Case& c : cases) {
+    const testing::ShownMessage unable{"TVN was unable to display your Help file. Please place "
+                                       "TVN_Help.CHM in the Tallyvane Program Folder and try "
+                                       "again!",
+                                       archive::MessageIcon::Information};
+    const std::tuple<HelpViewer*, bool, bool> cases[] = {// viewer, opens, fails
+                                                         {&help, true, false},
+                                                         {nullptr, true, false},
+                                                         {&help, false, false},
+                                                         {&help, true, true}};
+    for (const auto& [viewer, opens, fails] : cases) {
         boxes.shown.clear();
         log->entries.clear();
-        help.opens = c.opens;
-        help.fail = c.fails;
-        model->setHelp(c.viewer, c.file);
+        help.opens = opens;
+        help.fail = fails;
+        model->setHelp(viewer, "/opt/help/index.html");
         model->mnuHelpContents_Click();
-        const bool shown = c.viewer != nullptr && !c.file.empty() && c.opens && !c.fails;
-        EXPECT_EQ(boxes.shown.size(), shown ? 0U : 1U);
-        const testing::Logged failed{
-            75, " Error in nmuHelpContents_Click sub or a sub-function therein."};
-        EXPECT_EQ(log->entries,
-                  c.fails ? std::vector<testing::Logged>{failed} : std::vector<testing::Logged>{});
+        EXPECT_EQ(boxes.shown,
+                  viewer && opens && !fails ? testing::Shown{} : testing::Shown{unable});
+        EXPECT_EQ(log->entries.size(), fails ? 1U : 0U);
     }
-    EXPECT_EQ(boxes.shown.at(0).text,
-              "TVN was unable to display your Help file. Please place "
-              "TVN_Help.CHM in the Tallyvane Program Folder and try again!");
+    EXPECT_EQ(log->entries,
+              (std::vector<testing::Logged>{
+                  {75, " Error in nmuHelpContents_Click sub or a sub-function therein."}}));
 }
 
 TEST(HelpFile, BesideTheProgramFirstThenTheInstalledShare) {
