@@ -90,13 +90,6 @@ TEST(ListCorpus, ListsRealFilesAndRefusesWhatCannotBeOpened) {
          "Deleted Items\t0\t0\nInbox\t0\t0\nOutbox\t0\t0\nSent Items\t0\t0\nCalendar\t1\t1\n"
          "Contacts\t2\t2\nNotes\t5\t0\nTasks\t3\t0\nDrafts\t0\t0\nRSS Feeds\t0\t0\n"
          "Junk E-mail\t0\t0\n"},
-        // An offline file with four-kilobyte pages.
-        {"outlookcom-2013.ost", nullptr, 0,
-         "Deleted Items\t0\t1\nInbox\t0\t10\nOutbox\t0\t0\nSent Items\t0\t2\nArchive\t0\t0\n"
-         "Yammer Root\t0\t0\nConversation History\t0\t0\nFiles\t0\t0\n"
-         "Conversation Action Settings\t0\t0\nJunk Email\t0\t0\nExternalContacts\t2\t0\n"
-         "Tasks\t3\t0\nDrafts\t0\t0\nContacts\t2\t0\nCalendar\t1\t9\nNotes\t5\t0\n"
-         "Sync Issues\t0\t1\nRSS Feeds\t0\t0\nQuick Step Settings\t0\t0\n"},
         // A password file too long to hold a password, or a folder, is refused.
         {"aspose-password.pst", "huge.txt", 2, ""},
         {temp / "folder.pst", nullptr, 2, ""},

@@ -48,10 +48,8 @@ TEST_F(StartUp, RootIsMadeOrKeptAndTheLogStartsEmpty) {
         FrmMain& m = load(dir);
         EXPECT_EQ(logText(), "");
         EXPECT_EQ(m.openLogPath(), root / "TVN Error Log.txt");
-        EXPECT_EQ(view.calls.at(0), "show");
-        EXPECT_EQ(view.caption, "Tallyvane 2.81");
-        EXPECT_EQ(view.listed, "0 Folder(s)");
-        EXPECT_EQ(view.location, root.string());
+        EXPECT_EQ(view.calls.at(0) + "|" + view.caption + "|" + view.listed + "|" + view.location,
+                  "show|Tallyvane 2.81|0 Folder(s)|" + root.string());
         EXPECT_FALSE(m.sourceList().enabled());
         EXPECT_TRUE(boxes.shown.empty());
         m.reporter().ErrorMessages(76, "Path not found", "info", "N/A.");
