@@ -81,15 +81,11 @@ inline std::vector<std::string> childTexts(const QTreeWidgetItem* item) {
 }
 
 // Screenshots are written to the build directory, never to the source tree.
-inline std::filesystem::path screenshotPath(std::string_view name) {
+inline void saveScreenshot(QWidget& widget, std::string_view name) {
     const std::filesystem::path dir(TALLYVANE_SCREENSHOT_DIR);
     std::filesystem::create_directories(dir);
-    return dir / (std::string(name) + ".png");
-}
-
-inline void saveScreenshot(QWidget& widget, std::string_view name) {
     QApplication::processEvents();
-    EXPECT_TRUE(widget.grab().save(fromPath(screenshotPath(name)), "PNG")) << name;
+    EXPECT_TRUE(widget.grab().save(fromPath(dir / (std::string(name) + ".png")), "PNG")) << name;
 }
 
 // A started main window over a temporary archive root. Files named in `files` come from
