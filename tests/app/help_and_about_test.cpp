@@ -17,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using archive::testing::TempFolder;
 using archive::testing::writeBytes;
+using Paths = std::vector<fs::path>;
 
 class ScriptedHelp final : public HelpViewer {
 public:
@@ -40,11 +41,9 @@ TEST_F(HelpContents, HelpThatCannotBeShownIsSaidOnce) {
                                        "TVN_Help.CHM in the Tallyvane Program Folder and try "
                                        "again!",
                                        archive::MessageIcon::Information};
-    const std::tuple<HelpViewer*, bool, bool> cases[] = {// viewer, opens, fails
-                                                         {&help, true, false},
-                                                         {nullptr, true, false},
-                                                         {&help, false, false},
-                                                         {&help, true, true}};
+    // The viewer, whether it opens the file, whether it fails.
+    const std::tuple<HelpViewer*, bool, bool> cases[] = {
+        {&help, true, false}, {nullptr, true, false}, {&help, false, false}, {&help, true, true}};
     for (const auto& [viewer, opens, fails] : cases) {
         boxes.shown.clear();
         log->entries.clear();
@@ -80,7 +79,7 @@ public:
         return starts;
     }
     bool starts = true;
-    std::vector<fs::path> started;
+    Paths started;
 };
 
 // Only an executable file counts; an empty PATH entry (the current directory) never does;
@@ -102,19 +101,17 @@ TEST(SystemInfo, FirstStartableProgramOnThePathOrTheMessage) {
     EXPECT_EQ(findProgram(first, path), temp / "b" / first);
     EXPECT_EQ(findProgram("no-such-program", path), std::nullopt);
 
-    testing::RecordingBoxes boxes;
-    RecordingStarter starter;
-    StartSysInfo(path, starter, boxes);
-    EXPECT_EQ(starter.started, std::vector<fs::path>{temp / "b" / first});
-    EXPECT_TRUE(boxes.shown.empty());
-
-    starter.starts = false;
-    starter.started.clear();
-    StartSysInfo(path, starter, boxes);
-    EXPECT_EQ(starter.started, (std::vector<fs::path>{temp / "b" / first, temp / "a" / second}));
-    const testing::ShownMessage unavailable{"System Information Is Unavailable At This Time",
-                                            archive::MessageIcon::None};
-    EXPECT_EQ(boxes.shown, std::vector<testing::ShownMessage>{unavailable});
+    for (const bool starts : {true, false}) {
+        testing::RecordingBoxes boxes;
+        RecordingStarter starter;
+        starter.starts = starts;
+        StartSysInfo(path, starter, boxes);
+        EXPECT_EQ(starter.started, (starts ? Paths{temp / "b" / first}
+                                           : Paths{temp / "b" / first, temp / "a" / second}));
+        const testing::ShownMessage unavailable{"System Information Is Unavailable At This Time",
+                                                archive::MessageIcon::None};
+        EXPECT_EQ(boxes.shown, starts ? testing::Shown{} : testing::Shown{unavailable});
+    }
 }
 
 } // namespace
