@@ -2,14 +2,8 @@
 // was listed for and no folder twice, the progress window, the commands disabled and
 // enabled again around the run, and the run's end messages and log line.
 
-#include <filesystem>
 #include <regex>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"
 

@@ -1,7 +1,4 @@
-#include <gtest/gtest.h>
-
 #include "app/data_files.h"
-#include "app/frm_main.h"
 #include "tests/app/app_test_support.h"
 
 namespace tvn::app {

@@ -1,6 +1,3 @@
-#include <fmt/format.h>
-#include <gtest/gtest.h>
-
 #include "app/folder_list.h"
 #include "tests/app/app_test_support.h"
 
@@ -24,7 +21,7 @@ TEST(FolderList, CurrentAndSelectionAfterRemoval) {
     for (const Case& c : cases) {
         FolderList list("lstSource");
         for (int i = 0; i < 4; ++i) {
-            list.append(fmt::format("F{}", i));
+            list.append("F" + std::to_string(i));
         }
         list.setSelected(2, true);
         list.setCurrent(c.current);

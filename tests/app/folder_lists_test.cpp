@@ -1,8 +1,5 @@
 #include <functional>
 
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
 #include "tests/app/app_test_support.h"
 
 namespace tvn::app {

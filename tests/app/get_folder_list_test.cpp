@@ -1,6 +1,3 @@
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
 #include "tests/app/app_test_support.h"
 
 namespace tvn::app {

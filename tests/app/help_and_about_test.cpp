@@ -1,12 +1,5 @@
 // Help, Contents and the About box's System Info, without a window.
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
 #include "app/help_and_about.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"

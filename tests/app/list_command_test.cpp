@@ -1,9 +1,6 @@
 #include <algorithm>
 #include <sstream>
 
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
 #include "cli/list_command.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"

@@ -1,15 +1,8 @@
 // The archive-location dialog's model: the walk of the remembered path, the new folder, OK
 // and Cancel, the drives, and the archive root the run is given.
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "app/dlg_save_location.h"
 #include "app/drives.h"
-#include "archive/settings_store.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"
 

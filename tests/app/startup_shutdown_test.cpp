@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
-#include "archive/settings_store.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"
 

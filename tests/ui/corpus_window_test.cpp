@@ -1,23 +1,14 @@
 // The window over real Outlook files from the corpus (TALLYVANE_CORPUS), read by the .pst
 // reader. Skips when the corpus or the file is absent.
 
-#include <filesystem>
 #include <regex>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
 
-#include "app/frm_main.h"
 #include "tests/support/corpus.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/main_window.h"
-#include "ui/qt_text.h"
 
 namespace tvn::ui {
 namespace {

@@ -1,28 +1,14 @@
 #include <cstdint>
-#include <filesystem>
-#include <map>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTreeWidget>
 
 #include "app/data_files.h"
-#include "archive/settings_store.h"
-#include "store/failure.h"
-#include "store/memory/memory_store.h"
 #include "store/session.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/data_file_picker.h"
 #include "ui/password_dialog.h"
 #include "ui/qt_message_boxes.h"
-#include "ui/qt_text.h"
 
 namespace tvn::ui {
 namespace {

@@ -1,28 +1,16 @@
 // The menus, the help viewer and the About box on screen; the help's pages and pictures.
 
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <regex>
 #include <set>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTextBrowser>
 
-#include "app/frm_main.h"
 #include "tests/support/corpus.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/about_box.h"
 #include "ui/help_window.h"
-#include "ui/main_window.h"
-#include "ui/qt_text.h"
 
 namespace tvn::ui {
 namespace {

@@ -1,23 +1,12 @@
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include <QAbstractItemModelTester>
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 
-#include "app/frm_main.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/main_window.h"
 #include "ui/qt_message_boxes.h"
-#include "ui/qt_text.h"
 
 namespace tvn::ui {
 namespace {

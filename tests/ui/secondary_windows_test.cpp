@@ -1,27 +1,15 @@
 // The archive-location dialog and the progress window on screen, offscreen.
 
-#include <filesystem>
-#include <string>
-
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
 #include <QWindow>
 
-#include "app/frm_main.h"
-#include "archive/settings_store.h"
-#include "store/failure.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/main_window.h"
 #include "ui/progress_window.h"
-#include "ui/qt_text.h"
 #include "ui/save_location_dialog.h"
 
 namespace tvn::ui {
