@@ -87,25 +87,22 @@ public:
     Shown shown;
 };
 
-class FixedPicker final : public store::FolderPicker {
+// The folder picker and the password prompt, with fixed answers.
+class FixedAnswers final : public store::FolderPicker, public store::PasswordPrompt {
 public:
     std::shared_ptr<store::Folder> pickFolder() override {
-        if (fail) {
+        if (failPick) {
             throw Failure(err::kUnspecified, "The picker failed");
         }
-        return answer;
+        return folder;
     }
-    std::shared_ptr<store::Folder> answer;
-    bool fail = false;
-};
-
-class FixedPasswords final : public store::PasswordPrompt {
-public:
     std::optional<std::string> askPassword(const std::filesystem::path& file) override {
         asked.push_back(file);
-        return answer;
+        return password;
     }
-    std::optional<std::string> answer;
+    std::shared_ptr<store::Folder> folder;
+    bool failPick = false;
+    std::optional<std::string> password;
     std::vector<std::filesystem::path> asked;
 };
 
@@ -175,14 +172,14 @@ protected:
         options.opener = opener;
         model = std::make_unique<FrmMain>(view, boxes, settings, std::move(options));
         view.model = model.get();
-        model->setFolderPicker(&picker);
-        model->setPasswordPrompt(&passwords);
+        model->setFolderPicker(&answers);
+        model->setPasswordPrompt(&answers);
         log = attachMemoryLogTo(model->reporter());
     }
 
     // Get Folder List with the personal file's top folder picked.
     void listPersonal() {
-        picker.answer = personal;
+        answers.folder = personal;
         model->btnGetPST_Click();
     }
     std::vector<std::string> source() const { return model->sourceList().texts(); }
@@ -213,8 +210,7 @@ protected:
     std::shared_ptr<store::memory::MemoryFolder> inbox;
     RecordingView view;
     RecordingBoxes boxes;
-    FixedPicker picker;
-    FixedPasswords passwords;
+    FixedAnswers answers;
     archive::MemorySettingsStore settings;
     std::unique_ptr<FrmMain> model;
     std::shared_ptr<MemoryLog::Shared> log;

@@ -69,7 +69,7 @@ TEST_F(DataFilesTest, UnopenableRememberedFilesAreNamedWithTheReason) {
     files["/data/damaged.pst"] = nullptr;
     files["/data/locked.pst"] = MemoryFolder::make("Locked");
     protectedFiles["/data/locked.pst"] = "secret";
-    passwords.answer = "wrong";
+    answers.password = "wrong";
     rememberFiles(
         {"/data/gone.pst", "/data/damaged.pst", "/data/locked.pst", "/data/personal.pst"});
     EXPECT_EQ(model->application().dataFiles(), Folders{personal});
@@ -95,7 +95,7 @@ TEST_F(DataFilesTest, OpenedFileIsAskedForItsPasswordAddedRememberedAndNotOpened
     auto second = MemoryFolder::make("Archive");
     files["/data/archive.pst"] = second;
     protectedFiles["/data/archive.pst"] = "secret";
-    passwords.answer = "secret";
+    answers.password = "secret";
     store::Session& session = model->application();
     EXPECT_EQ(model->dataFiles().openOrExplain(session, "/data/missing.pst"), nullptr);
     EXPECT_EQ(boxes.shown, (Shown{{"The data file /data/missing.pst could not be opened: the "
@@ -103,7 +103,7 @@ TEST_F(DataFilesTest, OpenedFileIsAskedForItsPasswordAddedRememberedAndNotOpened
                                    archive::MessageIcon::Exclamation}}));
     EXPECT_EQ(model->dataFiles().open(session, "/data/./archive.pst"), second);
     EXPECT_EQ(model->dataFiles().open(session, "/data/archive.pst"), second);
-    EXPECT_EQ(passwords.asked, (Paths{"/data/archive.pst"}));
+    EXPECT_EQ(answers.asked, (Paths{"/data/archive.pst"}));
     EXPECT_EQ(opened, 3);
     EXPECT_EQ(remembered(), (Texts{"2", "/data/personal.pst", "/data/archive.pst"}));
     model->dataFiles().close(session, personal);

@@ -13,8 +13,8 @@ using testing::Shown;
 class GetFolderList : public testing::ModelTest {
 protected:
     void pick(std::shared_ptr<store::Folder> folder, bool fail = false) {
-        picker.answer = std::move(folder);
-        picker.fail = fail;
+        answers.folder = std::move(folder);
+        answers.failPick = fail;
         model->btnGetPST_Click();
     }
 };
