@@ -167,8 +167,12 @@ protected:
         files["/data/personal.pst"] = personal;
         settings.set("DataFiles", "Count", "1");
         settings.set("DataFiles", "File1", "/data/personal.pst");
+        makeModel("/nonexistent-tallyvane-test-root/Tallyvane");
+    }
+    // A fresh model over this archive root, logging to memory.
+    void makeModel(const std::filesystem::path& root) {
         FrmMainOptions options;
-        options.root = "/nonexistent-tallyvane-test-root/Tallyvane";
+        options.root = root;
         options.opener = opener;
         model = std::make_unique<FrmMain>(view, boxes, settings, std::move(options));
         view.model = model.get();
