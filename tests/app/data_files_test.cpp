@@ -31,52 +31,29 @@ protected:
     }
 };
 
-// Remembered files are reopened in order when the session is created, and once. A file
-// that cannot be opened now keeps its place as unavailable (a drive that is not plugged in
-// must not lose it for good), opens there when it is back, and is forgotten only when the
+// Remembered files are reopened in order when the session is created, and once. One that
+// cannot be opened now is named with the reason and keeps its place as unavailable (a
+// drive that is not plugged in must not lose it for good); nothing is logged, the message
+// told the user. It opens in its place when it is back, and is forgotten only when the
 // user closes it.
-TEST_F(DataFilesTest, RememberedFilesAreReopenedAndAnUnavailableOneKeepsItsPlace) {
+TEST_F(DataFilesTest, RememberedFilesAreReopenedAndUnavailableOnesKeepTheirPlace) {
     auto second = MemoryFolder::make("Archive");
     files["/data/archive.pst"] = second;
-    rememberFiles({"/data/usb.pst", "/data/personal.pst", "/data/archive.pst"});
-    store::Session& session = model->application();
-    EXPECT_EQ(session.dataFiles(), (Folders{personal, second}));
-    EXPECT_EQ(&model->application(), &session);
-    EXPECT_EQ(opened, 3);
-    ASSERT_EQ(model->dataFiles().unavailable().size(), 1U);
-
-    auto back = MemoryFolder::make("Stick");
-    files["/data/usb.pst"] = back;
-    EXPECT_EQ(model->dataFiles().open(session, "/data/usb.pst"), back);
-    EXPECT_TRUE(model->dataFiles().unavailable().empty());
-    EXPECT_EQ(model->dataFiles().paths(),
-              (Paths{"/data/usb.pst", "/data/personal.pst", "/data/archive.pst"}));
-
-    // Releasing the application keeps the list; next session the stick is gone again.
-    files.erase("/data/usb.pst");
-    model->btnExit_Click();
-    EXPECT_TRUE(model->dataFiles().paths().empty());
-    model->application();
-    model->dataFiles().forget("/data/personal.pst");
-    EXPECT_EQ(remembered().size(), 4U) << "an open file is closed, not forgotten";
-    model->dataFiles().forget("/data/usb.pst");
-    EXPECT_TRUE(model->dataFiles().unavailable().empty());
-    EXPECT_EQ(remembered(), (Texts{"2", "/data/personal.pst", "/data/archive.pst"}));
-}
-
-// The message names the file and the reason; nothing is logged, the message told the user.
-TEST_F(DataFilesTest, UnopenableRememberedFilesAreNamedWithTheReason) {
     files["/data/damaged.pst"] = nullptr;
     files["/data/locked.pst"] = MemoryFolder::make("Locked");
     protectedFiles["/data/locked.pst"] = "secret";
     answers.password = "wrong";
-    rememberFiles(
-        {"/data/gone.pst", "/data/damaged.pst", "/data/locked.pst", "/data/personal.pst"});
-    EXPECT_EQ(model->application().dataFiles(), Folders{personal});
+    const Texts all{"/data/usb.pst", "/data/damaged.pst", "/data/locked.pst", "/data/personal.pst",
+                    "/data/archive.pst"};
+    rememberFiles(all);
+    store::Session& session = model->application();
+    EXPECT_EQ(session.dataFiles(), (Folders{personal, second}));
+    EXPECT_EQ(&model->application(), &session);
+    EXPECT_EQ(opened, 5);
     Shown messages;
     std::vector<DataFiles::Unavailable> unavailable;
     for (const auto& [file, reason] :
-         {std::pair{"/data/gone.pst", "the file does not exist"},
+         {std::pair{"/data/usb.pst", "the file does not exist"},
           {"/data/damaged.pst", "not an Outlook data file"},
           {"/data/locked.pst", "its password was not given or is wrong"}}) {
         messages.push_back(
@@ -87,8 +64,27 @@ TEST_F(DataFilesTest, UnopenableRememberedFilesAreNamedWithTheReason) {
     }
     EXPECT_EQ(boxes.shown, messages);
     EXPECT_EQ(model->dataFiles().unavailable(), unavailable);
-    EXPECT_EQ(remembered().size(), 5U);
     EXPECT_TRUE(log->entries.empty());
+
+    auto back = MemoryFolder::make("Stick");
+    files["/data/usb.pst"] = back;
+    EXPECT_EQ(model->dataFiles().open(session, "/data/usb.pst"), back);
+    EXPECT_EQ(model->dataFiles().unavailable().size(), 2U);
+    EXPECT_EQ(model->dataFiles().paths(),
+              (Paths{"/data/usb.pst", "/data/personal.pst", "/data/archive.pst"}));
+
+    // Releasing the application keeps the list; next session the stick is gone again.
+    files.erase("/data/usb.pst");
+    model->btnExit_Click();
+    EXPECT_TRUE(model->dataFiles().paths().empty());
+    model->application();
+    model->dataFiles().forget("/data/personal.pst");
+    EXPECT_EQ(remembered().size(), 6U) << "an open file is closed, not forgotten";
+    for (const char* file : {"/data/usb.pst", "/data/damaged.pst", "/data/locked.pst"}) {
+        model->dataFiles().forget(file);
+    }
+    EXPECT_TRUE(model->dataFiles().unavailable().empty());
+    EXPECT_EQ(remembered(), (Texts{"2", "/data/personal.pst", "/data/archive.pst"}));
 }
 
 TEST_F(DataFilesTest, OpenedFileIsAskedForItsPasswordAddedRememberedAndNotOpenedTwice) {
