@@ -18,6 +18,14 @@ using store::memory::MemoryFolder;
 using testing::RecordingBoxes;
 using Texts = std::vector<std::string>;
 
+std::vector<std::string> childTexts(const QTreeWidgetItem* item) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < item->childCount(); ++i) {
+        texts.push_back(toUtf8(item->child(i)->text(0)));
+    }
+    return texts;
+}
+
 // A folder whose subfolder collection claims more folders than anyone could show, every
 // one of which fails to open: what a damaged hierarchy may look like.
 class EndlesslyDamagedFolder final : public store::Folder {
@@ -90,15 +98,15 @@ TEST_F(PickerTest, TreeShowsEachFileAsItIsReadsDeeperOnlyWhenExpandedAndShowsDam
     QTreeWidgetItem* top = tree->topLevelItem(0);
     EXPECT_EQ(toUtf8(top->text(1)), "/data/mail.pst");
     const std::string unnamed = "(could not be read: Name unreadable. [-2147221221])";
-    EXPECT_EQ(testing::childTexts(top), (Texts{"Inbox", "Journal", unnamed, "Closed"}));
+    EXPECT_EQ(childTexts(top), (Texts{"Inbox", "Journal", unnamed, "Closed"}));
     QTreeWidgetItem* inbox = top->child(0);
     EXPECT_EQ(inbox->childCount(), 0);
     for (bool expanded : {true, false, true}) {
         inbox->setExpanded(expanded);
     }
-    EXPECT_EQ(testing::childTexts(inbox), Texts{"Receipts"});
+    EXPECT_EQ(childTexts(inbox), Texts{"Receipts"});
     top->child(3)->setExpanded(true);
-    EXPECT_EQ(testing::childTexts(top->child(3)),
+    EXPECT_EQ(childTexts(top->child(3)),
               Texts{"(could not be read: Hierarchy unreadable. [-2147221221])"});
     tree->setCurrentItem(top->child(2));
     EXPECT_NE(tree->currentItem(), top->child(2));
@@ -162,7 +170,7 @@ TEST_F(PickerTest, OpenAndCloseDataFilesAndAnUnavailableOne) {
         ASSERT_TRUE(close->isEnabled()) << name;
         close->click();
     }
-    EXPECT_EQ(testing::childTexts(tree->invisibleRootItem()), Texts{"Second"});
+    EXPECT_EQ(childTexts(tree->invisibleRootItem()), Texts{"Second"});
     EXPECT_TRUE(m_dataFiles.unavailable().empty());
     EXPECT_EQ(m_session.dataFiles().size(), 1U);
 }
