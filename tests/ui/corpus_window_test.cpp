@@ -16,11 +16,11 @@ namespace fs = std::filesystem;
 class CorpusWindowTest : public testing::WindowTest {};
 
 // Get Folder List and Select All on a copy of a real file, then Create into the location
-// chosen in the dialog: the tree of the chosen folders, the log's dated line, the progress
-// window full and hidden again, and every command back on. Select All empties the source
-// list although nothing was clicked in it. Then another program cuts the file short (a
-// sync client, a copy over it): listing it again and archiving it end in logged damage and
-// the errors message, never a crash.
+// chosen in the dialog: the tree of the chosen folders, the log's line, the progress
+// window full and hidden again. Select All empties the source list although nothing was
+// clicked in it. Then another program cuts the file short (a sync client, a copy over
+// it): listing it again and archiving it end in logged damage and the errors message,
+// never a crash.
 TEST_F(CorpusWindowTest, EnronIsArchivedIntoTheChosenLocationAndACutShortCopyIsReported) {
     const auto enron = test_support::corpusFile("enron.pst");
     if (!enron) {
@@ -57,13 +57,6 @@ TEST_F(CorpusWindowTest, EnronIsArchivedIntoTheChosenLocationAndACutShortCopyIsR
     EXPECT_FALSE(progress.isVisible());
     EXPECT_EQ(progress.bar()->maximum(), 2);
     EXPECT_EQ(progress.bar()->value(), 2);
-    for (const auto command : app::FrmMain::runCommands()) {
-        const QString name = toQString(command);
-        QWidget* widget = window->findChild<QWidget*>(name);
-        EXPECT_TRUE(widget ? widget->isEnabled() : window->findChild<QAction*>(name)->isEnabled())
-            << command;
-    }
-
     boxes.shown.clear();
     fs::resize_file(copy, 4096);
     getFolderList();
