@@ -68,8 +68,7 @@ public:
     bool failShow = false;
     std::vector<std::string> calls;
     std::string caption, listed, selected, location, dataFile;
-    int countRefreshes = 0;
-    int repaints = 0;
+    int countRefreshes = 0, repaints = 0;
 };
 
 struct ShownMessage {
@@ -78,34 +77,32 @@ struct ShownMessage {
     std::string title = "Tallyvane";
     friend bool operator==(const ShownMessage&, const ShownMessage&) = default;
 };
+using Shown = std::vector<ShownMessage>;
 
 class RecordingBoxes final : public archive::MessageBoxes {
 public:
     void show(std::string_view text, archive::MessageIcon icon, std::string_view title) override {
         shown.push_back(ShownMessage{std::string(text), icon, std::string(title)});
     }
-    std::vector<ShownMessage> shown;
+    Shown shown;
 };
 
-class FixedPicker final : public store::FolderPicker {
+// The folder picker and the password prompt, with fixed answers.
+class FixedAnswers final : public store::FolderPicker, public store::PasswordPrompt {
 public:
     std::shared_ptr<store::Folder> pickFolder() override {
-        if (fail) {
+        if (failPick) {
             throw Failure(err::kUnspecified, "The picker failed");
         }
-        return answer;
+        return folder;
     }
-    std::shared_ptr<store::Folder> answer;
-    bool fail = false;
-};
-
-class FixedPasswords final : public store::PasswordPrompt {
-public:
     std::optional<std::string> askPassword(const std::filesystem::path& file) override {
         asked.push_back(file);
-        return answer;
+        return password;
     }
-    std::optional<std::string> answer;
+    std::shared_ptr<store::Folder> folder;
+    bool failPick = false;
+    std::optional<std::string> password;
     std::vector<std::filesystem::path> asked;
 };
 
@@ -154,15 +151,14 @@ inline std::shared_ptr<MemoryLog::Shared> attachMemoryLogTo(archive::ErrorReport
 }
 
 // A model over in-memory data files: each "file" is a top folder the opener hands out by
-// path (nullptr: not a data file), and the settings already remember the first one, so
-// that Get Folder List finds it open. The personal file holds one folder of every kind,
-// the journal among them.
+// path (nullptr: not a data file; a password in protectedFiles: asked for first), and the
+// settings already remember the first one, so that Get Folder List finds it open. The
+// personal file holds one folder of every kind, the journal among them.
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest() {
-        personal = store::memory::MemoryFolder::make("Personal Folders");
-        inbox = personal->addFolder("Inbox", store::ItemType::Mail);
-        inbox->addFolder("Sub", store::ItemType::Mail);
+        inbox = personal->addFolder("Inbox");
+        inbox->addFolder("Sub");
         personal->addFolder("Calendar", store::ItemType::Appointment);
         personal->addFolder("Journal", store::ItemType::Journal);
         personal->addFolder("Contacts", store::ItemType::Contact);
@@ -171,23 +167,25 @@ protected:
         files["/data/personal.pst"] = personal;
         settings.set("DataFiles", "Count", "1");
         settings.set("DataFiles", "File1", "/data/personal.pst");
-
+        makeModel("/nonexistent-tallyvane-test-root/Tallyvane");
+    }
+    // A fresh model over this archive root, logging to memory.
+    void makeModel(const std::filesystem::path& root) {
         FrmMainOptions options;
-        options.root = "/nonexistent-tallyvane-test-root/Tallyvane";
+        options.root = root;
         options.opener = opener;
         model = std::make_unique<FrmMain>(view, boxes, settings, std::move(options));
         view.model = model.get();
-        model->setFolderPicker(&picker);
-        model->setPasswordPrompt(&passwords);
+        model->setFolderPicker(&answers);
+        model->setPasswordPrompt(&answers);
         log = attachMemoryLogTo(model->reporter());
     }
 
     // Get Folder List with the personal file's top folder picked.
     void listPersonal() {
-        picker.answer = personal;
+        answers.folder = personal;
         model->btnGetPST_Click();
     }
-
     std::vector<std::string> source() const { return model->sourceList().texts(); }
     std::vector<std::string> destination() const { return model->archiveList().texts(); }
 
@@ -197,11 +195,10 @@ protected:
     DataFileOpener opener = [this](const std::filesystem::path& file,
                                    store::PasswordPrompt* prompt) {
         ++opened;
-        if (protectedFiles.count(file.string()) != 0) {
-            const auto password = prompt ? prompt->askPassword(file) : std::nullopt;
-            if (!password || *password != protectedFiles[file.string()]) {
-                throw Failure(err::kAccessRefused, "The password is wrong", file.string());
-            }
+        if (const auto secret = protectedFiles.find(file.string());
+            secret != protectedFiles.end() &&
+            (prompt == nullptr || prompt->askPassword(file) != secret->second)) {
+            throw Failure(err::kAccessRefused, "The password is wrong", file.string());
         }
         const auto found = files.find(file.string());
         if (found == files.end()) {
@@ -212,12 +209,12 @@ protected:
         }
         return found->second;
     };
-    std::shared_ptr<store::memory::MemoryFolder> personal;
+    std::shared_ptr<store::memory::MemoryFolder> personal =
+        store::memory::MemoryFolder::make("Personal Folders");
     std::shared_ptr<store::memory::MemoryFolder> inbox;
     RecordingView view;
     RecordingBoxes boxes;
-    FixedPicker picker;
-    FixedPasswords passwords;
+    FixedAnswers answers;
     archive::MemorySettingsStore settings;
     std::unique_ptr<FrmMain> model;
     std::shared_ptr<MemoryLog::Shared> log;

@@ -2,14 +2,8 @@
 // was listed for and no folder twice, the progress window, the commands disabled and
 // enabled again around the run, and the run's end messages and log line.
 
-#include <filesystem>
 #include <regex>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"
 
@@ -17,19 +11,19 @@ namespace tvn::app {
 namespace {
 
 namespace fs = std::filesystem;
-using store::DateTime;
-using store::ItemType;
-using testing::ShownMessage;
+using archive::MessageIcon;
+using testing::Shown;
 
+// Records the calls as one line: "min0 max8 show ...".
 class RecordingProgress final : public ProgressWindow {
 public:
-    void setMinimum(int value) override { calls.push_back("min " + std::to_string(value)); }
-    void setMaximum(int value) override { calls.push_back("max " + std::to_string(value)); }
-    void showModeless() override { calls.push_back("show"); }
-    void activate() override { calls.push_back("activate"); }
-    void setVisible(bool visible) override { calls.push_back(visible ? "visible" : "hidden"); }
-    void setValue(int value) override { calls.push_back("value " + std::to_string(value)); }
-    std::vector<std::string> calls;
+    void setMinimum(int value) override { calls += "min" + std::to_string(value) + " "; }
+    void setMaximum(int value) override { calls += "max" + std::to_string(value) + " "; }
+    void showModeless() override { calls += "show "; }
+    void activate() override { calls += "activate "; }
+    void setVisible(bool visible) override { calls += visible ? "visible " : "hidden "; }
+    void setValue(int value) override { calls += std::to_string(value) + " "; }
+    std::string calls;
 };
 
 class Create : public testing::ModelTest {
@@ -42,13 +36,6 @@ protected:
         model->setProgressWindow(&progress);
     }
     fs::path logPath() const { return root.path() / archive::kErrorLogName; }
-    static void addMail(store::memory::MemoryFolder& folder, const std::string& subject) {
-        folder.addItem("IPM.Note")
-            .set("Class", 43)
-            .set("Subject", subject)
-            .set("SenderName", "Ann")
-            .set("SentOn", DateTime{2003, 11, 5, 9, 7, 2});
-    }
 
     archive::testing::TempFolder root;
     RecordingProgress progress;
@@ -58,8 +45,14 @@ protected:
 // directory, and listing the data file twice archives each folder once. The bar goes
 // through one, then each index, then the count.
 TEST_F(Create, EachEntryArchivesItsOwnFolderAndNoFolderTwice) {
-    addMail(*inbox, "first inbox");
-    addMail(*personal->addFolder("Inbox", ItemType::Mail), "second inbox");
+    auto second = personal->addFolder("Inbox");
+    for (const auto& [folder, subject] : {std::pair{inbox, "first inbox"}, {second, "second"}}) {
+        folder->addItem("IPM.Note")
+            .set("Class", 43)
+            .set("Subject", subject)
+            .set("SenderName", "Ann")
+            .set("SentOn", store::DateTime{2003, 11, 5, 9, 7, 2});
+    }
     listPersonal();
     model->btnSelectAll_Click();
     listPersonal();
@@ -75,35 +68,27 @@ TEST_F(Create, EachEntryArchivesItsOwnFolderAndNoFolderTwice) {
         archived.push_back(entry.path().filename().string());
     }
     std::sort(archived.begin(), archived.end());
-    EXPECT_EQ(archived,
-              (std::vector<std::string>{"2003-11-05_090702_first inbox_Ann.rtf",
-                                        "2003-11-05_090702_second inbox_Ann.rtf", "Sub"}));
+    EXPECT_EQ(archived, (std::vector<std::string>{"2003-11-05_090702_first inbox_Ann.rtf",
+                                                  "2003-11-05_090702_second_Ann.rtf", "Sub"}));
     EXPECT_TRUE(fs::is_directory(root.path() / "Calendar"));
-    EXPECT_EQ(boxes.shown, (std::vector<ShownMessage>{
-                               {"Your files have been created!", archive::MessageIcon::None}}));
+    EXPECT_EQ(boxes.shown, (Shown{{"Your files have been created!", MessageIcon::None}}));
     const auto text = archive::testing::readFileText(logPath());
     EXPECT_TRUE(std::regex_match(
-        text,
-        std::regex("Date: [0-9/]+( [0-9:]+ [AP]M)?   No errors were reported\\.\r\n\r\n\r\n")))
+        text, std::regex("Date: [0-9/]+( [0-9:]+ [AP]M)?   No errors were reported\\.(\r\n){3}")))
         << text;
-
-    std::vector<std::string> bar{"min 0", "max 8", "show", "activate", "visible", "value 1"};
-    for (int i = 0; i <= 8; ++i) {
-        bar.push_back("value " + std::to_string(i));
-    }
-    bar.push_back("hidden");
-    EXPECT_EQ(progress.calls, bar);
+    EXPECT_EQ(progress.calls, "min0 max8 show activate visible 1 0 1 2 3 4 5 6 7 8 hidden ");
 
     // The hourglass and the commands off in their order, the run, then the arrow, the main
     // window to the front, and the commands on again in the same order.
     std::vector<std::string> expected{"hourglass"};
-    for (const auto command : FrmMain::runCommands()) {
-        expected.push_back("disable " + std::string(command));
-    }
+    const auto eachCommand = [&](const std::string& what) {
+        for (const auto command : FrmMain::runCommands()) {
+            expected.push_back(what + std::string(command));
+        }
+    };
+    eachCommand("disable ");
     expected.insert(expected.end(), {"pointer", "activate"});
-    for (const auto command : FrmMain::runCommands()) {
-        expected.push_back("enable " + std::string(command));
-    }
+    eachCommand("enable ");
     EXPECT_EQ(view.calls, expected);
     EXPECT_GE(view.repaints, 8);
 }
@@ -113,8 +98,7 @@ TEST_F(Create, EachEntryArchivesItsOwnFolderAndNoFolderTwice) {
 // touches nothing else.
 TEST_F(Create, AnEntryWithoutAFolderIsReportedAndAnEmptyListSaysSo) {
     model->btnCreate_Click();
-    EXPECT_EQ(boxes.shown, (std::vector<ShownMessage>{{"No folders are selected for archival!",
-                                                       archive::MessageIcon::None}}));
+    EXPECT_EQ(boxes.shown, (Shown{{"No folders are selected for archival!", MessageIcon::None}}));
     EXPECT_TRUE(view.calls.empty());
     EXPECT_TRUE(progress.calls.empty());
 
@@ -127,13 +111,11 @@ TEST_F(Create, AnEntryWithoutAFolderIsReportedAndAnEmptyListSaysSo) {
                         "sub-function therein."),
               std::string::npos)
         << text;
-    EXPECT_EQ(boxes.shown,
-              (std::vector<ShownMessage>{
-                  {"TVN encountered errors while processing certain items. You can view the "
-                   "error log at: " +
-                       logPath().string(),
-                   archive::MessageIcon::Information},
-                  {"Your files have been created!", archive::MessageIcon::None}}));
+    EXPECT_EQ(boxes.shown, (Shown{{"TVN encountered errors while processing certain items. You "
+                                   "can view the error log at: " +
+                                       logPath().string(),
+                                   MessageIcon::Information},
+                                  {"Your files have been created!", MessageIcon::None}}));
 }
 
 } // namespace

@@ -1,6 +1,3 @@
-#include <fmt/format.h>
-#include <gtest/gtest.h>
-
 #include "app/folder_list.h"
 #include "tests/app/app_test_support.h"
 
@@ -24,7 +21,7 @@ TEST(FolderList, CurrentAndSelectionAfterRemoval) {
     for (const Case& c : cases) {
         FolderList list("lstSource");
         for (int i = 0; i < 4; ++i) {
-            list.append(fmt::format("F{}", i));
+            list.append("F" + std::to_string(i));
         }
         list.setSelected(2, true);
         list.setCurrent(c.current);
@@ -53,28 +50,21 @@ TEST(FolderList, OutOfRangeIndexIsAFailureNotACrash) {
 
 class EventLog final : public FolderListObserver {
 public:
-    void aboutToAppend(const FolderList& list, int index) override {
-        add("+" + std::to_string(list.count()), index);
+    using List = const FolderList&;
+    void aboutToAppend(List l, int i) override { add("+" + std::to_string(l.count()), i); }
+    void entryAppended(List l, int i) override { add("appended" + std::to_string(l.count()), i); }
+    void aboutToRemove(List, int i) override { add("-", i); }
+    void entryRemoved(List l, int i) override {
+        add("removed current" + std::to_string(l.current()), i);
     }
-    void entryAppended(const FolderList& list, int index) override {
-        add("appended" + std::to_string(list.count()), index);
+    void aboutToClear(List l) override { add("clear" + l.texts()[0], -1); }
+    void cleared(List l) override { add("cleared", l.count()); }
+    void currentChanged(List, int current) override { add("current", current); }
+    void selectionChanged(List, int i, bool selected) override {
+        add(selected ? "select" : "unselect", i);
     }
-    void aboutToRemove(const FolderList&, int index) override { add("-", index); }
-    void entryRemoved(const FolderList& list, int index) override {
-        add("removed current" + std::to_string(list.current()), index);
-    }
-    void aboutToClear(const FolderList& list) override { add("clear" + list.texts()[0], -1); }
-    void cleared(const FolderList& list) override { add("cleared", list.count()); }
-    void currentChanged(const FolderList&, int current) override { add("current", current); }
-    void selectionChanged(const FolderList&, int index, bool selected) override {
-        add(selected ? "select" : "unselect", index);
-    }
-    void enabledChanged(const FolderList&, bool enabled) override {
-        add(enabled ? "enable" : "disable", -1);
-    }
-    void add(const std::string& what, int index) {
-        events.push_back(what + " " + std::to_string(index));
-    }
+    void enabledChanged(List, bool enabled) override { add(enabled ? "enable" : "disable", -1); }
+    void add(const std::string& what, int i) { events.push_back(what + " " + std::to_string(i)); }
     std::vector<std::string> events;
 };
 

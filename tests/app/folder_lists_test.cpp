@@ -1,46 +1,43 @@
 #include <functional>
-#include <span>
 
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
 #include "tests/app/app_test_support.h"
 
 namespace tvn::app {
 namespace {
 
 using Texts = std::vector<std::string>;
-using testing::kPersonalListed;
 using testing::Logged;
 
 class FolderLists : public testing::ModelTest {
 protected:
-    // Fills a list afresh, selects some entries and makes one current.
-    void fill(FolderList& list, const Texts& texts, const std::vector<int>& selected = {},
-              int current = -1) {
+    // Fills a list afresh, one entry per letter ("ABC": A, B, C), selects some entries and
+    // makes one current.
+    static void fill(FolderList& list, std::string_view letters,
+                     const std::vector<int>& selected = {}, int current = -1) {
         list.clear();
-        for (const auto& text : texts) {
-            list.append(text);
+        for (const char letter : letters) {
+            list.append(std::string(1, letter));
         }
         for (int index : selected) {
             list.setSelected(index, true);
         }
         list.setCurrent(current);
     }
-    void expectCounts(int listed, int selected) {
-        EXPECT_EQ(view.listed, countText(listed));
-        EXPECT_EQ(view.selected, countText(selected));
+    // Both lists by their entries' initials, "source|destination|", after checking that the
+    // counts show their sizes.
+    std::string shown() const {
+        EXPECT_EQ(view.listed, countText(static_cast<int>(source().size())));
+        EXPECT_EQ(view.selected, countText(static_cast<int>(destination().size())));
+        std::string out;
+        for (const auto& texts : {source(), destination()}) {
+            for (const auto& text : texts) {
+                out += text.at(0);
+            }
+            out += '|';
+        }
+        return out;
     }
 };
-
-// Each letter of the text is one entry ("ABC": A, B, C).
-Texts letters(std::string_view text) {
-    Texts out;
-    for (const char c : text) {
-        out.emplace_back(1, c);
-    }
-    return out;
-}
 
 // Select moves the selected source entries at or above the current one, highest first, to
 // the end of the destination. Remove moves destination entries back the same way and stops
@@ -48,41 +45,33 @@ Texts letters(std::string_view text) {
 TEST_F(FolderLists, SelectAndRemoveOrder) {
     struct Case {
         const char* name;
-        const char* source;
-        const char* destination;
+        bool select; // else remove
+        const char *source, *destination;
         std::vector<int> selected; // in the list the command moves from
         int current;
-        const char* expectedSource;
-        const char* expectedDestination;
+        const char* expected; // "source|destination|"
     };
-    const Case selects[] = {
-        {"selected below the current entry stays", "ABCD", "Z", {1, 3}, 2, "ACD", "ZB"},
-        {"current last and only selected", "ABCD", "Z", {3}, 3, "ABC", "ZD"},
-        {"several arrive highest first", "ABCD", "Z", {0, 2, 3}, 3, "B", "ZDCA"},
-        {"current moves on and is not revisited", "ABCD", "Z", {1, 2}, 1, "ACD", "ZB"},
-        {"selection without current moves nothing", "ABCD", "Z", {0, 1}, -1, "ABCD", "Z"},
+    const Case cases[] = {
+        {"selected below the current entry stays", true, "ABCD", "Z", {1, 3}, 2, "ACD|ZB|"},
+        {"current last and only selected", true, "ABCD", "Z", {3}, 3, "ABC|ZD|"},
+        {"several arrive highest first", true, "ABCD", "Z", {0, 2, 3}, 3, "B|ZDCA|"},
+        {"current moves on and is not revisited", true, "ABCD", "Z", {1, 2}, 1, "ACD|ZB|"},
+        {"selection without current moves nothing", true, "ABCD", "Z", {0, 1}, -1, "ABCD|Z|"},
+        {"all back highest first", false, "", "ABC", {0, 1, 2}, 2, "CBA||"},
+        {"name in the source stays and stops", false, "B", "ABC", {0, 1}, 1, "B|ABC|"},
+        {"stops only on reaching the name", false, "A", "ABC", {0, 1, 2}, 2, "ACB|A|"},
+        {"unselected name in the source does not stop", false, "B", "ABC", {0, 2}, 2, "BCA|B|"},
+        {"only entries at or above the current one", false, "", "ABC", {0, 2}, 1, "A|BC|"},
+        {"name differing in case does not stop", false, "a", "ABC", {0}, 0, "aA|BC|"},
     };
-    const Case removes[] = {
-        {"all back highest first", "", "ABC", {0, 1, 2}, 2, "CBA", ""},
-        {"name in the source stays and stops", "B", "ABC", {0, 1}, 1, "B", "ABC"},
-        {"stops only on reaching the name", "A", "ABC", {0, 1, 2}, 2, "ACB", "A"},
-        {"unselected name in the source does not stop", "B", "ABC", {0, 2}, 2, "BCA", "B"},
-        {"only entries at or above the current one", "", "ABC", {0, 2}, 1, "A", "BC"},
-        {"name differing in case does not stop", "a", "ABC", {0}, 0, "aA", "BC"},
-    };
-    for (const bool select : {true, false}) {
-        for (const Case& c :
-             select ? std::span<const Case>(selects) : std::span<const Case>(removes)) {
-            SCOPED_TRACE(c.name);
-            fill(model->sourceList(), letters(c.source));
-            fill(model->archiveList(), letters(c.destination));
-            fill(select ? model->sourceList() : model->archiveList(),
-                 letters(select ? c.source : c.destination), c.selected, c.current);
-            select ? model->btnSelect1_Click() : model->btnRemove1_Click();
-            EXPECT_EQ(source(), letters(c.expectedSource));
-            EXPECT_EQ(destination(), letters(c.expectedDestination));
-            expectCounts(static_cast<int>(source().size()), static_cast<int>(destination().size()));
-        }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fill(model->sourceList(), c.source);
+        fill(model->archiveList(), c.destination);
+        fill(c.select ? model->sourceList() : model->archiveList(),
+             c.select ? c.source : c.destination, c.selected, c.current);
+        c.select ? model->btnSelect1_Click() : model->btnRemove1_Click();
+        EXPECT_EQ(shown(), c.expected);
     }
     EXPECT_TRUE(log->entries.empty());
     EXPECT_TRUE(boxes.shown.empty());
@@ -91,88 +80,58 @@ TEST_F(FolderLists, SelectAndRemoveOrder) {
 // Nothing to move: Select and Remove All say nothing, Remove says no folders are listed;
 // none refreshes the counts.
 TEST_F(FolderLists, EmptyListsAreNotRefreshed) {
-    fill(model->sourceList(), {});
     const int refreshes = view.countRefreshes;
     model->btnSelect1_Click();
     model->lstSource_DblClick();
-    fill(model->sourceList(), {"Inbox"});
+    fill(model->sourceList(), "I");
     model->btnRemove1_Click();
     model->lstDestination_DblClick();
     model->btnRemoveAll_Click();
     const testing::ShownMessage expected{"No Folders are listed!",
                                          archive::MessageIcon::Exclamation};
-    EXPECT_EQ(boxes.shown, (std::vector<testing::ShownMessage>{expected, expected}));
+    EXPECT_EQ(boxes.shown, (testing::Shown{expected, expected}));
     EXPECT_EQ(view.countRefreshes, refreshes);
-    EXPECT_EQ(source(), Texts{"Inbox"});
+    EXPECT_EQ(source(), Texts{"I"});
 }
 
-// Select All takes every listable folder of the data file, not the source list's content,
-// so the source must not keep them as well, even when the user never clicked in it; an
-// unreadable folder is logged and the others taken. Without a listed file it only empties
-// the destination.
-TEST_F(FolderLists, SelectAllTakesTheDataFilesFoldersAndEmptiesTheSource) {
-    fill(model->sourceList(), {"Inbox"});
-    fill(model->archiveList(), {"Old"});
-    model->btnSelectAll_Click();
-    EXPECT_EQ(destination(), Texts{});
-    EXPECT_EQ(source(), Texts{"Inbox"});
-
-    listPersonal();
-    model->sourceList().removeAt(1);
-    ASSERT_EQ(model->sourceList().current(), -1);
-    personal->subfolders()[1]->failType(Failure(err::kCorruptData, "Damaged folder"));
-    model->mnuToolsmn_SelectAll_Click();
-    EXPECT_EQ(destination(), (Texts{"Inbox", "Contacts", "Tasks", "Notes"}));
-    EXPECT_TRUE(source().empty());
-    expectCounts(0, 4);
-    EXPECT_EQ(log->entries,
-              (std::vector<Logged>{
-                  {err::kCorruptData, "Error in btnSelectAll sub or a sub-function therein."}}));
-}
-
-// The count boxes follow the lists through a whole session of commands; Clear All keeps
-// the data file, so that Select All after it still finds the folders.
-TEST_F(FolderLists, CountsAfterEveryCommand) {
-    struct Step {
-        const char* command;
-        std::function<void()> run;
-        int listed;
-        int selected;
+// The lists and their counts through a whole session of commands. Select All takes every
+// listable folder of the data file, not the source list's content, so the source must not
+// keep them as well, even when the user never clicked in it; without a listed file it only
+// empties the destination. Clear All keeps the data file.
+TEST_F(FolderLists, ListsAndCountsAfterEveryCommand) {
+    const auto pick = [&](FolderList& list, int index) {
+        list.setSelected(index, true);
+        list.setCurrent(index);
     };
-    const std::vector<Step> steps = {
-        {"Get Folder List", [&] { listPersonal(); }, 5, 0},
-        {"Select Inbox",
-         [&] {
-             model->sourceList().setSelected(0, true);
-             model->sourceList().setCurrent(0);
-             model->btnSelect1_Click();
+    const std::pair<std::function<void()>, const char*> steps[] = {
+        {[&] { fill(model->archiveList(), "O"), model->btnSelectAll_Click(); }, "||"},
+        {[&] { listPersonal(); }, "ICCTN||"},
+        {[&] { pick(model->sourceList(), 0), model->btnSelect1_Click(); }, "CCTN|I|"},
+        {[&] { listPersonal(); }, "CCTNICCTN|I|"},
+        {[&] { model->btnSelectAll_Click(); }, "|ICCTN|"},
+        {[&] { pick(model->archiveList(), 4), model->lstDestination_DblClick(); }, "N|ICCT|"},
+        // Remove Selected Item with nothing selected lists the data file again.
+        {[&] { model->mnuToolsmn_RemoveOne_Click(); }, "NICCTN|ICCT|"},
+        {[&] { model->btnRemoveAll_Click(); }, "ICCTN||"},
+        {[&] { model->mnuClearAll_Click(); }, "||"},
+        {[&] { model->mnuToolsmn_SelectAll_Click(); }, "||"},
+        // An unreadable folder is logged and the others taken.
+        {[&] {
+             listPersonal();
+             personal->subfolders()[1]->failType(Failure(err::kCorruptData, "Damaged"));
+             model->btnSelectAll_Click();
          },
-         4, 1},
-        {"Get Folder List again", [&] { listPersonal(); }, 9, 1},
-        {"Select All", [&] { model->btnSelectAll_Click(); }, 0, 5},
-        {"Remove the last by double-click",
-         [&] {
-             model->archiveList().setSelected(4, true);
-             model->archiveList().setCurrent(4);
-             model->lstDestination_DblClick();
-         },
-         1, 4},
-        {"Remove Selected Item (nothing selected) lists again",
-         [&] { model->mnuToolsmn_RemoveOne_Click(); }, 6, 4},
-        {"Remove All", [&] { model->btnRemoveAll_Click(); }, 5, 0},
-        {"Clear All", [&] { model->mnuClearAll_Click(); }, 0, 0},
-        {"Select All after Clear All", [&] { model->mnuToolsmn_SelectAll_Click(); }, 0, 0},
+         "|ICTN|"},
     };
-    for (const Step& step : steps) {
-        step.run();
-        EXPECT_EQ(model->sourceList().count(), step.listed) << step.command;
-        EXPECT_EQ(model->archiveList().count(), step.selected) << step.command;
-        EXPECT_EQ(view.listed, countText(step.listed)) << step.command;
-        EXPECT_EQ(view.selected, countText(step.selected)) << step.command;
+    for (const auto& [step, expected] : steps) {
+        step();
+        EXPECT_EQ(shown(), expected);
     }
     EXPECT_EQ(model->listedDataFile(), personal);
     EXPECT_EQ(model->GetFolderObject("Tasks"), personal->subfolders()[4]);
-    EXPECT_TRUE(log->entries.empty());
+    EXPECT_EQ(log->entries,
+              (std::vector<Logged>{{err::kCorruptData, "Error in btnSelectAll sub "
+                                                       "or a sub-function therein."}}));
     EXPECT_TRUE(boxes.shown.empty());
 }
 

@@ -1,6 +1,3 @@
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
 #include "tests/app/app_test_support.h"
 
 namespace tvn::app {
@@ -11,33 +8,26 @@ using store::ItemType;
 using store::memory::MemoryFolder;
 using testing::kPersonalListed;
 using testing::Logged;
-using testing::ShownMessage;
-
-const ShownMessage kUnableToOpen{"TVN was unable to open your Outlook data file! Please try again.",
-                                 archive::MessageIcon::Information};
+using testing::Shown;
 
 class GetFolderList : public testing::ModelTest {
 protected:
-    // Opens another in-memory data file and lists it.
-    void listFile(const std::string& path, const std::shared_ptr<MemoryFolder>& top) {
-        files[path] = top;
-        model->dataFiles().open(model->application(), path);
-        picker.answer = top;
+    void pick(std::shared_ptr<store::Folder> folder, bool fail = false) {
+        answers.folder = std::move(folder);
+        answers.failPick = fail;
         model->btnGetPST_Click();
     }
 };
 
-// Listing again appends everything again; the session is kept (the remembered file was
-// opened once).
+// The top folder's folders are listed without the journal, and the view names the file;
+// the session is kept (the remembered file was opened once).
 TEST_F(GetFolderList, DataFilesTopFolderListsItsFoldersWithoutTheJournal) {
     listPersonal();
     EXPECT_EQ(source(), kPersonalListed);
     EXPECT_TRUE(model->sourceList().enabled());
-    EXPECT_EQ(view.listed, "5 Folder(s)");
     EXPECT_EQ(model->listedDataFile(), personal);
     EXPECT_EQ(view.dataFile, "/data/personal.pst");
     listPersonal();
-    EXPECT_EQ(model->sourceList().count(), 10);
     EXPECT_EQ(opened, 1);
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(log->entries.empty());
@@ -48,69 +38,54 @@ TEST_F(GetFolderList, DataFilesTopFolderListsItsFoldersWithoutTheJournal) {
 // cancel keeps the listing and a failing picker keeps the earlier pick, as a failed
 // assignment does.
 TEST_F(GetFolderList, WrongOrCancelledPickListsNothing) {
-    const ShownMessage inside{"You selected a Folder within an Outlook data (PST) file. Please "
-                              "select an Outlook data file!",
-                              archive::MessageIcon::Information};
-    struct Case {
-        const char* name;
-        std::shared_ptr<store::Folder> pick;
-        bool fail;
-        ShownMessage message;
-        std::size_t logged;
-    };
-    const Case cases[] = {{"cancel", nullptr, false, kUnableToOpen, 0},
-                          {"failing picker", nullptr, true, kUnableToOpen, 1},
-                          {"inside the data file", inbox, false, inside, 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        boxes.shown.clear();
-        log->entries.clear();
-        picker.answer = c.pick;
-        picker.fail = c.fail;
-        model->btnGetPST_Click();
-        EXPECT_EQ(boxes.shown, std::vector<ShownMessage>{c.message});
-        EXPECT_TRUE(source().empty());
-        EXPECT_EQ(model->listedDataFile(), nullptr);
-        ASSERT_EQ(log->entries.size(), c.logged);
-        for (const Logged& entry : log->entries) {
-            EXPECT_EQ(entry.info,
-                      " Error in InitializeOutlook function or a sub-function therein.");
-        }
-    }
-    picker.fail = false;
+    const testing::ShownMessage unable{
+        "TVN was unable to open your Outlook data file! Please try again.",
+        archive::MessageIcon::Information};
+    const testing::ShownMessage inside{"You selected a Folder within an Outlook data (PST) "
+                                       "file. Please select an Outlook data file!",
+                                       archive::MessageIcon::Information};
+    pick(nullptr);
+    pick(nullptr, true);
+    pick(inbox);
+    EXPECT_EQ(boxes.shown, (Shown{unable, unable, inside}));
+    EXPECT_TRUE(source().empty());
+    EXPECT_EQ(model->listedDataFile(), nullptr);
+    EXPECT_EQ(log->entries, (std::vector<Logged>{{err::kUnspecified, " Error in InitializeOutlook "
+                                                                     "function or a sub-function "
+                                                                     "therein."}}));
     listPersonal();
-    picker.answer = nullptr;
-    model->btnGetPST_Click();
+    pick(nullptr);
     EXPECT_EQ(source(), kPersonalListed);
     EXPECT_EQ(model->listedDataFile(), personal);
     listPersonal();
-    picker.fail = true;
-    model->btnGetPST_Click();
+    pick(nullptr, true);
     EXPECT_EQ(model->sourceList().count(), 15);
 
-    picker.fail = false;
-    picker.answer = personal->addFolder("Personal Folders", ItemType::Mail);
     boxes.shown.clear();
-    model->btnGetPST_Click();
+    pick(personal->addFolder("Personal Folders"));
     EXPECT_TRUE(boxes.shown.empty());
 }
 
 // Two data files with the same display name: the one picked is listed, and it is the one
-// GetFolderObject (and so Select All and the run) reads.
+// GetFolderObject (and so Select All and the run) reads. A top folder without a name is
+// not taken for a data file.
 TEST_F(GetFolderList, PickedDataFileIsListedWhenAnotherSharesItsName) {
     auto second = MemoryFolder::make("Personal Folders");
-    auto archived = second->addFolder("Archive 2009", ItemType::Mail);
+    auto archived = second->addFolder("Archive 2009");
     second->addFolder("Diary", ItemType::Journal);
-    listFile("/data/second.pst", second);
+    files["/data/second.pst"] = second;
+    files["/data/unnamed.pst"] = MemoryFolder::make("");
+    for (const char* file : {"/data/second.pst", "/data/unnamed.pst"}) {
+        model->dataFiles().open(model->application(), file);
+    }
+    pick(second);
     EXPECT_EQ(source(), Texts{"Archive 2009"});
     EXPECT_EQ(model->GetFolderObject("Archive 2009"), archived);
     EXPECT_EQ(model->GetFolderObject("Inbox"), nullptr);
-
-    listFile("/data/unnamed.pst", MemoryFolder::make(""));
+    pick(files["/data/unnamed.pst"]);
     EXPECT_EQ(boxes.shown,
-              (std::vector<ShownMessage>{
-                  {"TVN was unable to locate your .pst file! Please select a valid PST file.",
-                   archive::MessageIcon::Exclamation}}));
+              (Shown{{"TVN was unable to locate your .pst file! Please select a valid PST file.",
+                      archive::MessageIcon::Exclamation}}));
 }
 
 // GetFolderObject gives the first folder whose whole name matches case-sensitively,
@@ -118,11 +93,10 @@ TEST_F(GetFolderList, PickedDataFileIsListedWhenAnotherSharesItsName) {
 // nothing.
 TEST_F(GetFolderList, GetFolderObjectGivesTheFirstExactMatch) {
     EXPECT_EQ(model->GetFolderObject("Inbox"), nullptr);
-    EXPECT_EQ(log->entries,
-              (std::vector<Logged>{{err::kObjectNotSet, "Error obtaining MAPI folder object in "
-                                                        "GetFolderObject."}}));
-    log->entries.clear();
-    auto first = personal->addFolder("Projects", ItemType::Mail);
+    EXPECT_EQ(log->entries, (std::vector<Logged>{{err::kObjectNotSet, "Error obtaining MAPI "
+                                                                      "folder object in "
+                                                                      "GetFolderObject."}}));
+    auto first = personal->addFolder("Projects");
     personal->addFolder("Projects", ItemType::Task);
     listPersonal();
     EXPECT_EQ(model->GetFolderObject("Projects"), first);
@@ -131,7 +105,7 @@ TEST_F(GetFolderList, GetFolderObjectGivesTheFirstExactMatch) {
     }
     personal->subfolders()[0]->failName(Failure(err::kCorruptData, "Damaged"));
     EXPECT_EQ(model->GetFolderObject("Tasks"), personal->subfolders()[4]);
-    EXPECT_EQ(log->entries.size(), 1U);
+    EXPECT_EQ(log->entries.size(), 2U);
 }
 
 // A failure while listing is logged with the name of the folder being listed (empty

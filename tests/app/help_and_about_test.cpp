@@ -1,12 +1,5 @@
 // Help, Contents and the About box's System Info, without a window.
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
 #include "app/help_and_about.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"
@@ -17,6 +10,7 @@ namespace {
 namespace fs = std::filesystem;
 using archive::testing::TempFolder;
 using archive::testing::writeBytes;
+using Paths = std::vector<fs::path>;
 
 class ScriptedHelp final : public HelpViewer {
 public:
@@ -36,32 +30,27 @@ class HelpContents : public testing::ModelTest {};
 // fails is also logged with the handler's own texts.
 TEST_F(HelpContents, HelpThatCannotBeShownIsSaidOnce) {
     ScriptedHelp help;
-    struct Case {
-        HelpViewer* viewer;
-        fs::path file;
-        bool opens, fails;
-    };
-    const Case cases[] = {{&help, "/opt/help/index.html", true, false},
-                          {nullptr, "/opt/help/index.html", true, false},
-                          {&help, "/opt/help/index.html", false, false},
-                          {&help, "/opt/help/index.html", true, true}};
-    for (const Case& c : cases) {
+    const testing::ShownMessage unable{"TVN was unable to display your Help file. Please place "
+                                       "TVN_Help.CHM in the Tallyvane Program Folder and try "
+                                       "again!",
+                                       archive::MessageIcon::Information};
+    // The viewer, whether it opens the file, whether it fails.
+    const std::tuple<HelpViewer*, bool, bool> cases[] = {
+        {&help, true, false}, {nullptr, true, false}, {&help, false, false}, {&help, true, true}};
+    for (const auto& [viewer, opens, fails] : cases) {
         boxes.shown.clear();
         log->entries.clear();
-        help.opens = c.opens;
-        help.fail = c.fails;
-        model->setHelp(c.viewer, c.file);
+        help.opens = opens;
+        help.fail = fails;
+        model->setHelp(viewer, "/opt/help/index.html");
         model->mnuHelpContents_Click();
-        const bool shown = c.viewer != nullptr && !c.file.empty() && c.opens && !c.fails;
-        EXPECT_EQ(boxes.shown.size(), shown ? 0U : 1U);
-        const testing::Logged failed{
-            75, " Error in nmuHelpContents_Click sub or a sub-function therein."};
-        EXPECT_EQ(log->entries,
-                  c.fails ? std::vector<testing::Logged>{failed} : std::vector<testing::Logged>{});
+        EXPECT_EQ(boxes.shown,
+                  viewer && opens && !fails ? testing::Shown{} : testing::Shown{unable});
+        EXPECT_EQ(log->entries.size(), fails ? 1U : 0U);
     }
-    EXPECT_EQ(boxes.shown.at(0).text,
-              "TVN was unable to display your Help file. Please place "
-              "TVN_Help.CHM in the Tallyvane Program Folder and try again!");
+    EXPECT_EQ(log->entries,
+              (std::vector<testing::Logged>{
+                  {75, " Error in nmuHelpContents_Click sub or a sub-function therein."}}));
 }
 
 TEST(HelpFile, BesideTheProgramFirstThenTheInstalledShare) {
@@ -83,7 +72,7 @@ public:
         return starts;
     }
     bool starts = true;
-    std::vector<fs::path> started;
+    Paths started;
 };
 
 // Only an executable file counts; an empty PATH entry (the current directory) never does;
@@ -105,19 +94,17 @@ TEST(SystemInfo, FirstStartableProgramOnThePathOrTheMessage) {
     EXPECT_EQ(findProgram(first, path), temp / "b" / first);
     EXPECT_EQ(findProgram("no-such-program", path), std::nullopt);
 
-    testing::RecordingBoxes boxes;
-    RecordingStarter starter;
-    StartSysInfo(path, starter, boxes);
-    EXPECT_EQ(starter.started, std::vector<fs::path>{temp / "b" / first});
-    EXPECT_TRUE(boxes.shown.empty());
-
-    starter.starts = false;
-    starter.started.clear();
-    StartSysInfo(path, starter, boxes);
-    EXPECT_EQ(starter.started, (std::vector<fs::path>{temp / "b" / first, temp / "a" / second}));
-    const testing::ShownMessage unavailable{"System Information Is Unavailable At This Time",
-                                            archive::MessageIcon::None};
-    EXPECT_EQ(boxes.shown, std::vector<testing::ShownMessage>{unavailable});
+    for (const bool starts : {true, false}) {
+        testing::RecordingBoxes boxes;
+        RecordingStarter starter;
+        starter.starts = starts;
+        StartSysInfo(path, starter, boxes);
+        EXPECT_EQ(starter.started, (starts ? Paths{temp / "b" / first}
+                                           : Paths{temp / "b" / first, temp / "a" / second}));
+        const testing::ShownMessage unavailable{"System Information Is Unavailable At This Time",
+                                                archive::MessageIcon::None};
+        EXPECT_EQ(boxes.shown, starts ? testing::Shown{} : testing::Shown{unavailable});
+    }
 }
 
 } // namespace

@@ -1,15 +1,8 @@
 // The archive-location dialog's model: the walk of the remembered path, the new folder, OK
 // and Cancel, the drives, and the archive root the run is given.
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "app/dlg_save_location.h"
 #include "app/drives.h"
-#include "archive/settings_store.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"
 
@@ -135,7 +128,7 @@ TEST_F(SaveLocation, GetPathFollowsOkOnlyAndUpperCasesOnlyWhereCaseIsIgnored) {
     }
 }
 
-TEST_F(SaveLocation, NewFolderAsksForANameAndOpensTheFolderItMade) {
+TEST_F(SaveLocation, NewFolderAndUnreadableFoldersStayInTheDialog) {
     // The default root's parent is missing too: the dialog opens at the nearest directory.
     DlgSaveLocation& d = load();
     ASSERT_EQ(d.currentDirectory(), pathToUtf8(temp.path()));
@@ -158,10 +151,8 @@ TEST_F(SaveLocation, NewFolderAsksForANameAndOpensTheFolderItMade) {
     }
     EXPECT_TRUE(log->entries.empty());
     EXPECT_EQ(view.closed, 0);
-}
 
-TEST_F(SaveLocation, UnreadableDriveOrFolderLeavesTheListsWhereTheyWere) {
-    DlgSaveLocation& d = load();
+    // An unreadable drive or folder leaves the lists where they were.
     ASSERT_TRUE(d.Dir1_Change(pathToUtf8(temp.path())));
     fs::remove_all(temp.path());
     d.Drive1_Change(1);

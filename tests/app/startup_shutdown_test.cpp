@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include "app/frm_main.h"
-#include "archive/settings_store.h"
 #include "tests/app/app_test_support.h"
 #include "tests/archive/temp_folder.h"
 
@@ -13,17 +9,12 @@ using archive::testing::readFileText;
 using archive::testing::writeBytes;
 using testing::Logged;
 
-class StartUp : public ::testing::Test {
+class StartUp : public testing::ModelTest {
 protected:
+    // Starts a model over temp/dir with no log open yet, as the program starts.
     FrmMain& load(const fs::path& dir = "Tallyvane") {
-        root = temp / dir;
-        FrmMainOptions options;
-        options.root = root;
-        options.opener = [](const fs::path&, store::PasswordPrompt*) {
-            return std::shared_ptr<store::Folder>();
-        };
-        model = std::make_unique<FrmMain>(view, boxes, settings, std::move(options));
-        view.model = model.get();
+        makeModel(root = temp / dir);
+        model->reporter().log().reset();
         model->Form_Load();
         return *model;
     }
@@ -31,10 +22,6 @@ protected:
 
     archive::testing::TempFolder temp;
     fs::path root;
-    testing::RecordingView view;
-    testing::RecordingBoxes boxes;
-    archive::MemorySettingsStore settings;
-    std::unique_ptr<FrmMain> model;
 };
 
 // An absent root is made; a present one keeps its contents and its old log is replaced by
@@ -48,10 +35,8 @@ TEST_F(StartUp, RootIsMadeOrKeptAndTheLogStartsEmpty) {
         FrmMain& m = load(dir);
         EXPECT_EQ(logText(), "");
         EXPECT_EQ(m.openLogPath(), root / "TVN Error Log.txt");
-        EXPECT_EQ(view.calls.at(0), "show");
-        EXPECT_EQ(view.caption, "Tallyvane 2.81");
-        EXPECT_EQ(view.listed, "0 Folder(s)");
-        EXPECT_EQ(view.location, root.string());
+        EXPECT_EQ(view.calls.at(0) + "|" + view.caption + "|" + view.listed + "|" + view.location,
+                  "show|Tallyvane 2.81|0 Folder(s)|" + root.string());
         EXPECT_FALSE(m.sourceList().enabled());
         EXPECT_TRUE(boxes.shown.empty());
         m.reporter().ErrorMessages(76, "Path not found", "info", "N/A.");
@@ -79,10 +64,8 @@ TEST_F(StartUp, RootThatCannotBeMadeDoesNotStopStartUp) {
 // With a log already open, a failing step is logged with the Form_Load text and the next
 // steps still run; start-up clears boolError after it.
 TEST_F(StartUp, FailingStepIsLoggedWithTheFormLoadTextAndStartUpGoesOn) {
-    FrmMainOptions options;
-    options.root = temp / "Tallyvane";
-    FrmMain m(view, boxes, settings, std::move(options));
-    auto log = testing::attachMemoryLogTo(m.reporter());
+    makeModel(temp / "Tallyvane");
+    FrmMain& m = *model;
     view.failShow = true;
     m.Form_Load();
     EXPECT_EQ(log->entries, (std::vector<Logged>{{err::kInvalidProcedureCall,
@@ -133,9 +116,9 @@ TEST_F(StartUp, ExitUnloadsTheOtherWindowsAndCloseProgramAlsoReleases) {
                          "Error Subject: a\r\nb\r\n");
 
     // Without Close Program the model closes the log when the program ends.
-    auto log = testing::attachMemoryLogTo(load().reporter());
+    const auto memoryLog = testing::attachMemoryLogTo(load().reporter());
     model.reset();
-    EXPECT_TRUE(log->closed);
+    EXPECT_TRUE(memoryLog->closed);
 }
 
 } // namespace

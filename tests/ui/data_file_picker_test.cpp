@@ -1,28 +1,14 @@
 #include <cstdint>
-#include <filesystem>
-#include <map>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTreeWidget>
 
 #include "app/data_files.h"
-#include "archive/settings_store.h"
-#include "store/failure.h"
-#include "store/memory/memory_store.h"
 #include "store/session.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/data_file_picker.h"
 #include "ui/password_dialog.h"
 #include "ui/qt_message_boxes.h"
-#include "ui/qt_text.h"
 
 namespace tvn::ui {
 namespace {
@@ -30,6 +16,15 @@ namespace {
 using store::ItemType;
 using store::memory::MemoryFolder;
 using testing::RecordingBoxes;
+using Texts = std::vector<std::string>;
+
+std::vector<std::string> childTexts(const QTreeWidgetItem* item) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < item->childCount(); ++i) {
+        texts.push_back(toUtf8(item->child(i)->text(0)));
+    }
+    return texts;
+}
 
 // A folder whose subfolder collection claims more folders than anyone could show, every
 // one of which fails to open: what a damaged hierarchy may look like.
@@ -54,178 +49,130 @@ public:
 
 class PickerTest : public ::testing::Test {
 protected:
-    PickerTest()
-        : m_dataFiles(m_settings, m_boxes,
-                      [this](const std::filesystem::path& file,
-                             store::PasswordPrompt*) -> std::shared_ptr<store::Folder> {
-                          const auto found = m_files.find(file.string());
-                          if (found == m_files.end()) {
-                              throw Failure(err::kCorruptStore, "Not a data file");
-                          }
-                          return found->second;
-                      }) {}
-
     std::shared_ptr<MemoryFolder> addFile(const std::string& path, const std::string& top) {
         auto folder = MemoryFolder::make(top);
         m_files[path] = folder;
         return folder;
     }
-
     static QTreeWidget* treeOf(QWidget& dialog) {
         return dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
+    }
+    static QPushButton* button(QWidget& dialog, const char* name) {
+        return dialog.findChild<QPushButton*>(QString::fromLatin1(name));
     }
 
     RecordingBoxes m_boxes;
     archive::MemorySettingsStore m_settings;
     std::map<std::string, std::shared_ptr<store::Folder>> m_files;
-    app::DataFiles m_dataFiles;
+    app::DataFiles m_dataFiles{m_settings, m_boxes,
+                               [this](const std::filesystem::path& file, store::PasswordPrompt*) {
+                                   const auto found = m_files.find(file.string());
+                                   if (found == m_files.end()) {
+                                       throw Failure(err::kCorruptStore, "Not a data file");
+                                   }
+                                   return found->second;
+                               }};
     store::Session m_session;
 };
 
-TEST_F(PickerTest, TreeShowsEachDataFileWithItsFirstLevelAndReadsDeeperOnlyWhenExpanded) {
+// Each data file shows with its first level, every folder, journals too: the picker shows
+// the file as it is. Deeper levels are read only when expanded, and once. Damage shows as
+// greyed entries that cannot be picked; the rest of the tree is usable, and a collection
+// that claims two billion folders, all failing, ends in a few entries and quickly, instead
+// of filling memory.
+TEST_F(PickerTest, TreeShowsEachFileAsItIsReadsDeeperOnlyWhenExpandedAndShowsDamage) {
     auto mail = addFile("/data/mail.pst", "Personal Folders");
-    auto inbox = mail->addFolder("Inbox");
-    inbox->addFolder("Receipts")->addFolder("2003");
+    mail->addFolder("Inbox")->addFolder("Receipts")->addFolder("2003");
     mail->addFolder("Journal", ItemType::Journal);
+    mail->addFolder("Unnamed")->failName(Failure(err::kCorruptData, "Name unreadable."));
+    mail->addFolder("Closed")->failFolders(Failure(err::kCorruptData, "Hierarchy unreadable."));
     addFile("/data/old.ost", "Archive Folders")->addFolder("2001");
-    m_dataFiles.open(m_session, "/data/mail.pst");
-    m_dataFiles.open(m_session, "/data/old.ost");
-
+    auto damaged = std::make_shared<EndlesslyDamagedFolder>();
+    m_files["/data/huge.pst"] = damaged;
+    for (const char* file : {"/data/mail.pst", "/data/old.ost", "/data/huge.pst"}) {
+        m_dataFiles.open(m_session, file);
+    }
     DataFilePickerDialog dialog(m_session, m_dataFiles);
     QTreeWidget* tree = treeOf(dialog);
-    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    ASSERT_EQ(tree->topLevelItemCount(), 3);
     QTreeWidgetItem* top = tree->topLevelItem(0);
     EXPECT_EQ(toUtf8(top->text(1)), "/data/mail.pst");
-    // Every folder is shown, journals too: the picker shows the file as it is.
-    EXPECT_EQ(testing::childTexts(top), (std::vector<std::string>{"Inbox", "Journal"}));
-
-    QTreeWidgetItem* inboxItem = top->child(0);
-    EXPECT_EQ(inboxItem->childCount(), 0);
-    inboxItem->setExpanded(true);
-    EXPECT_EQ(testing::childTexts(inboxItem), (std::vector<std::string>{"Receipts"}));
-    inboxItem->setExpanded(false);
-    inboxItem->setExpanded(true);
-    EXPECT_EQ(inboxItem->childCount(), 1) << "expanding again must not list twice";
+    const std::string unnamed = "(could not be read: Name unreadable. [-2147221221])";
+    EXPECT_EQ(childTexts(top), (Texts{"Inbox", "Journal", unnamed, "Closed"}));
+    QTreeWidgetItem* inbox = top->child(0);
+    EXPECT_EQ(inbox->childCount(), 0);
+    for (bool expanded : {true, false, true}) {
+        inbox->setExpanded(expanded);
+    }
+    EXPECT_EQ(childTexts(inbox), Texts{"Receipts"});
+    top->child(3)->setExpanded(true);
+    EXPECT_EQ(childTexts(top->child(3)),
+              Texts{"(could not be read: Hierarchy unreadable. [-2147221221])"});
+    tree->setCurrentItem(top->child(2));
+    EXPECT_NE(tree->currentItem(), top->child(2));
 
     // The first data file's top folder is current, and OK picks exactly that object.
     EXPECT_EQ(dialog.currentFolder(), m_session.dataFiles()[0]);
-    tree->setCurrentItem(inboxItem->child(0));
+    tree->setCurrentItem(inbox->child(0));
     EXPECT_EQ(dialog.currentFolder()->name(), "Receipts");
 
-    dialog.show();
-    QApplication::processEvents();
-    EXPECT_TRUE(dialog.grab().save(fromPath(testing::screenshotPath("data_file_picker")), "PNG"));
-}
-
-// Damage shows as greyed entries that cannot be picked; the rest of the tree is usable.
-TEST_F(PickerTest, DamagedFoldersShowAsEntriesThatCannotBePicked) {
-    auto top = addFile("/data/hurt.pst", "Personal Folders");
-    top->addFolder("Unnamed")->failName(Failure(err::kCorruptData, "Name unreadable."));
-    top->addFolder("Closed")->failFolders(Failure(err::kCorruptData, "Hierarchy unreadable."));
-    top->addFolder("Fine");
-    m_dataFiles.open(m_session, "/data/hurt.pst");
-
-    DataFilePickerDialog dialog(m_session, m_dataFiles);
-    QTreeWidgetItem* topItem = treeOf(dialog)->topLevelItem(0);
-    ASSERT_EQ(topItem->childCount(), 3);
-    QTreeWidgetItem* unnamed = topItem->child(0);
-    EXPECT_EQ(toUtf8(unnamed->text(0)), "(could not be read: Name unreadable. [-2147221221])");
-    EXPECT_FALSE(unnamed->flags() & Qt::ItemIsSelectable);
-    treeOf(dialog)->setCurrentItem(unnamed);
-    EXPECT_NE(treeOf(dialog)->currentItem(), unnamed);
-
-    QTreeWidgetItem* closed = topItem->child(1);
-    closed->setExpanded(true);
-    ASSERT_EQ(closed->childCount(), 1);
-    EXPECT_EQ(toUtf8(closed->child(0)->text(0)),
-              "(could not be read: Hierarchy unreadable. [-2147221221])");
-    EXPECT_EQ(toUtf8(topItem->child(2)->text(0)), "Fine");
-
-    // A collection that claims two billion folders, all failing, ends in a few entries and
-    // quickly, instead of filling memory.
-    auto damaged = std::make_shared<EndlesslyDamagedFolder>();
-    m_files["/data/huge.pst"] = damaged;
-    m_dataFiles.open(m_session, "/data/huge.pst");
-    DataFilePickerDialog again(m_session, m_dataFiles);
-    QTreeWidgetItem* huge = treeOf(again)->topLevelItem(1);
+    QTreeWidgetItem* huge = tree->topLevelItem(2);
     EXPECT_LE(huge->childCount(), 22);
     EXPECT_LE(damaged->m_folders->opened, 21);
     EXPECT_NE(toUtf8(huge->child(huge->childCount() - 1)->text(0)).find("more folders"),
               std::string::npos);
+    dialog.show();
+    testing::saveScreenshot(dialog, "data_file_picker");
 }
 
-// With no data file open OK is off and nothing is current. Open Data File names a file
-// that is no data file with the reason and adds nothing, opens nothing when cancelled, and
-// adds a data file once, making it current.
-TEST_F(PickerTest, OpenDataFileAddsAFileOnceAndNamesOneThatIsNoDataFile) {
-    addFile("/data/mail.pst", "Personal Folders");
+// A remembered file that cannot be opened now shows greyed with the reason and cannot be
+// picked. Open Data File names a file that is no data file, opens nothing when cancelled,
+// and adds a data file once, making it current. Close Data File forgets an unavailable
+// file or closes an open one, never a folder inside a file.
+TEST_F(PickerTest, OpenAndCloseDataFilesAndAnUnavailableOne) {
+    addFile("/data/mail.pst", "Personal Folders")->addFolder("Inbox");
     addFile("/data/second.pst", "Second");
+    m_settings.set("DataFiles", "Count", "1");
+    m_settings.set("DataFiles", "File1", "/media/usb/old.pst");
+    m_dataFiles.restore(m_session);
+    m_boxes.shown.clear();
     DataFilePickerDialog dialog(m_session, m_dataFiles);
+    QTreeWidget* tree = treeOf(dialog);
+    QPushButton* close = button(dialog, "btnCloseDataFile");
+    QTreeWidgetItem* gone = tree->topLevelItem(0);
+    EXPECT_EQ(toUtf8(gone->text(0) + u'|' + gone->text(1)),
+              "old.pst (unavailable)|/media/usb/old.pst");
+    EXPECT_NE(toUtf8(gone->toolTip(0)).find("not an Outlook data file"), std::string::npos);
+    tree->setCurrentItem(gone);
+    EXPECT_FALSE(button(dialog, "btnOK")->isEnabled());
     EXPECT_EQ(dialog.currentFolder(), nullptr);
-    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->isEnabled());
+
     std::filesystem::path chosen;
     dialog.setFileChooser([&](QWidget* parent) {
         EXPECT_EQ(parent, &dialog);
         return chosen;
     });
-    QTreeWidget* tree = treeOf(dialog);
-    for (const char* file : {"/tmp/notes.txt", "", "/data/second.pst"}) {
+    for (const char* file : {"/tmp/notes.txt", "", "/data/mail.pst", "/data/second.pst"}) {
         chosen = file;
-        dialog.findChild<QPushButton*>(QStringLiteral("btnOpenDataFile"))->click();
+        button(dialog, "btnOpenDataFile")->click();
     }
     ASSERT_EQ(m_boxes.shown.size(), 1u);
-    EXPECT_EQ(m_boxes.shown[0].text,
-              "The data file /tmp/notes.txt could not be opened: not an Outlook data file.");
-    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_NE(m_boxes.shown[0].text.find("/tmp/notes.txt"), std::string::npos);
     EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
-    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "1");
-
     dialog.openDataFile("/data/mail.pst");
     EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Personal Folders");
-    dialog.openDataFile("/data/second.pst");
-    EXPECT_EQ(tree->topLevelItemCount(), 2) << "an open file is not listed twice";
-    EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
-    EXPECT_EQ(m_dataFiles.paths().size(), 2u);
-    EXPECT_EQ(m_boxes.shown.size(), 1u);
-}
+    EXPECT_EQ(tree->topLevelItemCount(), 3) << "an open file is not listed twice";
 
-// A remembered file that cannot be opened now shows greyed with the reason and cannot be
-// picked; Close Data File forgets it, or closes an open file.
-TEST_F(PickerTest, UnavailableFileIsShownAndClosedOnlyWhenAsked) {
-    addFile("/data/mail.pst", "Personal Folders")->addFolder("Inbox");
-    m_settings.set("DataFiles", "Count", "2");
-    m_settings.set("DataFiles", "File1", "/media/usb/old.pst");
-    m_settings.set("DataFiles", "File2", "/data/mail.pst");
-    m_dataFiles.restore(m_session);
-    ASSERT_EQ(m_boxes.shown.size(), 1U);
-
-    DataFilePickerDialog dialog(m_session, m_dataFiles);
-    QTreeWidget* tree = treeOf(dialog);
-    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("btnOK"));
-    auto* close = dialog.findChild<QPushButton*>(QStringLiteral("btnCloseDataFile"));
-    ASSERT_EQ(tree->topLevelItemCount(), 2);
-    QTreeWidgetItem* gone = tree->topLevelItem(1);
-    EXPECT_EQ(toUtf8(gone->text(0)), "old.pst (unavailable)");
-    EXPECT_EQ(toUtf8(gone->text(1)), "/media/usb/old.pst");
-    EXPECT_NE(toUtf8(gone->toolTip(0)).find("not an Outlook data file"), std::string::npos);
-
-    tree->setCurrentItem(gone);
-    EXPECT_FALSE(ok->isEnabled());
-    EXPECT_EQ(dialog.currentFolder(), nullptr);
-    ASSERT_TRUE(close->isEnabled());
-    close->click();
-    EXPECT_EQ(tree->topLevelItemCount(), 1);
-    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "1");
-    EXPECT_EQ(m_settings.get("DataFiles", "File1"), "/data/mail.pst");
-
-    // A folder inside a file cannot be closed; the file's top entry can.
-    tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+    tree->setCurrentItem(tree->currentItem()->child(0));
     EXPECT_FALSE(close->isEnabled());
-    tree->setCurrentItem(tree->topLevelItem(0));
-    close->click();
-    EXPECT_EQ(tree->topLevelItemCount(), 0);
-    EXPECT_TRUE(m_session.dataFiles().empty());
-    EXPECT_EQ(m_settings.get("DataFiles", "Count"), "0");
+    for (const char* name : {"old.pst (unavailable)", "Personal Folders"}) {
+        tree->setCurrentItem(tree->findItems(QString::fromUtf8(name), Qt::MatchExactly)[0]);
+        ASSERT_TRUE(close->isEnabled()) << name;
+        close->click();
+    }
+    EXPECT_EQ(childTexts(tree->invisibleRootItem()), Texts{"Second"});
+    EXPECT_TRUE(m_dataFiles.unavailable().empty());
+    EXPECT_EQ(m_session.dataFiles().size(), 1U);
 }
 
 // The prompt names the file, hides what is typed and gives it back; Cancel gives nothing.

@@ -1,23 +1,12 @@
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include <QAbstractItemModelTester>
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 
-#include "app/frm_main.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/main_window.h"
 #include "ui/qt_message_boxes.h"
-#include "ui/qt_text.h"
 
 namespace tvn::ui {
 namespace {
@@ -28,22 +17,25 @@ class MainWindowTest : public testing::WindowTest {
 protected:
     QListView* source() const { return child<QListView>("lstSource"); }
     QListView* destination() const { return child<QListView>("lstDestination"); }
-    std::string counts() const {
-        return toUtf8(child<QLineEdit>("txtListed")->text() + u'|' +
-                      child<QLineEdit>("txtSelected")->text());
-    }
-    // Both views show the model's lists: texts, selection, current entry, enabled.
-    void expectShown() const {
+    // What the window shows, "source entries|archive entries|listed count|selected count",
+    // after checking that both views show the model's lists: texts, selection, current
+    // entry, enabled.
+    std::string shown() const {
+        std::string out;
         for (auto [view, list] : {std::pair{source(), &window->model().sourceList()},
                                   std::pair{destination(), &window->model().archiveList()}}) {
             SCOPED_TRACE(list->name());
-            ASSERT_EQ(testing::listTexts(view), list->texts());
+            EXPECT_EQ(testing::listTexts(view), list->texts());
             for (int i = 0; i < list->count(); ++i) {
                 EXPECT_EQ(view->selectionModel()->isRowSelected(i, {}), list->isSelected(i)) << i;
+                out += (i > 0 ? "," : "") + list->text(i);
             }
             EXPECT_EQ(view->currentIndex().row(), list->current());
             EXPECT_EQ(view->isEnabled(), list->enabled());
+            out += '|';
         }
+        return out + toUtf8(child<QLineEdit>("txtListed")->text() + u'|' +
+                            child<QLineEdit>("txtSelected")->text());
     }
     void clickRow(QListView* list, int row, Qt::KeyboardModifiers modifiers = {}) {
         const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
@@ -56,78 +48,57 @@ protected:
     }
 };
 
-// The whole path a user takes: open a data file, list it, select with the mouse, move,
-// move back by double-click, clear; every step leaves the views showing the model.
+// The whole path a user takes: open a data file, list it, select with the mouse (a range
+// picked with Shift reaches the model whole), move, move back by double-click, move all,
+// clear; every step leaves the views showing the model, and both item models keep Qt's
+// rules for announcing rows (a broken one ends the program). The status strip says where
+// the files go and names the data file the folders were listed from, until Clear All
+// forgets it.
 TEST_F(MainWindowTest, DrivenThroughOpenListSelectAndRemove) {
-    EXPECT_EQ(toUtf8(window->windowTitle()), "Tallyvane 2.81");
-    EXPECT_EQ(counts(), "0 Folder(s)|0 Folder(s)");
-    EXPECT_FALSE(source()->isEnabled()) << "until Get Folder List lists something";
-    testing::saveScreenshot(*window, "main_window_idle");
-    openMailFile();
-    getFolderList();
-    EXPECT_EQ(listed("lstSource"), kMailListed);
-    EXPECT_EQ(counts(), "4 Folder(s)|0 Folder(s)");
-    expectShown();
-
-    // Rows 0 and 2 selected, row 2 clicked last: both move, the higher index first.
-    clickRow(source(), 0);
-    clickRow(source(), 2, Qt::ControlModifier);
-    EXPECT_EQ(window->model().sourceList().current(), 2);
-    expectShown();
-    click("btnSelect1");
-    EXPECT_EQ(listed("lstDestination"), (Texts{"Contacts", "Inbox"}));
-    EXPECT_EQ(listed("lstSource"), (Texts{"Calendar", "Deleted Items"}));
-    EXPECT_EQ(counts(), "2 Folder(s)|2 Folder(s)");
-    expectShown();
-
-    // A double-click in the source list moves the entry under the mouse; one in the archive
-    // list puts "Inbox" back at the end of the source list.
-    doubleClickRow(source(), 1);
-    EXPECT_EQ(listed("lstDestination"), (Texts{"Contacts", "Inbox", "Deleted Items"}));
-    expectShown();
-    doubleClickRow(destination(), 1);
-    EXPECT_EQ(listed("lstSource"), (Texts{"Calendar", "Inbox"}));
-    EXPECT_EQ(listed("lstDestination"), (Texts{"Contacts", "Deleted Items"}));
-    expectShown();
-    testing::saveScreenshot(*window, "main_window_listed");
-
-    click("btnClearAll");
-    EXPECT_EQ(counts(), "0 Folder(s)|0 Folder(s)");
-    expectShown();
-    // A double-click on the empty archive list is one on the list: nothing is listed.
-    QTest::mouseDClick(destination()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 40));
-    EXPECT_EQ(messages(), Texts{"No Folders are listed!"});
-}
-
-// A range picked with Shift reaches the model whole, and Select moves it from its
-// last-clicked (current) entry upwards. Select All reads the data file and Remove All
-// lists it again; listing twice gives doubles.
-TEST_F(MainWindowTest, ShiftRangeAndTheAllCommands) {
-    // Both item models keep Qt's rules for announcing rows (a broken one ends the program).
     QAbstractItemModelTester sourceModel(source()->model(),
                                          QAbstractItemModelTester::FailureReportingMode::Fatal);
     QAbstractItemModelTester archiveModel(destination()->model(),
                                           QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(toUtf8(window->windowTitle()), "Tallyvane 2.81");
+    EXPECT_EQ(shown(), "||0 Folder(s)|0 Folder(s)");
+    EXPECT_FALSE(source()->isEnabled()) << "until Get Folder List lists something";
+    auto* dataFile = child<QLabel>("lblDataFile");
+    EXPECT_TRUE(dataFile->isHidden());
+    EXPECT_EQ(child<QLabel>("lblArchiveLocation")->text(),
+              QStringLiteral("Archive location: ") + root.path() + QStringLiteral("/Tallyvane"));
+    testing::saveScreenshot(*window, "main_window_idle");
     openMailFile();
     getFolderList();
+    EXPECT_EQ(shown(), "Inbox,Calendar,Contacts,Deleted Items||4 Folder(s)|0 Folder(s)");
+    EXPECT_EQ(dataFile->text(), QStringLiteral("Folders from: /data/mail.pst"));
+    EXPECT_FALSE(dataFile->isHidden());
+    // Rows 0 and 2 selected, row 2 clicked last: both move, the higher index first.
+    clickRow(source(), 0);
+    clickRow(source(), 2, Qt::ControlModifier);
+    EXPECT_EQ(window->model().sourceList().current(), 2);
+    click("btnSelect1");
+    EXPECT_EQ(shown(), "Calendar,Deleted Items|Contacts,Inbox|2 Folder(s)|2 Folder(s)");
+    // A double-click in the source list moves the entry under the mouse; one in the archive
+    // list puts "Inbox" back at the end of the source list.
+    doubleClickRow(source(), 1);
+    EXPECT_EQ(shown(), "Calendar|Contacts,Inbox,Deleted Items|1 Folder(s)|3 Folder(s)");
+    doubleClickRow(destination(), 1);
+    EXPECT_EQ(shown(), "Calendar,Inbox|Contacts,Deleted Items|2 Folder(s)|2 Folder(s)");
+    testing::saveScreenshot(*window, "main_window_listed");
+    click("btnRemoveAll");
     clickRow(source(), 0);
     clickRow(source(), 3, Qt::ShiftModifier);
-    EXPECT_EQ(window->model().sourceList().current(), 3);
-    expectShown();
     click("btnSelect1");
-    EXPECT_EQ(listed("lstDestination"), (Texts{"Deleted Items", "Contacts", "Calendar", "Inbox"}));
-    expectShown();
+    EXPECT_EQ(shown(), "|Deleted Items,Contacts,Calendar,Inbox|0 Folder(s)|4 Folder(s)");
     click("btnRemoveAll");
-    EXPECT_EQ(listed("lstSource"), kMailListed);
     click("btnSelectAll");
-    EXPECT_EQ(listed("lstDestination"), kMailListed);
-    expectShown();
+    EXPECT_EQ(shown(), "|Inbox,Calendar,Contacts,Deleted Items|0 Folder(s)|4 Folder(s)");
     click("btnClearAll");
-    getFolderList();
-    getFolderList();
-    EXPECT_EQ(listed("lstSource").size(), 8U);
-    expectShown();
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(shown(), "||0 Folder(s)|0 Folder(s)");
+    EXPECT_TRUE(dataFile->isHidden());
+    // A double-click on the empty archive list is one on the list: nothing is listed.
+    QTest::mouseDClick(destination()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 40));
+    EXPECT_EQ(messages(), Texts{"No Folders are listed!"});
 }
 
 // A wrong or cancelled pick is explained and lists nothing; a file that cannot be opened
@@ -137,11 +108,9 @@ TEST_F(MainWindowTest, WrongPickOrMissingFileIsExplained) {
     getFolderList(false);
     getFolderList(true, 0);
     window->openDataFile("/nowhere/gone.pst");
-    EXPECT_EQ(messages(), (Texts{"TVN was unable to open your Outlook data file! Please try again.",
-                                 "You selected a Folder within an Outlook data (PST) file. Please "
-                                 "select an Outlook data file!",
-                                 "The data file /nowhere/gone.pst could not be opened: the file "
-                                 "does not exist."}));
+    ASSERT_EQ(messages().size(), 3U);
+    EXPECT_NE(messages()[1].find("within an Outlook data"), std::string::npos);
+    EXPECT_NE(messages()[2].find("/nowhere/gone.pst could not be opened"), std::string::npos);
     EXPECT_TRUE(listed("lstSource").empty());
 }
 
@@ -162,21 +131,6 @@ TEST_F(MainWindowTest, EveryWayOfClosingClosesTheWindow) {
         EXPECT_EQ(window->model().reporter().log() == nullptr, releases);
     }
     EXPECT_TRUE(boxes.shown.empty());
-}
-
-// The status strip names the data file the folders were listed from, and where the files
-// go; Clear All forgets the data file.
-TEST_F(MainWindowTest, StatusStripShowsTheListedDataFileAndTheArchiveLocation) {
-    auto* dataFile = child<QLabel>("lblDataFile");
-    EXPECT_TRUE(dataFile->isHidden());
-    EXPECT_EQ(child<QLabel>("lblArchiveLocation")->text(),
-              QStringLiteral("Archive location: ") + root.path() + QStringLiteral("/Tallyvane"));
-    openMailFile();
-    getFolderList();
-    EXPECT_EQ(dataFile->text(), QStringLiteral("Folders from: /data/mail.pst"));
-    EXPECT_FALSE(dataFile->isHidden());
-    click("btnClearAll");
-    EXPECT_TRUE(dataFile->isHidden());
 }
 
 // Files named when the program starts are opened once the window is on the screen, so that

@@ -1,8 +1,8 @@
 #pragma once
 
 // Helpers shared by the window tests: the app tests' message-box recorder, answering a
-// modal dialog that a call is about to run, reading the texts of lists and trees, where
-// screenshots go, and a started main window to drive.
+// modal dialog or the picker, reading a list view's texts, screenshots, and a started
+// main window to drive.
 
 #include <filesystem>
 #include <functional>
@@ -72,24 +72,12 @@ inline std::vector<std::string> listTexts(const QAbstractItemView* list) {
     return texts;
 }
 
-inline std::vector<std::string> childTexts(const QTreeWidgetItem* item) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < item->childCount(); ++i) {
-        texts.push_back(toUtf8(item->child(i)->text(0)));
-    }
-    return texts;
-}
-
 // Screenshots are written to the build directory, never to the source tree.
-inline std::filesystem::path screenshotPath(std::string_view name) {
+inline void saveScreenshot(QWidget& widget, std::string_view name) {
     const std::filesystem::path dir(TALLYVANE_SCREENSHOT_DIR);
     std::filesystem::create_directories(dir);
-    return dir / (std::string(name) + ".png");
-}
-
-inline void saveScreenshot(QWidget& widget, std::string_view name) {
     QApplication::processEvents();
-    EXPECT_TRUE(widget.grab().save(fromPath(screenshotPath(name)), "PNG")) << name;
+    EXPECT_TRUE(widget.grab().save(fromPath(dir / (std::string(name) + ".png")), "PNG")) << name;
 }
 
 // A started main window over a temporary archive root. Files named in `files` come from
@@ -120,17 +108,14 @@ protected:
     // listed and a deeper folder that is never listed either.
     void openMailFile() {
         auto top = store::memory::MemoryFolder::make("Personal Folders");
-        top->addFolder("Inbox", store::ItemType::Mail)
-            ->addFolder("Receipts", store::ItemType::Mail);
+        top->addFolder("Inbox")->addFolder("Receipts");
         top->addFolder("Calendar", store::ItemType::Appointment);
         top->addFolder("Journal", store::ItemType::Journal);
         top->addFolder("Contacts", store::ItemType::Contact);
-        top->addFolder("Deleted Items", store::ItemType::Mail);
+        top->addFolder("Deleted Items");
         files["/data/mail.pst"] = top;
         window->openDataFile("/data/mail.pst");
     }
-    inline static const std::vector<std::string> kMailListed{"Inbox", "Calendar", "Contacts",
-                                                             "Deleted Items"};
 
     template <typename W = QWidget> W* child(const char* name) const {
         W* widget = window->findChild<W*>(QString::fromLatin1(name));
