@@ -19,18 +19,11 @@
 #include "archive/settings_store.h"
 #include "store/failure.h"
 #include "store/memory/memory_store.h"
+#include "tests/support/expect_failure.h"
 
 namespace tvn::app::testing {
 
-// Runs call and expects it to throw tvn::Failure with this number.
-template <typename Call> void expectFailure(std::int32_t number, Call&& call) {
-    try {
-        call();
-        ADD_FAILURE() << "no failure, expected " << number;
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), number) << failure.description();
-    }
-}
+using tvn::test_support::expectFailure;
 
 class RecordingView final : public MainWindowView {
 public:

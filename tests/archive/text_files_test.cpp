@@ -8,6 +8,7 @@
 #include "archive/text_files.h"
 #include "store/memory/memory_store.h"
 #include "tests/archive/temp_folder.h"
+#include "tests/support/expect_failure.h"
 
 namespace tvn::archive {
 namespace {
@@ -16,19 +17,18 @@ namespace fs = std::filesystem;
 using testing::readFileText;
 using testing::TempFolder;
 
-// The failure body throws: its number, and whether it names path in path() and in its
-// description (every failure of the layer does). 0 when body throws none.
-std::int32_t failureNumber(const std::function<void()>& body, const fs::path& path = {}) {
-    try {
+// Expects body to fail with number and, when a path is given, to name it (every failure of
+// the layer does); number 0 expects no failure at all.
+void expectFailureAt(std::int32_t number, const std::function<void()>& body,
+                     const fs::path& path = {}) {
+    if (number == 0) {
         body();
-    } catch (const Failure& failure) {
-        if (!path.empty()) {
-            EXPECT_EQ(failure.path(), path.string());
-            EXPECT_NE(failure.description().find(path.string()), std::string::npos);
-        }
-        return failure.number();
+        return;
     }
-    return 0;
+    const std::string description = test_support::expectFailure(number, body);
+    if (!path.empty()) {
+        EXPECT_NE(description.find(path.string()), std::string::npos) << description;
+    }
 }
 
 // Every host outcome of the file operations, mapped to its number, in one arranged folder.
@@ -62,11 +62,13 @@ TEST(FileSystem, HostOutcomesAreMappedToNumbers) {
     for (const auto& [op, name, number] : cases) {
         const fs::path path = name.empty() ? fs::path() : temp / name;
         SCOPED_TRACE(path.string());
-        EXPECT_EQ(failureNumber([&] { op(path); }, number ? path : fs::path()), number);
+        expectFailureAt(
+            number, [&] { op(path); }, number ? path : fs::path());
     }
     // Refused even to root, as a file another program holds open is.
     if (const fs::path f = "/sys/kernel/notes"; fs::exists(f)) {
-        EXPECT_EQ(failureNumber([&] { fso.CreateTextFile(f, true); }, f), err::kPermissionDenied);
+        expectFailureAt(
+            err::kPermissionDenied, [&] { fso.CreateTextFile(f, true); }, f);
     }
     EXPECT_EQ(readFileText(temp / "file"), "kept");
     EXPECT_TRUE(fso.FolderExists(temp / "new") && !fso.FileExists(temp / "new") &&
@@ -89,7 +91,7 @@ TEST(TextStream, BufferingLineEndsAndClosing) {
     stream->Close();
     stream->Close();
     EXPECT_EQ(readFileText(file), "one\r\n\r\n\r\ntwo\nbare LF\r\n");
-    EXPECT_EQ(failureNumber([&] { stream->WriteLine("late"); }), kBadFileMode);
+    expectFailureAt(kBadFileMode, [&] { stream->WriteLine("late"); });
     auto opened = fso.OpenTextFile(file, kForWriting);
     EXPECT_EQ(readFileText(file), "");
     opened->WriteLine("kept");
@@ -100,7 +102,7 @@ TEST(TextStream, BufferingLineEndsAndClosing) {
     big->WriteLine(std::string(kMaxHeldBytes, 'x'));
     big->WriteLine("y");
     EXPECT_GT(fs::file_size(temp / "big.rtf"), 0u);
-    EXPECT_EQ(failureNumber([&] { big->WriteBlankLines(-1); }), err::kInvalidProcedureCall);
+    expectFailureAt(err::kInvalidProcedureCall, [&] { big->WriteBlankLines(-1); });
     big->Close();
     EXPECT_EQ(fs::file_size(temp / "big.rtf"), kMaxHeldBytes + 5);
 }
@@ -119,23 +121,23 @@ TEST(FileSystem, SaveAttachmentAndWritesFailWithTheirNumbers) {
     fso.SaveAttachment(small, dir / "a.bin");
     EXPECT_EQ(readFileText(dir / "a.bin"), "short");
     const auto missing = dir / "missing";
-    EXPECT_EQ(failureNumber([&] { fso.SaveAttachment(small, missing / "a"); }, missing / "a"),
-              err::kPathNotFound);
-    EXPECT_EQ(failureNumber([&] { fso.SaveAttachment(small, dir.path()); }, dir.path()),
-              err::kPermissionDenied);
+    expectFailureAt(
+        err::kPathNotFound, [&] { fso.SaveAttachment(small, missing / "a"); }, missing / "a");
+    expectFailureAt(
+        err::kPermissionDenied, [&] { fso.SaveAttachment(small, dir.path()); }, dir.path());
     store::memory::MemoryAttachment damaged("d.bin", "bytes");
     damaged.failSave(Failure(err::kCorruptData, "damaged"));
-    EXPECT_EQ(failureNumber([&] { fso.SaveAttachment(damaged, dir / "d.bin"); }),
-              err::kCorruptData);
+    expectFailureAt(err::kCorruptData, [&] { fso.SaveAttachment(damaged, dir / "d.bin"); });
     EXPECT_FALSE(fs::exists(dir / "d.bin")) << "nothing arrived: no empty file";
 
     const fs::path full = "/dev/full";
     if (fs::exists(full)) {
-        EXPECT_EQ(failureNumber([&] { fso.SaveAttachment(attachment, full); }, full),
-                  err::kDiskFull);
+        expectFailureAt(
+            err::kDiskFull, [&] { fso.SaveAttachment(attachment, full); }, full);
         auto stream = fso.CreateTextFile(full, true, Buffering::UntilClose);
         stream->WriteLine("text");
-        EXPECT_EQ(failureNumber([&] { stream->Close(); }, full), err::kDiskFull);
+        expectFailureAt(
+            err::kDiskFull, [&] { stream->Close(); }, full);
         stream->Close(); // the failed Close closed the stream
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-// What the store tests share: the one check of an expected failure, and a scratch folder.
+// A scratch folder for the store tests (and, through the include, the one check of an
+// expected failure).
 
 #include <cstdint>
 #include <filesystem>
@@ -9,23 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "store/failure.h"
+#include "tests/support/expect_failure.h"
 
 namespace tvn::test_support {
-
-// Runs `action`, which must throw a tvn::Failure numbered `number`. Returns the failure's
-// description, so that a caller can check what it names; "" when nothing was thrown (which
-// fails the test).
-template <typename Action> std::string expectFailure(std::int32_t number, Action&& action) {
-    try {
-        action();
-    } catch (const tvn::Failure& f) {
-        EXPECT_EQ(f.number(), number) << f.description();
-        return f.description();
-    }
-    ADD_FAILURE() << "no failure, expected number " << number;
-    return {};
-}
 
 // A folder under the temporary folder, removed with everything in it (made accessible first,
 // for the tests that lock it).
