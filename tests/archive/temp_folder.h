@@ -1,48 +1,18 @@
 #pragma once
 
-// A fresh directory for one test, removed with everything in it when the test ends.
+// The archive tests' temporary folder and small file helpers, shared with the layers above.
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <string>
 
 #include "tests/support/corpus.h"
+#include "tests/support/temp_folder.h"
 
 namespace tvn::archive::testing {
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tvn-archive-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot make a temporary directory");
-        }
-        m_path = pattern;
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder() {
-        namespace fs = std::filesystem;
-        std::error_code ec;
-        // Directories a test made read-only must be writable again to be removed.
-        for (auto it = fs::recursive_directory_iterator(m_path, ec);
-             it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        }
-        fs::remove_all(m_path, ec);
-    }
-
-    const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 using test_support::readFileText;
+using test_support::TempFolder;
 
 inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

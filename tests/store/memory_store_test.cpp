@@ -2,7 +2,7 @@
 
 #include "store/memory/memory_store.h"
 #include "store/property_names.h"
-#include "tests/store/store_test_support.h"
+#include "tests/support/expect_failure.h"
 
 namespace tvn::store {
 namespace {

@@ -20,7 +20,7 @@
 #include "store/msg/msg_writer.h"
 #include "store/properties.h"
 #include "store/text/utf.h"
-#include "tests/store/store_test_support.h"
+#include "tests/support/expect_failure.h"
 
 namespace {
 

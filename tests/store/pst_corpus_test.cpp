@@ -34,8 +34,9 @@
 #include "store/text/code_page.h"
 #include "store/walk.h"
 #include "tests/store/pst_reader_support.h"
-#include "tests/store/store_test_support.h"
 #include "tests/support/corpus.h"
+#include "tests/support/expect_failure.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/utc_zone.h"
 
 namespace tvn::store::pst {
@@ -813,7 +814,7 @@ TEST(CorpusOracle, ItemsMatchPffexportsExport) {
     }
     for (const char* file : {"enron.pst", "aspose-outlook.pst", "sample1.pst"}) {
         SCOPED_TRACE(file);
-        tvn::test_support::ScratchDir tmp;
+        tvn::test_support::TempFolder tmp;
         const auto target = tmp.path() / "out";
         const std::string command = "pffexport -m items -f text -t '" + target.string() + "' '" +
                                     (dir / file).string() + "' > /dev/null 2>&1";

@@ -20,8 +20,8 @@
 #include "store/pst/ndb/node_database.h"
 #include "tests/store/hostile_files.h"
 #include "tests/store/pst_reader_support.h"
-#include "tests/store/store_test_support.h"
 #include "tests/support/corpus.h"
+#include "tests/support/expect_failure.h"
 
 namespace {
 

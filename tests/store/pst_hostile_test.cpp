@@ -25,8 +25,9 @@
 #include "store/pst/pst_file.h"
 #include "tests/store/hostile_files.h"
 #include "tests/store/pst_reader_support.h"
-#include "tests/store/store_test_support.h"
 #include "tests/support/corpus.h"
+#include "tests/support/expect_failure.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ using test_support::rowMatrixFile;
 using test_support::setLeaf;
 using test_support::writeCraftedFile;
 using tvn::test_support::expectFailure;
-using tvn::test_support::ScratchDir;
+using tvn::test_support::TempFolder;
 
 struct WalkResult {
     std::size_t folders = 0;
@@ -80,7 +81,7 @@ WalkResult walkFile(const fs::path& path) {
 // --- shared folder trees -----------------------------------------------------------------
 
 TEST(SharedFolders, EachFolderIsWalkedOnceHoweverOftenItIsListed) {
-    ScratchDir dir;
+    TempFolder dir;
     const struct {
         const char* name;
         std::vector<CraftedFolder> tree;
@@ -111,7 +112,7 @@ TEST(SharedFolders, EachFolderIsWalkedOnceHoweverOftenItIsListed) {
 TEST(SharedFolders, TheSameOpenFileCanBeWalkedAgain) {
     // A picker expands a branch, collapses it and expands it again: the folders it reached
     // the first time are reached the same way the second time.
-    ScratchDir dir;
+    TempFolder dir;
     const auto path = dir / "shared.pst";
     writeCraftedFile(path, test_support::sharedSubtree(3, 3));
     const auto top = openDataFile(path, nullptr);
@@ -124,7 +125,7 @@ TEST(SharedFolders, TheSameOpenFileCanBeWalkedAgain) {
 }
 
 TEST(SharedFolders, TheWalkGuardCountsVisitsAndSpendsABudgetOfTheFilesNodes) {
-    ScratchDir dir;
+    TempFolder dir;
     const auto path = dir / "chain.pst";
     writeCraftedFile(path, test_support::repeatedChain(3, 2));
     const auto top = openDataFile(path, nullptr);
@@ -151,7 +152,7 @@ TEST(SharedFolders, TheWalkGuardCountsVisitsAndSpendsABudgetOfTheFilesNodes) {
 
 TEST(NameMap, ManyEntriesNamingOneLongStringDecodeItOnce) {
     // 20,000 entries naming one string of 50,000 characters: 2 GB of decoding before.
-    ScratchDir dir;
+    TempFolder dir;
     const auto path = dir / "names.pst";
     const auto names = test_support::sameLongName(20000, 50000);
     writeCraftedFile(path, {{"top", {}, 0}}, &names);
@@ -168,7 +169,7 @@ TEST(NameMap, ManyEntriesNamingOneLongStringDecodeItOnce) {
 // --- tables that claim rows in blocks that do not exist ----------------------------------
 
 TEST(RowMatrix, RowsAreCountedFromTheBlocksThatExist) {
-    ScratchDir dir;
+    TempFolder dir;
     auto m = rowMatrixFile(dir / "rows.pst", 300, 40);
     ASSERT_GE(m.leaves, 4U);
     const auto pristine = ndb::NodeDatabase::openMemory(m.bytes);
@@ -198,7 +199,7 @@ TEST(RowMatrix, RowsAreCountedFromTheBlocksThatExist) {
 TEST(RowMatrix, AShortBlockFirstIsNoReasonToLoseOrInventRows) {
     // The last, short block put first: the first block's row count no longer fits the
     // others, and rows past the end were asked of the stream (std::out_of_range) before.
-    ScratchDir dir;
+    TempFolder dir;
     auto m = rowMatrixFile(dir / "rows.pst", 150, 40);
     ASSERT_GE(m.leaves, 2U);
     const std::size_t rows =
@@ -220,7 +221,7 @@ TEST(RowMatrix, AShortBlockFirstIsNoReasonToLoseOrInventRows) {
 }
 
 TEST(RowMatrix, ADataTreeClaimingMoreThanItsBlocksHoldIsRefusedBeforeReading) {
-    ScratchDir dir;
+    TempFolder dir;
     auto m = rowMatrixFile(dir / "rows.pst", 150, 40);
     // lcbTotal: 4 GiB - 1 in a tree of a few blocks.
     const auto off = static_cast<std::size_t>(m.xblock.ref.offset);
@@ -246,7 +247,7 @@ TEST(RowMatrix, ADataTreeClaimingMoreThanItsBlocksHoldIsRefusedBeforeReading) {
 // --- arithmetic on stored values ---------------------------------------------------------
 
 TEST(StoredValues, DurationOfExtremeTimesDoesNotOverflow) {
-    ScratchDir dir;
+    TempFolder dir;
     const auto path = dir / "times.pst";
     constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
     constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
@@ -273,7 +274,7 @@ TEST(ChangingFile, TruncationAndRewritingUnderTheReaderEndInDamagedDataErrors) {
     if (!source) {
         GTEST_SKIP() << "corpus file enron.pst not found (set TALLYVANE_CORPUS)";
     }
-    ScratchDir dir;
+    TempFolder dir;
     const struct {
         const char* name;
         void (*change)(const fs::path&);
@@ -313,7 +314,7 @@ TEST(ChangingFile, TruncationAndRewritingUnderTheReaderEndInDamagedDataErrors) {
 TEST(FuzzRegressions, EveryInputIsReadThroughWithTheReadersErrorsOnly) {
     // tests/fuzz/regressions keeps these inputs gzipped, as seeds for the fuzzer; here they
     // are written afresh and read the way the fuzz target reads its inputs.
-    ScratchDir dir;
+    TempFolder dir;
     const auto fresh = dir / "fresh";
     fs::create_directories(fresh);
     test_support::writeRegressionInputs(fresh);
@@ -333,7 +334,7 @@ TEST(FuzzRegressions, EveryInputIsReadThroughWithTheReadersErrorsOnly) {
 // --- smaller things ----------------------------------------------------------------------
 
 TEST(Open, APathThatCannotBeLookedAtIsNotAMissingFile) {
-    ScratchDir dir;
+    TempFolder dir;
     fs::create_symlink(dir / "loop-b", dir / "loop-a");
     fs::create_symlink(dir / "loop-a", dir / "loop-b");
     expectFailure(tvn::err::kPathFileAccess,
@@ -346,7 +347,7 @@ TEST(Open, AFolderThatMayNotBeSearchedIsNotAMissingFile) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "running as root: permissions are not enforced";
     }
-    ScratchDir dir;
+    TempFolder dir;
     const auto folder = dir / "locked";
     fs::create_directories(folder);
     writeCraftedFile(folder / "f.pst", {{"top", {}, 0}});

@@ -17,8 +17,9 @@
 #include "store/pst/ndb/node_database.h"
 #include "tests/store/hostile_files.h"
 #include "tests/store/pst_reader_support.h"
-#include "tests/store/store_test_support.h"
 #include "tests/support/corpus.h"
+#include "tests/support/expect_failure.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -258,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, PstCorpusFile, ::testing::ValuesIn(kHeaderFacts
 // --- open errors -------------------------------------------------------------------------
 
 TEST(PstOpenError, EachUnusablePathGivesItsNumber) {
-    const tvn::test_support::ScratchDir dir;
+    const tvn::test_support::TempFolder dir;
     expectFailure(tvn::err::kFileNotFound, [&] { (void)NodeDatabase::open(dir / "no-such.pst"); });
     expectFailure(tvn::err::kPathFileAccess, [&] { (void)NodeDatabase::open(dir.path()); });
     std::vector<std::uint8_t> header(1024, 0);

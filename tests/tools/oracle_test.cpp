@@ -74,7 +74,7 @@ void walkPff(const fs::path& dir, const std::string& path, Export& out) {
     }
 }
 
-Export readWithPffexport(const fs::path& pst, const TempDir& tmp) {
+Export readWithPffexport(const fs::path& pst, const TempFolder& tmp) {
     const fs::path target = tmp / "pff";
     EXPECT_TRUE(
         run("pffexport -q -t '" + target.string() + "' '" + pst.string() + "' > /dev/null 2>&1"));
@@ -117,7 +117,7 @@ void walkReadpst(const fs::path& dir, const std::string& path, Export& out) {
     }
 }
 
-Export readWithReadpst(const fs::path& pst, const std::string& storeName, const TempDir& tmp) {
+Export readWithReadpst(const fs::path& pst, const std::string& storeName, const TempFolder& tmp) {
     const fs::path target = tmp / "readpst";
     fs::create_directories(target);
     EXPECT_TRUE(run("readpst -q -D -S -j 0 -o '" + target.string() + "' '" + pst.string() +
@@ -177,7 +177,7 @@ TEST_P(ReadByIndependentReaders, PffexportSeesTheDescription) {
         GTEST_SKIP() << "pffexport (Debian package pff-tools) is not installed";
     }
     const Case c = GetParam();
-    TempDir tmp;
+    TempFolder tmp;
     const Description d = everyKind(c.format, c.crypt, c.large);
     writeDescription(d, tmp / "file.pst");
     const Export got = readWithPffexport(tmp / "file.pst", tmp);
@@ -235,7 +235,7 @@ TEST_P(ReadByIndependentReaders, ReadpstSeesTheDescription) {
         GTEST_SKIP() << "readpst (Debian package pst-utils) is not installed";
     }
     const Case c = GetParam();
-    TempDir tmp;
+    TempFolder tmp;
     const Description d = everyKind(c.format, c.crypt, false);
     writeDescription(d, tmp / "file.pst");
     const Export got = readWithReadpst(tmp / "file.pst", d.store.displayName, tmp);
@@ -283,7 +283,7 @@ TEST(ReadByIndependentReaders, PffinfoReportsPasswordChecksumAndEncryption) {
     if (!haveProgram("pffinfo")) {
         GTEST_SKIP() << "pffinfo (Debian package pff-tools) is not installed";
     }
-    TempDir tmp;
+    TempFolder tmp;
     Description d;
     d.store.password = "Password1";
     d.store.crypt = CryptMethod::High;

@@ -28,7 +28,7 @@ constexpr std::size_t kSizes[] = {0,    1,    3579, 3580, 3581,  8175,
 class PropertyTypes : public ::testing::TestWithParam<FileFormat> {};
 
 TEST_P(PropertyTypes, ReadBackAsWritten) {
-    TempDir tmp;
+    TempFolder tmp;
     StoreOptions options;
     options.format = GetParam();
     const std::string big(5000, 'z'); // beyond one heap allocation: a subnode value

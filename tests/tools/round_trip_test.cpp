@@ -99,7 +99,7 @@ void compareFolder(const FolderDescription& want, const Folder& folder) {
 class ReadByOurReader : public ::testing::TestWithParam<std::pair<FileFormat, CryptMethod>> {};
 
 TEST_P(ReadByOurReader, SeesTheDescription) {
-    TempDir tmp;
+    TempFolder tmp;
     const auto [format, crypt] = GetParam();
     const Description d = everyKind(format, crypt);
     writeDescription(d, tmp / "f.pst");
@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(FormatsAndEncodings, ReadByOurReader,
 
 // Names that are unsafe as file names reach the reader unchanged.
 TEST(ReadByOurReader, KeepsUnsafeNamesAsWritten) {
-    TempDir tmp;
+    TempFolder tmp;
     Description d;
     const std::vector<std::string> names = {
         "..",
@@ -163,7 +163,7 @@ TEST(ReadByOurReader, KeepsUnsafeNamesAsWritten) {
 }
 
 TEST(ReadByOurReader, PasswordGatesTheFile) {
-    TempDir tmp;
+    TempFolder tmp;
     Description d;
     d.store.password = "Secret";
     d.folder("Inbox", "IPF.Note");
@@ -185,7 +185,7 @@ TEST(ReadByOurReader, PasswordGatesTheFile) {
 
 // The bundled sample opens and holds a folder of every kind.
 TEST(ReadByOurReader, BundledSampleOpens) {
-    TempDir tmp;
+    TempFolder tmp;
     const std::filesystem::path json =
         std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "samples" /
         "sample.json";

@@ -148,7 +148,7 @@ public:
 class WrittenFileStructure : public ::testing::TestWithParam<std::pair<FileFormat, CryptMethod>> {};
 
 TEST_P(WrittenFileStructure, HeaderMapsTreesAndBlocksAreConsistent) {
-    TempDir tmp;
+    TempFolder tmp;
     const auto [format, crypt] = GetParam();
     writeDescription(everyKind(format, crypt), tmp / "f.pst");
     FileChecker c(test_support::readFileBytes(tmp / "f.pst"));
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(FormatsAndEncodings, WrittenFileStructure,
 // A file larger than one AMap range with many blocks: several AMaps, a PMap, blocks that
 // never straddle a map page, and B-trees more than one level deep.
 TEST(WrittenFileStructure, LargeFileKeepsMapsAndTreesValid) {
-    TempDir tmp;
+    TempFolder tmp;
     {
         PstWriter w(tmp / "big.pst", StoreOptions{});
         const auto folder = w.addFolder(w.ipmSubtree(), "Mail", "IPF.Note");

@@ -22,7 +22,7 @@ std::int64_t countItems(const tvn::store::Folder& f) {
 }
 
 TEST(SyntheticFile, SameSeedSameBytesOtherSeedOtherBytes) {
-    TempDir tmp;
+    TempFolder tmp;
     writeSynthetic(tmp / "a.pst", 60, 5);
     writeSynthetic(tmp / "b.pst", 60, 5);
     writeSynthetic(tmp / "c.pst", 60, 6);
@@ -33,7 +33,7 @@ TEST(SyntheticFile, SameSeedSameBytesOtherSeedOtherBytes) {
 }
 
 TEST(SyntheticFile, OurReaderFindsEveryItem) {
-    TempDir tmp;
+    TempFolder tmp;
     const SyntheticStats s = writeSynthetic(tmp / "s.pst", 150, 11);
     EXPECT_EQ(s.mails, 150u);
     EXPECT_GT(s.otherItems, 0u);
@@ -44,7 +44,7 @@ TEST(SyntheticFile, OurReaderFindsEveryItem) {
 // A folder whose contents table spans dozens of heap pages (including the pages that carry a
 // fill-level bitmap) and whose row index is a BTH of more than one level.
 TEST(LargeFolder, ContentsTableListsEveryItemWithItsClass) {
-    TempDir tmp;
+    TempFolder tmp;
     Description d;
     auto& f = d.folder("Many", "IPF.Note");
     for (int i = 0; i < 2500; ++i) {
@@ -66,7 +66,7 @@ TEST(LargeFolder, ContentsTableListsEveryItemWithItsClass) {
 }
 
 TEST(PstWriterUse, RefusesItemsWhereNoneCanGo) {
-    TempDir tmp;
+    TempFolder tmp;
     PstWriter w(tmp / "m.pst", StoreOptions{});
     const Message m("IPM.Note");
     EXPECT_THROW(w.addMessage(PstWriter::kRootFolder, m), Failure);

@@ -18,7 +18,7 @@ class ContentsTableBoundary : public ::testing::TestWithParam<int> {};
 
 TEST_P(ContentsTableBoundary, EveryRowIsFound) {
     const int n = GetParam();
-    TempDir tmp;
+    TempFolder tmp;
     Description d;
     auto& f = d.folder("F", "IPF.Note");
     for (int i = 0; i < n; ++i) {

@@ -1,23 +1,8 @@
 #include "tests/tools/test_files.h"
 
-#include <atomic>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace tvn::tools::test {
-
-TempDir::TempDir() {
-    static std::atomic<int> counter{0};
-    m_path = std::filesystem::temp_directory_path() /
-             ("tvn-tools-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(m_path);
-    std::filesystem::create_directories(m_path);
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
 
 namespace {
 

@@ -9,23 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
 #include "tools/pstwriter/description.h"
 
 namespace tvn::tools::test {
 
-// A folder under the system temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
-};
+using test_support::TempFolder;
 
 // A description holding folders of every kind and items of every class the writer knows,
 // with recipients, attachments (small, multi-block and, when `large`, one above the XBLOCK
