@@ -2,24 +2,20 @@
 
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 
 #include "app/data_files.h"
 #include "store/session.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/password_dialog.h"
-#include "ui/qt_message_boxes.h"
 
 namespace tvn::ui {
 namespace {
 
 using store::ItemType;
-using store::memory::MemoryFolder;
-using testing::RecordingBoxes;
 using Texts = std::vector<std::string>;
 
-std::vector<std::string> childTexts(const QTreeWidgetItem* item) {
-    std::vector<std::string> texts;
+Texts childTexts(const QTreeWidgetItem* item) {
+    Texts texts;
     for (int i = 0; i < item->childCount(); ++i) {
         texts.push_back(toUtf8(item->child(i)->text(0)));
     }
@@ -28,20 +24,18 @@ std::vector<std::string> childTexts(const QTreeWidgetItem* item) {
 
 // A folder whose subfolder collection claims more folders than anyone could show, every
 // one of which fails to open: what a damaged hierarchy may look like.
-class EndlesslyDamagedFolder final : public store::Folder {
-public:
-    class AllFail final : public store::Folders {
-    public:
-        std::int32_t count() const override { return 2'000'000'000; }
-        std::shared_ptr<store::Folder> item(std::int32_t) const override {
-            ++opened;
-            throw Failure(err::kCorruptData, "The hierarchy row is damaged.");
-        }
-        using store::Folders::item;
-        mutable std::int64_t opened = 0;
-    };
+struct AllFail final : store::Folders {
+    std::int32_t count() const override { return 2'000'000'000; }
+    std::shared_ptr<store::Folder> item(std::int32_t) const override {
+        ++opened;
+        throw Failure(err::kCorruptData, "The hierarchy row is damaged.");
+    }
+    using store::Folders::item;
+    mutable std::int64_t opened = 0;
+};
+struct EndlesslyDamagedFolder final : store::Folder {
     std::string name() const override { return "Damaged"; }
-    store::ItemType defaultItemType() const override { return ItemType::Mail; }
+    ItemType defaultItemType() const override { return ItemType::Mail; }
     std::shared_ptr<store::Folders> folders() const override { return m_folders; }
     std::shared_ptr<store::Items> items() const override { return nullptr; }
     std::shared_ptr<AllFail> m_folders = std::make_shared<AllFail>();
@@ -49,30 +43,32 @@ public:
 
 class PickerTest : public ::testing::Test {
 protected:
-    std::shared_ptr<MemoryFolder> addFile(const std::string& path, const std::string& top) {
-        auto folder = MemoryFolder::make(top);
+    std::shared_ptr<store::memory::MemoryFolder> addFile(const std::string& path,
+                                                         const std::string& top) {
+        auto folder = store::memory::MemoryFolder::make(top);
         m_files[path] = folder;
         return folder;
     }
-    static QTreeWidget* treeOf(QWidget& dialog) {
-        return dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
+    template <typename W> W* find(const char* name) const {
+        return m_dialog->findChild<W*>(QString::fromLatin1(name));
     }
-    static QPushButton* button(QWidget& dialog, const char* name) {
-        return dialog.findChild<QPushButton*>(QString::fromLatin1(name));
+    QTreeWidget* openDialog() {
+        m_dialog = std::make_unique<DataFilePickerDialog>(m_session, m_dataFiles);
+        return find<QTreeWidget>("tvwFolders");
     }
 
-    RecordingBoxes m_boxes;
+    testing::RecordingBoxes m_boxes;
     archive::MemorySettingsStore m_settings;
     std::map<std::string, std::shared_ptr<store::Folder>> m_files;
     app::DataFiles m_dataFiles{m_settings, m_boxes,
                                [this](const std::filesystem::path& file, store::PasswordPrompt*) {
-                                   const auto found = m_files.find(file.string());
-                                   if (found == m_files.end()) {
+                                   if (!m_files.contains(file.string())) {
                                        throw Failure(err::kCorruptStore, "Not a data file");
                                    }
-                                   return found->second;
+                                   return m_files.at(file.string());
                                }};
     store::Session m_session;
+    std::unique_ptr<DataFilePickerDialog> m_dialog;
 };
 
 // Each data file shows with its first level, every folder, journals too: the picker shows
@@ -92,13 +88,13 @@ TEST_F(PickerTest, TreeShowsEachFileAsItIsReadsDeeperOnlyWhenExpandedAndShowsDam
     for (const char* file : {"/data/mail.pst", "/data/old.ost", "/data/huge.pst"}) {
         m_dataFiles.open(m_session, file);
     }
-    DataFilePickerDialog dialog(m_session, m_dataFiles);
-    QTreeWidget* tree = treeOf(dialog);
+    QTreeWidget* tree = openDialog();
     ASSERT_EQ(tree->topLevelItemCount(), 3);
     QTreeWidgetItem* top = tree->topLevelItem(0);
     EXPECT_EQ(toUtf8(top->text(1)), "/data/mail.pst");
-    const std::string unnamed = "(could not be read: Name unreadable. [-2147221221])";
-    EXPECT_EQ(childTexts(top), (Texts{"Inbox", "Journal", unnamed, "Closed"}));
+    EXPECT_EQ(childTexts(top),
+              (Texts{"Inbox", "Journal", "(could not be read: Name unreadable. [-2147221221])",
+                     "Closed"}));
     QTreeWidgetItem* inbox = top->child(0);
     EXPECT_EQ(inbox->childCount(), 0);
     for (bool expanded : {true, false, true}) {
@@ -110,19 +106,18 @@ TEST_F(PickerTest, TreeShowsEachFileAsItIsReadsDeeperOnlyWhenExpandedAndShowsDam
               Texts{"(could not be read: Hierarchy unreadable. [-2147221221])"});
     tree->setCurrentItem(top->child(2));
     EXPECT_NE(tree->currentItem(), top->child(2));
-
     // The first data file's top folder is current, and OK picks exactly that object.
-    EXPECT_EQ(dialog.currentFolder(), m_session.dataFiles()[0]);
+    EXPECT_EQ(m_dialog->currentFolder(), m_session.dataFiles()[0]);
     tree->setCurrentItem(inbox->child(0));
-    EXPECT_EQ(dialog.currentFolder()->name(), "Receipts");
+    EXPECT_EQ(m_dialog->currentFolder()->name(), "Receipts");
 
     QTreeWidgetItem* huge = tree->topLevelItem(2);
     EXPECT_LE(huge->childCount(), 22);
     EXPECT_LE(damaged->m_folders->opened, 21);
     EXPECT_NE(toUtf8(huge->child(huge->childCount() - 1)->text(0)).find("more folders"),
               std::string::npos);
-    dialog.show();
-    testing::saveScreenshot(dialog, "data_file_picker");
+    m_dialog->show();
+    testing::saveScreenshot(*m_dialog, "data_file_picker");
 }
 
 // A remembered file that cannot be opened now shows greyed with the reason and cannot be
@@ -136,30 +131,29 @@ TEST_F(PickerTest, OpenAndCloseDataFilesAndAnUnavailableOne) {
     m_settings.set("DataFiles", "File1", "/media/usb/old.pst");
     m_dataFiles.restore(m_session);
     m_boxes.shown.clear();
-    DataFilePickerDialog dialog(m_session, m_dataFiles);
-    QTreeWidget* tree = treeOf(dialog);
-    QPushButton* close = button(dialog, "btnCloseDataFile");
+    QTreeWidget* tree = openDialog();
+    auto* close = find<QPushButton>("btnCloseDataFile");
     QTreeWidgetItem* gone = tree->topLevelItem(0);
     EXPECT_EQ(toUtf8(gone->text(0) + u'|' + gone->text(1)),
               "old.pst (unavailable)|/media/usb/old.pst");
     EXPECT_NE(toUtf8(gone->toolTip(0)).find("not an Outlook data file"), std::string::npos);
     tree->setCurrentItem(gone);
-    EXPECT_FALSE(button(dialog, "btnOK")->isEnabled());
-    EXPECT_EQ(dialog.currentFolder(), nullptr);
+    EXPECT_FALSE(find<QPushButton>("btnOK")->isEnabled());
+    EXPECT_EQ(m_dialog->currentFolder(), nullptr);
 
     std::filesystem::path chosen;
-    dialog.setFileChooser([&](QWidget* parent) {
-        EXPECT_EQ(parent, &dialog);
+    m_dialog->setFileChooser([&](QWidget* parent) {
+        EXPECT_EQ(parent, m_dialog.get());
         return chosen;
     });
     for (const char* file : {"/tmp/notes.txt", "", "/data/mail.pst", "/data/second.pst"}) {
         chosen = file;
-        button(dialog, "btnOpenDataFile")->click();
+        find<QPushButton>("btnOpenDataFile")->click();
     }
     ASSERT_EQ(m_boxes.shown.size(), 1u);
     EXPECT_NE(m_boxes.shown[0].text.find("/tmp/notes.txt"), std::string::npos);
     EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
-    dialog.openDataFile("/data/mail.pst");
+    m_dialog->openDataFile("/data/mail.pst");
     EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Personal Folders");
     EXPECT_EQ(tree->topLevelItemCount(), 3) << "an open file is not listed twice";
 
@@ -196,27 +190,6 @@ TEST(PasswordDialogTest, AsksNamingTheFileWithHiddenTextAndGivesWhatWasTyped) {
         });
         EXPECT_EQ(prompt.askPassword(path),
                   cancel ? std::nullopt : std::optional<std::string>("p\xC3\xA4ss word"));
-    }
-}
-
-TEST(QtMessageBoxesTest, ShowsTheTextTitleAndIconWithOnlyAnOkButton) {
-    const std::pair<archive::MessageIcon, QMessageBox::Icon> cases[] = {
-        {archive::MessageIcon::Information, QMessageBox::Information},
-        {archive::MessageIcon::Exclamation, QMessageBox::Warning},
-        {archive::MessageIcon::None, QMessageBox::NoIcon},
-    };
-    QtMessageBoxes boxes;
-    for (const auto& [icon, qtIcon] : cases) {
-        testing::answerNextModal([qtIcon = qtIcon](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            ASSERT_NE(box, nullptr);
-            EXPECT_EQ(toUtf8(box->text()), "No Folders are listed!");
-            EXPECT_EQ(toUtf8(box->windowTitle()), "Tallyvane");
-            EXPECT_EQ(box->icon(), qtIcon);
-            EXPECT_EQ(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-            box->button(QMessageBox::Ok)->click();
-        });
-        boxes.show("No Folders are listed!", icon, "Tallyvane");
     }
 }
 

@@ -37,14 +37,12 @@ protected:
         return out + toUtf8(child<QLineEdit>("txtListed")->text() + u'|' +
                             child<QLineEdit>("txtSelected")->text());
     }
-    void clickRow(QListView* list, int row, Qt::KeyboardModifiers modifiers = {}) {
+    void clickRow(QListView* list, int row, Qt::KeyboardModifiers modifiers = {}, bool twice = {}) {
         const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, at);
-    }
-    void doubleClickRow(QListView* list, int row) {
-        clickRow(list, row);
-        const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        if (twice) {
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, modifiers, at);
+        }
     }
 };
 
@@ -55,10 +53,9 @@ protected:
 // the files go and names the data file the folders were listed from, until Clear All
 // forgets it.
 TEST_F(MainWindowTest, DrivenThroughOpenListSelectAndRemove) {
-    QAbstractItemModelTester sourceModel(source()->model(),
-                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QAbstractItemModelTester archiveModel(destination()->model(),
-                                          QAbstractItemModelTester::FailureReportingMode::Fatal);
+    using Tester = QAbstractItemModelTester;
+    Tester sourceModel(source()->model(), Tester::FailureReportingMode::Fatal);
+    Tester archiveModel(destination()->model(), Tester::FailureReportingMode::Fatal);
     EXPECT_EQ(toUtf8(window->windowTitle()), "Tallyvane 2.81");
     EXPECT_EQ(shown(), "||0 Folder(s)|0 Folder(s)");
     EXPECT_FALSE(source()->isEnabled()) << "until Get Folder List lists something";
@@ -80,9 +77,9 @@ TEST_F(MainWindowTest, DrivenThroughOpenListSelectAndRemove) {
     EXPECT_EQ(shown(), "Calendar,Deleted Items|Contacts,Inbox|2 Folder(s)|2 Folder(s)");
     // A double-click in the source list moves the entry under the mouse; one in the archive
     // list puts "Inbox" back at the end of the source list.
-    doubleClickRow(source(), 1);
+    clickRow(source(), 1, {}, true);
     EXPECT_EQ(shown(), "Calendar|Contacts,Inbox,Deleted Items|1 Folder(s)|3 Folder(s)");
-    doubleClickRow(destination(), 1);
+    clickRow(destination(), 1, {}, true);
     EXPECT_EQ(shown(), "Calendar,Inbox|Contacts,Deleted Items|2 Folder(s)|2 Folder(s)");
     testing::saveScreenshot(*window, "main_window_listed");
     click("btnRemoveAll");
@@ -134,28 +131,29 @@ TEST_F(MainWindowTest, EveryWayOfClosingClosesTheWindow) {
 }
 
 // Files named when the program starts are opened once the window is on the screen, so that
-// a message about one of them stands over the window.
+// a message about one of them stands over the window: a warning with the program's title
+// and only an OK button.
 TEST_F(MainWindowTest, MessageAboutAStartUpFileStandsOverTheWindow) {
     QtMessageBoxes realBoxes(window.get());
-    app::FrmMainOptions options;
-    options.root = toPath(root.path()) / "Tallyvane";
-    MainWindow started(realBoxes, settings, std::move(options));
+    MainWindow started(realBoxes, settings,
+                       {.root = toPath(root.path()) / "Tallyvane", .opener = {}});
     realBoxes.setParent(&started);
     started.move(300, 200);
     started.openDataFilesWhenShown({"/nowhere/missing.pst"});
     QRect shownAt;
-    bool answered = false;
     testing::answerNextModal([&](QWidget* modal) {
-        answered = true;
-        shownAt = modal->frameGeometry();
-        qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        EXPECT_EQ(toUtf8(box->windowTitle()), "Tallyvane");
+        EXPECT_EQ(box->icon(), QMessageBox::Warning);
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        shownAt = box->frameGeometry();
+        box->button(QMessageBox::Ok)->click();
     });
     started.start();
-    EXPECT_FALSE(answered) << "opened before the window was on the screen";
-    for (int i = 0; i < 200 && !answered; ++i) {
+    EXPECT_TRUE(shownAt.isNull()) << "opened before the window was on the screen";
+    for (int i = 0; i < 200 && shownAt.isNull(); ++i) {
         QTest::qWait(10);
     }
-    ASSERT_TRUE(answered);
     EXPECT_TRUE(started.frameGeometry().contains(shownAt.center()));
 }
 

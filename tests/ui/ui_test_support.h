@@ -1,40 +1,25 @@
 #pragma once
 
-// Helpers shared by the window tests: the app tests' message-box recorder, answering a
-// modal dialog or the picker, reading a list view's texts, screenshots, and a started
-// main window to drive.
+// Helpers the window tests share: answering a modal dialog or the picker, a list view's
+// texts, screenshots, and a started main window to drive.
 
-#include <filesystem>
 #include <functional>
-#include <map>
-#include <memory>
-#include <string>
-#include <string_view>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QPushButton>
-#include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QWidget>
 
-#include "archive/settings_store.h"
-#include "store/memory/memory_store.h"
 #include "tests/app/app_test_support.h"
-#include "ui/data_file_picker.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 
 namespace tvn::ui::testing {
 
-// Records every message instead of showing it, so that nothing blocks.
-using app::testing::RecordingBoxes;
+using app::testing::RecordingBoxes; // records every message instead of showing it
 
 // Runs answer on the next modal dialog once it is up (polling the event loop the dialog
 // runs), so that a test can call something that blocks in exec(). The answer must close
@@ -62,12 +47,10 @@ inline void answerPicker(DataFilePicker& picker, bool accept, int pickRow = -1) 
     });
 }
 
-// The texts a list view shows, top to bottom.
 inline std::vector<std::string> listTexts(const QAbstractItemView* list) {
     std::vector<std::string> texts;
-    const QAbstractItemModel* model = list->model();
-    for (int i = 0; i < model->rowCount(); ++i) {
-        texts.push_back(toUtf8(model->index(i, 0).data().toString()));
+    for (int i = 0; i < list->model()->rowCount(); ++i) {
+        texts.push_back(toUtf8(list->model()->index(i, 0).data().toString()));
     }
     return texts;
 }
