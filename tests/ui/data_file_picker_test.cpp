@@ -2,9 +2,8 @@
 
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QTreeWidget>
 
-#include "app/data_files.h"
-#include "store/session.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/password_dialog.h"
 
@@ -41,33 +40,23 @@ struct EndlesslyDamagedFolder final : store::Folder {
     std::shared_ptr<AllFail> m_folders = std::make_shared<AllFail>();
 };
 
-class PickerTest : public ::testing::Test {
+class PickerTest : public testing::WindowTest {
 protected:
     std::shared_ptr<store::memory::MemoryFolder> addFile(const std::string& path,
                                                          const std::string& top) {
         auto folder = store::memory::MemoryFolder::make(top);
-        m_files[path] = folder;
+        files[path] = folder;
         return folder;
     }
     template <typename W> W* find(const char* name) const {
         return m_dialog->findChild<W*>(QString::fromLatin1(name));
     }
     QTreeWidget* openDialog() {
-        m_dialog = std::make_unique<DataFilePickerDialog>(m_session, m_dataFiles);
+        m_dialog = std::make_unique<DataFilePickerDialog>(session(), window->model().dataFiles());
         return find<QTreeWidget>("tvwFolders");
     }
+    store::Session& session() { return window->model().application(); }
 
-    testing::RecordingBoxes m_boxes;
-    archive::MemorySettingsStore m_settings;
-    std::map<std::string, std::shared_ptr<store::Folder>> m_files;
-    app::DataFiles m_dataFiles{m_settings, m_boxes,
-                               [this](const std::filesystem::path& file, store::PasswordPrompt*) {
-                                   if (!m_files.contains(file.string())) {
-                                       throw Failure(err::kCorruptStore, "Not a data file");
-                                   }
-                                   return m_files.at(file.string());
-                               }};
-    store::Session m_session;
     std::unique_ptr<DataFilePickerDialog> m_dialog;
 };
 
@@ -84,9 +73,9 @@ TEST_F(PickerTest, TreeShowsEachFileAsItIsReadsDeeperOnlyWhenExpandedAndShowsDam
     mail->addFolder("Closed")->failFolders(Failure(err::kCorruptData, "Hierarchy unreadable."));
     addFile("/data/old.ost", "Archive Folders")->addFolder("2001");
     auto damaged = std::make_shared<EndlesslyDamagedFolder>();
-    m_files["/data/huge.pst"] = damaged;
+    files["/data/huge.pst"] = damaged;
     for (const char* file : {"/data/mail.pst", "/data/old.ost", "/data/huge.pst"}) {
-        m_dataFiles.open(m_session, file);
+        window->openDataFile(file);
     }
     QTreeWidget* tree = openDialog();
     ASSERT_EQ(tree->topLevelItemCount(), 3);
@@ -107,7 +96,7 @@ TEST_F(PickerTest, TreeShowsEachFileAsItIsReadsDeeperOnlyWhenExpandedAndShowsDam
     tree->setCurrentItem(top->child(2));
     EXPECT_NE(tree->currentItem(), top->child(2));
     // The first data file's top folder is current, and OK picks exactly that object.
-    EXPECT_EQ(m_dialog->currentFolder(), m_session.dataFiles()[0]);
+    EXPECT_EQ(m_dialog->currentFolder(), session().dataFiles()[0]);
     tree->setCurrentItem(inbox->child(0));
     EXPECT_EQ(m_dialog->currentFolder()->name(), "Receipts");
 
@@ -127,16 +116,17 @@ TEST_F(PickerTest, TreeShowsEachFileAsItIsReadsDeeperOnlyWhenExpandedAndShowsDam
 TEST_F(PickerTest, OpenAndCloseDataFilesAndAnUnavailableOne) {
     addFile("/data/mail.pst", "Personal Folders")->addFolder("Inbox");
     addFile("/data/second.pst", "Second");
-    m_settings.set("DataFiles", "Count", "1");
-    m_settings.set("DataFiles", "File1", "/media/usb/old.pst");
-    m_dataFiles.restore(m_session);
-    m_boxes.shown.clear();
+    settings.set("DataFiles", "Count", "1");
+    settings.set("DataFiles", "File1", "/media/usb/old.pst");
+    makeWindow();
+    session();
+    boxes.shown.clear();
     QTreeWidget* tree = openDialog();
     auto* close = find<QPushButton>("btnCloseDataFile");
     QTreeWidgetItem* gone = tree->topLevelItem(0);
     EXPECT_EQ(toUtf8(gone->text(0) + u'|' + gone->text(1)),
               "old.pst (unavailable)|/media/usb/old.pst");
-    EXPECT_NE(toUtf8(gone->toolTip(0)).find("not an Outlook data file"), std::string::npos);
+    EXPECT_NE(toUtf8(gone->toolTip(0)).find("does not exist"), std::string::npos);
     tree->setCurrentItem(gone);
     EXPECT_FALSE(find<QPushButton>("btnOK")->isEnabled());
     EXPECT_EQ(m_dialog->currentFolder(), nullptr);
@@ -150,8 +140,8 @@ TEST_F(PickerTest, OpenAndCloseDataFilesAndAnUnavailableOne) {
         chosen = file;
         find<QPushButton>("btnOpenDataFile")->click();
     }
-    ASSERT_EQ(m_boxes.shown.size(), 1u);
-    EXPECT_NE(m_boxes.shown[0].text.find("/tmp/notes.txt"), std::string::npos);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find("/tmp/notes.txt"), std::string::npos);
     EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
     m_dialog->openDataFile("/data/mail.pst");
     EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Personal Folders");
@@ -165,8 +155,8 @@ TEST_F(PickerTest, OpenAndCloseDataFilesAndAnUnavailableOne) {
         close->click();
     }
     EXPECT_EQ(childTexts(tree->invisibleRootItem()), Texts{"Second"});
-    EXPECT_TRUE(m_dataFiles.unavailable().empty());
-    EXPECT_EQ(m_session.dataFiles().size(), 1U);
+    EXPECT_TRUE(window->model().dataFiles().unavailable().empty());
+    EXPECT_EQ(session().dataFiles().size(), 1U);
 }
 
 // The prompt names the file, hides what is typed and gives it back; Cancel gives nothing.

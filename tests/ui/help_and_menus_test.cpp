@@ -44,8 +44,7 @@ TEST_F(HelpAndMenus, EveryMenuEntryForwardsToItsCommand) {
     };
     const std::tuple<const char*, std::function<void()>, const char*> entries[] = {
         {"mnuFileOpen", closeNextModal, "dlgSaveLocation|0|0||"},
-        {"mnuGetFolderList", [&] { testing::answerPicker(window->folderPicker(), true); },
-         "|4|0||"},
+        {"mnuGetFolderList", [&] { testing::answerPicker(window->folderPicker()); }, "|4|0||"},
         {"mnuToolsmn_SelectAll", {}, "|0|4||"},
         {"mnuCreateFiles", {}, "|0|4|Your files have been created!|"},
         // Remove Selected Item lists the data file again after the removal.

@@ -98,19 +98,6 @@ TEST_F(MainWindowTest, DrivenThroughOpenListSelectAndRemove) {
     EXPECT_EQ(messages(), Texts{"No Folders are listed!"});
 }
 
-// A wrong or cancelled pick is explained and lists nothing; a file that cannot be opened
-// is named with the reason.
-TEST_F(MainWindowTest, WrongPickOrMissingFileIsExplained) {
-    openMailFile();
-    getFolderList(false);
-    getFolderList(true, 0);
-    window->openDataFile("/nowhere/gone.pst");
-    ASSERT_EQ(messages().size(), 3U);
-    EXPECT_NE(messages()[1].find("within an Outlook data"), std::string::npos);
-    EXPECT_NE(messages()[2].find("/nowhere/gone.pst could not be opened"), std::string::npos);
-    EXPECT_TRUE(listed("lstSource").empty());
-}
-
 // Close Program, File > Exit and the close box all close the window (running Form_Unload
 // once); only Close Program releases the model's objects and closes the error log.
 TEST_F(MainWindowTest, EveryWayOfClosingClosesTheWindow) {
@@ -155,17 +142,6 @@ TEST_F(MainWindowTest, MessageAboutAStartUpFileStandsOverTheWindow) {
         QTest::qWait(10);
     }
     EXPECT_TRUE(started.frameGeometry().contains(shownAt.center()));
-}
-
-TEST_F(MainWindowTest, MovingOverCloseProgramResetsTheMousePointer) {
-    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    auto* exit = child<QPushButton>("btnExit");
-    const QPointF centre(exit->rect().center());
-    QMouseEvent move(QEvent::MouseMove, centre, exit->mapToGlobal(centre), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(exit, &move);
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 } // namespace

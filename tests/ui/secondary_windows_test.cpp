@@ -1,6 +1,5 @@
 // The archive-location dialog and the progress window on screen, offscreen.
 
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -62,30 +61,6 @@ TEST_F(SecondaryWindows, LocationDialogIsModalAndTheStatusBarFollowsOk) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-// A folder that cannot be made: the dialog stays open and usable and says why, until a
-// folder is made.
-TEST_F(SecondaryWindows, NewFolderThatCannotBeMadeIsExplainedInTheDialog) {
-    app::DlgSaveLocation& model = window->model().saveLocation();
-    SaveLocationDialog dialog(model, window.get());
-    dialog.show();
-    ASSERT_TRUE(model.Dir1_Change(archive::pathToUtf8(dir())));
-    auto* problem = dialog.findChild<QLabel*>(QStringLiteral("lblProblem"));
-    // "Tallyvane" is taken by the archive root; the dialog shows why.
-    for (const char* name : {"Tallyvane", "New One"}) {
-        testing::answerNextModal([name](QWidget* modal) {
-            qobject_cast<QInputDialog*>(modal)->setTextValue(QString::fromUtf8(name));
-            qobject_cast<QInputDialog*>(modal)->accept();
-        });
-        dialog.findChild<QPushButton*>(QStringLiteral("cmdNewFldr"))->click();
-        QApplication::processEvents();
-        EXPECT_EQ(problem->isVisible(), name == std::string("Tallyvane"));
-        EXPECT_EQ(problem->text().contains(QStringLiteral("could not be created")),
-                  problem->isVisible());
-    }
-    EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("Text4"))->text(),
-              fromPath(dir() / "New One"));
-}
-
 // The window's outer rectangle in twips, as the settings keep it.
 app::TwipsRect twipsOf(const ProgressBarWindow& bar) {
     const QRect outer = bar.frameGeometry();
@@ -95,8 +70,8 @@ app::TwipsRect twipsOf(const ProgressBarWindow& bar) {
 }
 
 // Loaded by the first use at the default place; its place is stored when it is unloaded
-// (also by the main window closing) and restored by the next window; a minimised window
-// stores nothing; an unused one neither.
+// (also by the main window closing) and restored by the next window; an unused one stores
+// nothing.
 TEST_F(SecondaryWindows, ProgressWindowKeepsItsPlaceInTwipsBetweenRuns) {
     app::LoadedWindows windows;
     {
@@ -124,19 +99,12 @@ TEST_F(SecondaryWindows, ProgressWindowKeepsItsPlaceInTwipsBetweenRuns) {
     }
     const app::TwipsRect stored{2250, 4500, 4500, 1200};
     EXPECT_EQ(app::loadProgressPlace(settings), stored);
-    {
-        ProgressBarWindow bar(settings, windows);
-        bar.showModeless();
-        EXPECT_EQ(twipsOf(bar), stored);
-        bar.move(0, 0);
-        bar.showMinimized();
-        QApplication::processEvents();
-        windows.unloadAllInReverse();
-    }
-    EXPECT_EQ(app::loadProgressPlace(settings), stored);
-
-    window->progressWindow().setMinimum(0);
-    window->progressWindow().move(30, 45);
+    // The main window's own progress window opens there, and closing the main window
+    // unloads it, which stores its place.
+    ProgressBarWindow& mainBar = window->progressWindow();
+    mainBar.showModeless();
+    EXPECT_EQ(twipsOf(mainBar), stored);
+    mainBar.move(30, 45);
     QApplication::processEvents();
     window->close();
     EXPECT_EQ(settings.get("ProgBarSettings", "MainLeft") + "," +

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include "tests/app/app_test_support.h"
 #include "ui/main_window.h"
@@ -34,16 +33,10 @@ inline void answerNextModal(std::function<void(QWidget*)> answer, int triesLeft 
     });
 }
 
-// Makes the picker's next dialogs answer at once: OK on the current tree entry (the first
-// data file's top folder, or its child pickRow), or Cancel.
-inline void answerPicker(DataFilePicker& picker, bool accept, int pickRow = -1) {
-    picker.setDialogHook([accept, pickRow](DataFilePickerDialog& dialog) {
-        auto* tree = dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
-        if (pickRow >= 0) {
-            tree->setCurrentItem(tree->topLevelItem(0)->child(pickRow));
-        }
-        QTimer::singleShot(0, &dialog,
-                           [&dialog, accept] { accept ? dialog.accept() : dialog.reject(); });
+// Makes the picker's next dialogs answer OK at once, on the first data file's top folder.
+inline void answerPicker(DataFilePicker& picker) {
+    picker.setDialogHook([](DataFilePickerDialog& dialog) {
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
     });
 }
 
@@ -117,10 +110,9 @@ protected:
         }
         return texts;
     }
-    // Get Folder List with the picker answered: the first data file's top folder, its
-    // child pickRow, or cancel.
-    void getFolderList(bool accept = true, int pickRow = -1) {
-        answerPicker(window->folderPicker(), accept, pickRow);
+    // Get Folder List with the first data file's top folder picked.
+    void getFolderList() {
+        answerPicker(window->folderPicker());
         click("btnGetPST");
         window->folderPicker().setDialogHook({});
     }
