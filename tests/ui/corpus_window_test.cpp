@@ -18,10 +18,9 @@ using CorpusWindowTest = testing::WindowTest;
 
 // Get Folder List and Select All on a copy of a real file, then Create into the location
 // chosen in the dialog: the tree of the chosen folders, the log's line, the progress
-// window full and hidden again. Select All empties the source list although nothing was
-// clicked in it. Then another program cuts the file short (a sync client, a copy over
-// it): listing it again and archiving it end in logged damage and the errors message,
-// never a crash.
+// window full and hidden again. Then another program cuts the file short (a sync client, a copy
+// over it): listing it again and archiving it end in logged damage and the errors message, never a
+// crash.
 TEST_F(CorpusWindowTest, EnronIsArchivedIntoTheChosenLocationAndACutShortCopyIsReported) {
     const auto enron = test_support::corpusFile("enron.pst");
     if (!enron) {
@@ -42,8 +41,6 @@ TEST_F(CorpusWindowTest, EnronIsArchivedIntoTheChosenLocationAndACutShortCopyIsR
     EXPECT_EQ(listed("lstSource"), folders);
     click("btnSelectAll");
     EXPECT_EQ(listed("lstDestination"), folders);
-    EXPECT_TRUE(listed("lstSource").empty());
-    testing::saveScreenshot(*window, "main_window_enron");
     click("btnCreate");
     for (const auto& dir : folders) {
         EXPECT_TRUE(fs::is_directory(chosen / dir)) << dir;
