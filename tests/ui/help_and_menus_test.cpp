@@ -42,26 +42,24 @@ TEST_F(HelpAndMenus, EveryMenuEntryForwardsToItsCommand) {
             qobject_cast<QDialog*>(modal)->reject();
         });
     };
+    const auto none = [] {};
     const std::tuple<const char*, std::function<void()>, const char*> entries[] = {
         {"mnuFileOpen", closeNextModal, "dlgSaveLocation|0|0||"},
         {"mnuGetFolderList", [&] { testing::answerPicker(window->folderPicker()); }, "|4|0||"},
-        {"mnuToolsmn_SelectAll", {}, "|0|4||"},
-        {"mnuCreateFiles", {}, "|0|4|Your files have been created!|"},
+        {"mnuToolsmn_SelectAll", none, "|0|4||"},
+        {"mnuCreateFiles", none, "|0|4|Your files have been created!|"},
         // Remove Selected Item lists the data file again after the removal.
         {"mnuToolsmn_RemoveOne", [&] { window->model().archiveList().setCurrent(-1); }, "|4|4||"},
-        {"mnuClearAll", {}, "|0|0||"},
-        {"mnuHelpContents", {}, "|0|0||help"},
+        {"mnuClearAll", none, "|0|0||"},
+        {"mnuHelpContents", none, "|0|0||help"},
         {"mnuHelpAbout", closeNextModal, "frmAbout|0|0||help"},
         // Closing the main window closes the help with it.
-        {"mnuFileExit", {}, "|0|0||closed"},
+        {"mnuFileExit", none, "|0|0||closed"},
     };
     for (const auto& [name, before, expected] : entries) {
         boxes.shown.clear();
         modalSeen.clear();
-        if (before) {
-            before();
-        }
-        ASSERT_TRUE(child<QAction>(name)->isEnabled()) << name;
+        before();
         choose(name);
         window->folderPicker().setDialogHook({});
         const auto count = [&](const char* list) { return std::to_string(listed(list).size()); };

@@ -13,17 +13,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SecondaryWindows : public testing::WindowTest {
-protected:
-    fs::path dir() const { return toPath(root.path()); }
-};
+using SecondaryWindows = testing::WindowTest;
 
 // File > Select Archive Location: the dialog is modal over the window, opens at the
 // remembered place, and OK moves the archive location shown in the status bar.
 TEST_F(SecondaryWindows, LocationDialogIsModalAndTheStatusBarFollowsOk) {
-    fs::create_directories(dir() / "Archives/2024");
+    const fs::path dir = toPath(root.path());
+    fs::create_directories(dir / "Archives/2024");
     settings.set("FilePathSettings", "Save File Path",
-                 archive::pathToUtf8(dir() / "Archives/2024/Mail"));
+                 archive::pathToUtf8(dir / "Archives/2024/Mail"));
     makeWindow();
     bool answered = false;
     testing::answerNextModal([&](QWidget* modal) {
@@ -31,21 +29,21 @@ TEST_F(SecondaryWindows, LocationDialogIsModalAndTheStatusBarFollowsOk) {
         EXPECT_EQ(modal->objectName(), QStringLiteral("dlgSaveLocation"));
         EXPECT_TRUE(modal->isModal());
         auto* path = modal->findChild<QLineEdit*>(QStringLiteral("Text4"));
-        EXPECT_EQ(path->text(), fromPath(dir() / "Archives/2024/Mail"));
+        EXPECT_EQ(path->text(), fromPath(dir / "Archives/2024/Mail"));
         auto* dirs = modal->findChild<QListWidget*>(QStringLiteral("Dir1"));
         EXPECT_EQ(dirs->currentItem()->text().trimmed(), QStringLiteral("Mail"));
         testing::saveScreenshot(*modal, "save_location_dialog");
         // Up to the parent, by double-click as a user would.
         dirs->itemActivated(dirs->item(dirs->currentRow() - 1));
-        EXPECT_EQ(path->text(), fromPath(dir() / "Archives/2024"));
-        path->setText(fromPath(dir() / "Typed Place"));
+        EXPECT_EQ(path->text(), fromPath(dir / "Archives/2024"));
+        path->setText(fromPath(dir / "Typed Place"));
         modal->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
     });
     choose("mnuFileOpen");
     ASSERT_TRUE(answered);
     EXPECT_EQ(child<QLabel>("lblArchiveLocation")->text(),
-              QStringLiteral("Archive location: ") + fromPath(dir() / "Typed Place"));
-    EXPECT_EQ(window->model().saveLocation().getPath(), dir() / "Typed Place");
+              QStringLiteral("Archive location: ") + fromPath(dir / "Typed Place"));
+    EXPECT_EQ(window->model().saveLocation().getPath(), dir / "Typed Place");
     EXPECT_TRUE(boxes.shown.empty());
 }
 

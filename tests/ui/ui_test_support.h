@@ -4,6 +4,7 @@
 // texts, screenshots, and a started main window to drive.
 
 #include <functional>
+#include <ranges>
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -104,11 +105,8 @@ protected:
         return listTexts(child<QAbstractItemView>(list));
     }
     std::vector<std::string> messages() const {
-        std::vector<std::string> texts;
-        for (const auto& shown : boxes.shown) {
-            texts.push_back(shown.text);
-        }
-        return texts;
+        const auto texts = boxes.shown | std::views::transform(&app::testing::ShownMessage::text);
+        return {texts.begin(), texts.end()};
     }
     // Get Folder List with the first data file's top folder picked.
     void getFolderList() {
