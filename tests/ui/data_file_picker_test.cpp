@@ -2,24 +2,19 @@
 
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QTreeWidget>
 
-#include "app/data_files.h"
-#include "store/session.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/password_dialog.h"
-#include "ui/qt_message_boxes.h"
 
 namespace tvn::ui {
 namespace {
 
 using store::ItemType;
-using store::memory::MemoryFolder;
-using testing::RecordingBoxes;
 using Texts = std::vector<std::string>;
 
-std::vector<std::string> childTexts(const QTreeWidgetItem* item) {
-    std::vector<std::string> texts;
+Texts childTexts(const QTreeWidgetItem* item) {
+    Texts texts;
     for (int i = 0; i < item->childCount(); ++i) {
         texts.push_back(toUtf8(item->child(i)->text(0)));
     }
@@ -28,51 +23,41 @@ std::vector<std::string> childTexts(const QTreeWidgetItem* item) {
 
 // A folder whose subfolder collection claims more folders than anyone could show, every
 // one of which fails to open: what a damaged hierarchy may look like.
-class EndlesslyDamagedFolder final : public store::Folder {
-public:
-    class AllFail final : public store::Folders {
-    public:
-        std::int32_t count() const override { return 2'000'000'000; }
-        std::shared_ptr<store::Folder> item(std::int32_t) const override {
-            ++opened;
-            throw Failure(err::kCorruptData, "The hierarchy row is damaged.");
-        }
-        using store::Folders::item;
-        mutable std::int64_t opened = 0;
-    };
+struct AllFail final : store::Folders {
+    std::int32_t count() const override { return 2'000'000'000; }
+    std::shared_ptr<store::Folder> item(std::int32_t) const override {
+        ++opened;
+        throw Failure(err::kCorruptData, "The hierarchy row is damaged.");
+    }
+    using store::Folders::item;
+    mutable std::int64_t opened = 0;
+};
+struct EndlesslyDamagedFolder final : store::Folder {
     std::string name() const override { return "Damaged"; }
-    store::ItemType defaultItemType() const override { return ItemType::Mail; }
+    ItemType defaultItemType() const override { return ItemType::Mail; }
     std::shared_ptr<store::Folders> folders() const override { return m_folders; }
     std::shared_ptr<store::Items> items() const override { return nullptr; }
     std::shared_ptr<AllFail> m_folders = std::make_shared<AllFail>();
 };
 
-class PickerTest : public ::testing::Test {
+class PickerTest : public testing::WindowTest {
 protected:
-    std::shared_ptr<MemoryFolder> addFile(const std::string& path, const std::string& top) {
-        auto folder = MemoryFolder::make(top);
-        m_files[path] = folder;
+    std::shared_ptr<store::memory::MemoryFolder> addFile(const std::string& path,
+                                                         const std::string& top) {
+        auto folder = store::memory::MemoryFolder::make(top);
+        files[path] = folder;
         return folder;
     }
-    static QTreeWidget* treeOf(QWidget& dialog) {
-        return dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
+    template <typename W> W* find(const char* name) const {
+        return m_dialog->findChild<W*>(QString::fromLatin1(name));
     }
-    static QPushButton* button(QWidget& dialog, const char* name) {
-        return dialog.findChild<QPushButton*>(QString::fromLatin1(name));
+    QTreeWidget* openDialog() {
+        m_dialog = std::make_unique<DataFilePickerDialog>(session(), window->model().dataFiles());
+        return find<QTreeWidget>("tvwFolders");
     }
+    store::Session& session() { return window->model().application(); }
 
-    RecordingBoxes m_boxes;
-    archive::MemorySettingsStore m_settings;
-    std::map<std::string, std::shared_ptr<store::Folder>> m_files;
-    app::DataFiles m_dataFiles{m_settings, m_boxes,
-                               [this](const std::filesystem::path& file, store::PasswordPrompt*) {
-                                   const auto found = m_files.find(file.string());
-                                   if (found == m_files.end()) {
-                                       throw Failure(err::kCorruptStore, "Not a data file");
-                                   }
-                                   return found->second;
-                               }};
-    store::Session m_session;
+    std::unique_ptr<DataFilePickerDialog> m_dialog;
 };
 
 // Each data file shows with its first level, every folder, journals too: the picker shows
@@ -88,17 +73,17 @@ TEST_F(PickerTest, TreeShowsEachFileAsItIsReadsDeeperOnlyWhenExpandedAndShowsDam
     mail->addFolder("Closed")->failFolders(Failure(err::kCorruptData, "Hierarchy unreadable."));
     addFile("/data/old.ost", "Archive Folders")->addFolder("2001");
     auto damaged = std::make_shared<EndlesslyDamagedFolder>();
-    m_files["/data/huge.pst"] = damaged;
+    files["/data/huge.pst"] = damaged;
     for (const char* file : {"/data/mail.pst", "/data/old.ost", "/data/huge.pst"}) {
-        m_dataFiles.open(m_session, file);
+        window->openDataFile(file);
     }
-    DataFilePickerDialog dialog(m_session, m_dataFiles);
-    QTreeWidget* tree = treeOf(dialog);
+    QTreeWidget* tree = openDialog();
     ASSERT_EQ(tree->topLevelItemCount(), 3);
     QTreeWidgetItem* top = tree->topLevelItem(0);
     EXPECT_EQ(toUtf8(top->text(1)), "/data/mail.pst");
-    const std::string unnamed = "(could not be read: Name unreadable. [-2147221221])";
-    EXPECT_EQ(childTexts(top), (Texts{"Inbox", "Journal", unnamed, "Closed"}));
+    EXPECT_EQ(childTexts(top),
+              (Texts{"Inbox", "Journal", "(could not be read: Name unreadable. [-2147221221])",
+                     "Closed"}));
     QTreeWidgetItem* inbox = top->child(0);
     EXPECT_EQ(inbox->childCount(), 0);
     for (bool expanded : {true, false, true}) {
@@ -110,60 +95,53 @@ TEST_F(PickerTest, TreeShowsEachFileAsItIsReadsDeeperOnlyWhenExpandedAndShowsDam
               Texts{"(could not be read: Hierarchy unreadable. [-2147221221])"});
     tree->setCurrentItem(top->child(2));
     EXPECT_NE(tree->currentItem(), top->child(2));
-
     // The first data file's top folder is current, and OK picks exactly that object.
-    EXPECT_EQ(dialog.currentFolder(), m_session.dataFiles()[0]);
+    EXPECT_EQ(m_dialog->currentFolder(), session().dataFiles()[0]);
     tree->setCurrentItem(inbox->child(0));
-    EXPECT_EQ(dialog.currentFolder()->name(), "Receipts");
+    EXPECT_EQ(m_dialog->currentFolder()->name(), "Receipts");
 
     QTreeWidgetItem* huge = tree->topLevelItem(2);
     EXPECT_LE(huge->childCount(), 22);
     EXPECT_LE(damaged->m_folders->opened, 21);
     EXPECT_NE(toUtf8(huge->child(huge->childCount() - 1)->text(0)).find("more folders"),
               std::string::npos);
-    dialog.show();
-    testing::saveScreenshot(dialog, "data_file_picker");
+    m_dialog->show();
+    testing::saveScreenshot(*m_dialog, "data_file_picker");
 }
 
 // A remembered file that cannot be opened now shows greyed with the reason and cannot be
 // picked. Open Data File names a file that is no data file, opens nothing when cancelled,
-// and adds a data file once, making it current. Close Data File forgets an unavailable
+// and adds a data file, making it current. Close Data File forgets an unavailable
 // file or closes an open one, never a folder inside a file.
 TEST_F(PickerTest, OpenAndCloseDataFilesAndAnUnavailableOne) {
     addFile("/data/mail.pst", "Personal Folders")->addFolder("Inbox");
     addFile("/data/second.pst", "Second");
-    m_settings.set("DataFiles", "Count", "1");
-    m_settings.set("DataFiles", "File1", "/media/usb/old.pst");
-    m_dataFiles.restore(m_session);
-    m_boxes.shown.clear();
-    DataFilePickerDialog dialog(m_session, m_dataFiles);
-    QTreeWidget* tree = treeOf(dialog);
-    QPushButton* close = button(dialog, "btnCloseDataFile");
+    settings.set("DataFiles", "Count", "1");
+    settings.set("DataFiles", "File1", "/media/usb/old.pst");
+    makeWindow();
+    session();
+    boxes.shown.clear();
+    QTreeWidget* tree = openDialog();
+    auto* close = find<QPushButton>("btnCloseDataFile");
     QTreeWidgetItem* gone = tree->topLevelItem(0);
     EXPECT_EQ(toUtf8(gone->text(0) + u'|' + gone->text(1)),
               "old.pst (unavailable)|/media/usb/old.pst");
-    EXPECT_NE(toUtf8(gone->toolTip(0)).find("not an Outlook data file"), std::string::npos);
+    EXPECT_NE(toUtf8(gone->toolTip(0)).find("does not exist"), std::string::npos);
     tree->setCurrentItem(gone);
-    EXPECT_FALSE(button(dialog, "btnOK")->isEnabled());
-    EXPECT_EQ(dialog.currentFolder(), nullptr);
+    EXPECT_FALSE(find<QPushButton>("btnOK")->isEnabled());
+    EXPECT_EQ(m_dialog->currentFolder(), nullptr);
 
     std::filesystem::path chosen;
-    dialog.setFileChooser([&](QWidget* parent) {
-        EXPECT_EQ(parent, &dialog);
-        return chosen;
-    });
+    m_dialog->setFileChooser([&](QWidget*) { return chosen; });
     for (const char* file : {"/tmp/notes.txt", "", "/data/mail.pst", "/data/second.pst"}) {
         chosen = file;
-        button(dialog, "btnOpenDataFile")->click();
+        find<QPushButton>("btnOpenDataFile")->click();
     }
-    ASSERT_EQ(m_boxes.shown.size(), 1u);
-    EXPECT_NE(m_boxes.shown[0].text.find("/tmp/notes.txt"), std::string::npos);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find("/tmp/notes.txt"), std::string::npos);
     EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Second");
-    dialog.openDataFile("/data/mail.pst");
-    EXPECT_EQ(toUtf8(tree->currentItem()->text(0)), "Personal Folders");
-    EXPECT_EQ(tree->topLevelItemCount(), 3) << "an open file is not listed twice";
 
-    tree->setCurrentItem(tree->currentItem()->child(0));
+    tree->setCurrentItem(tree->topLevelItem(1)->child(0));
     EXPECT_FALSE(close->isEnabled());
     for (const char* name : {"old.pst (unavailable)", "Personal Folders"}) {
         tree->setCurrentItem(tree->findItems(QString::fromUtf8(name), Qt::MatchExactly)[0]);
@@ -171,8 +149,8 @@ TEST_F(PickerTest, OpenAndCloseDataFilesAndAnUnavailableOne) {
         close->click();
     }
     EXPECT_EQ(childTexts(tree->invisibleRootItem()), Texts{"Second"});
-    EXPECT_TRUE(m_dataFiles.unavailable().empty());
-    EXPECT_EQ(m_session.dataFiles().size(), 1U);
+    EXPECT_TRUE(window->model().dataFiles().unavailable().empty());
+    EXPECT_EQ(session().dataFiles().size(), 1U);
 }
 
 // The prompt names the file, hides what is typed and gives it back; Cancel gives nothing.
@@ -196,27 +174,6 @@ TEST(PasswordDialogTest, AsksNamingTheFileWithHiddenTextAndGivesWhatWasTyped) {
         });
         EXPECT_EQ(prompt.askPassword(path),
                   cancel ? std::nullopt : std::optional<std::string>("p\xC3\xA4ss word"));
-    }
-}
-
-TEST(QtMessageBoxesTest, ShowsTheTextTitleAndIconWithOnlyAnOkButton) {
-    const std::pair<archive::MessageIcon, QMessageBox::Icon> cases[] = {
-        {archive::MessageIcon::Information, QMessageBox::Information},
-        {archive::MessageIcon::Exclamation, QMessageBox::Warning},
-        {archive::MessageIcon::None, QMessageBox::NoIcon},
-    };
-    QtMessageBoxes boxes;
-    for (const auto& [icon, qtIcon] : cases) {
-        testing::answerNextModal([qtIcon = qtIcon](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            ASSERT_NE(box, nullptr);
-            EXPECT_EQ(toUtf8(box->text()), "No Folders are listed!");
-            EXPECT_EQ(toUtf8(box->windowTitle()), "Tallyvane");
-            EXPECT_EQ(box->icon(), qtIcon);
-            EXPECT_EQ(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-            box->button(QMessageBox::Ok)->click();
-        });
-        boxes.show("No Folders are listed!", icon, "Tallyvane");
     }
 }
 

@@ -1,9 +1,6 @@
 // The window tests run offscreen with a HOME and settings directory of their own, so that
-// neither a display nor the user's settings or archive root are ever touched. Set up here
-// rather than only in the test's environment because the test list is also read at build
-// time, outside ctest.
-
-#include <cstdlib>
+// neither a display nor the user's settings or archive root are touched, also when the
+// build lists the tests outside ctest.
 
 #include <gtest/gtest.h>
 
@@ -21,7 +18,6 @@ int main(int argc, char* argv[]) {
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
-
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,40 +1,25 @@
 #pragma once
 
-// Helpers shared by the window tests: the app tests' message-box recorder, answering a
-// modal dialog or the picker, reading a list view's texts, screenshots, and a started
-// main window to drive.
+// Helpers the window tests share: answering a modal dialog or the picker, a list view's
+// texts, screenshots, and a started main window to drive.
 
-#include <filesystem>
 #include <functional>
-#include <map>
-#include <memory>
-#include <string>
-#include <string_view>
-#include <vector>
-
-#include <gtest/gtest.h>
+#include <ranges>
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QPushButton>
-#include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
-#include <QWidget>
 
-#include "archive/settings_store.h"
-#include "store/memory/memory_store.h"
 #include "tests/app/app_test_support.h"
-#include "ui/data_file_picker.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 
 namespace tvn::ui::testing {
 
-// Records every message instead of showing it, so that nothing blocks.
-using app::testing::RecordingBoxes;
+using app::testing::RecordingBoxes; // records every message instead of showing it
 
 // Runs answer on the next modal dialog once it is up (polling the event loop the dialog
 // runs), so that a test can call something that blocks in exec(). The answer must close
@@ -49,25 +34,17 @@ inline void answerNextModal(std::function<void(QWidget*)> answer, int triesLeft 
     });
 }
 
-// Makes the picker's next dialogs answer at once: OK on the current tree entry (the first
-// data file's top folder, or its child pickRow), or Cancel.
-inline void answerPicker(DataFilePicker& picker, bool accept, int pickRow = -1) {
-    picker.setDialogHook([accept, pickRow](DataFilePickerDialog& dialog) {
-        auto* tree = dialog.findChild<QTreeWidget*>(QStringLiteral("tvwFolders"));
-        if (pickRow >= 0) {
-            tree->setCurrentItem(tree->topLevelItem(0)->child(pickRow));
-        }
-        QTimer::singleShot(0, &dialog,
-                           [&dialog, accept] { accept ? dialog.accept() : dialog.reject(); });
+// Makes the picker's next dialogs answer OK at once, on the first data file's top folder.
+inline void answerPicker(DataFilePicker& picker) {
+    picker.setDialogHook([](DataFilePickerDialog& dialog) {
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.accept(); });
     });
 }
 
-// The texts a list view shows, top to bottom.
 inline std::vector<std::string> listTexts(const QAbstractItemView* list) {
     std::vector<std::string> texts;
-    const QAbstractItemModel* model = list->model();
-    for (int i = 0; i < model->rowCount(); ++i) {
-        texts.push_back(toUtf8(model->index(i, 0).data().toString()));
+    for (int i = 0; i < list->model()->rowCount(); ++i) {
+        texts.push_back(toUtf8(list->model()->index(i, 0).data().toString()));
     }
     return texts;
 }
@@ -128,16 +105,12 @@ protected:
         return listTexts(child<QAbstractItemView>(list));
     }
     std::vector<std::string> messages() const {
-        std::vector<std::string> texts;
-        for (const auto& shown : boxes.shown) {
-            texts.push_back(shown.text);
-        }
-        return texts;
+        const auto texts = boxes.shown | std::views::transform(&app::testing::ShownMessage::text);
+        return {texts.begin(), texts.end()};
     }
-    // Get Folder List with the picker answered: the first data file's top folder, its
-    // child pickRow, or cancel.
-    void getFolderList(bool accept = true, int pickRow = -1) {
-        answerPicker(window->folderPicker(), accept, pickRow);
+    // Get Folder List with the first data file's top folder picked.
+    void getFolderList() {
+        answerPicker(window->folderPicker());
         click("btnGetPST");
         window->folderPicker().setDialogHook({});
     }
