@@ -33,7 +33,7 @@ TEST(MailWriter, WritesEachItemFileByteForByte) {
         {"Subject=A|Body=", "2003-11-05_090702_A_Jane Smith",
          "\r\n<This item contained no email text.>\r\n\r\n"},
         {"Subject=B|To=", "2003-11-05_090702_B_Jane Smith", "\r\nTo: Unknown Recipient\r\n"},
-        {"Subject=C|SenderName=?<>|", "2003-11-05_090702_C_Unknown Sender",
+        {"Subject=C|SenderName=?<>", "2003-11-05_090702_C_Unknown Sender",
          "From: Unknown Sender\r\n"},
         {"Subject=", "2003-11-05_090702__Jane Smith", "\r\nSubject: \r\n"},
         {"Subject=D|SentOn=2003-11-05 00:00:00", "2003-11-05_000000_D_Jane Smith",
