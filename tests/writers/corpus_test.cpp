@@ -1,6 +1,7 @@
-// Every writer end to end: it archives a whole data file (the corpus's, and one of the
-// project's .pst writer, in ANSI and Unicode, with the tasks and notes the corpus lacks),
-// nothing fails, and what it writes says what pffexport (Debian's pff-tools) reads.
+// Every writer end to end: it archives a whole data file (the corpus's, and the bundled
+// sample written by the project's .pst writer in ANSI and Unicode, with the tasks and notes
+// the corpus lacks), nothing fails, and what it writes says what pffexport (Debian's
+// pff-tools) reads.
 
 #include <iomanip>
 #include <regex>
@@ -39,16 +40,14 @@ struct PffItem {
     }
     // A time field ("Aug 02, 2016 15:00:00.000000000 UTC") in local time.
     DateTime localTime(const std::string& label) const {
-        std::tm utc{};
+        std::tm tm{};
         std::istringstream in((*this)[label]);
-        if (!(in >> std::get_time(&utc, "%b %d, %Y %H:%M:%S"))) {
+        if (!(in >> std::get_time(&tm, "%b %d, %Y %H:%M:%S"))) {
             return DateTime::none();
         }
-        const std::time_t t = ::timegm(&utc);
-        std::tm local{};
-        ::localtime_r(&t, &local);
-        return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                        local.tm_hour,        local.tm_min,     local.tm_sec};
+        const std::time_t t = ::timegm(&tm);
+        ::localtime_r(&t, &tm);
+        return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
     }
     // A template's text: "{Label}" the field; "{~Label}" the field as a report's subject;
     // "{@Label}" a time field's general date; "{?Label}" a yes/no field as "Yes."/"No.";
@@ -154,23 +153,6 @@ std::vector<std::string> written(const WriterRun& w, const std::string& writer) 
     return out;
 }
 
-constexpr std::string_view kMadeFile = R"({"folders": [
- {"name": "Calendar", "class": "IPF.Appointment", "items": [
-  {"class": "IPM.Appointment", "subject": "Café review", "fields": {"Start":
-   "2024-07-02T13:00:00Z", "End": "2024-07-02T14:45:00Z", "ReminderSet": true},
-   "attachments": [{"name": "agenda.txt", "text": "1. Budget"}]}]},
- {"name": "Tasks", "class": "IPF.Task", "items": [
-  {"class": "IPM.Task", "subject": "Submit claim", "created": "2024-03-01T10:00:00Z",
-   "fields": {"StartDate": "2024-03-04T00:00:00Z", "DueDate": "2024-03-08T00:00:00Z",
-   "Complete": true}}]},
- {"name": "Notes", "class": "IPF.StickyNote", "items": [
-  {"class": "IPM.StickyNote", "subject": "Wi-Fi: guest", "created": "2024-03-10T15:04:05Z",
-   "modified": "2024-03-11T09:00:00Z"}]},
- {"name": "Contacts", "class": "IPF.Contact", "items": [
-  {"class": "IPM.Contact", "fields": {"FirstName": "Zoë", "LastName": "Doe", "Title": "Dr.",
-   "CompanyName": "Acme", "Email1Address": "zoe@example.com"}}]}
-]})";
-
 struct Case {
     std::string file;
     std::optional<std::string> password;
@@ -191,10 +173,10 @@ TEST_P(Corpus, EveryWriterWritesWhatPffexportReads) {
     const Case& c = GetParam();
     archive::testing::TempFolder temp;
     fs::path file = temp / c.file;
-    if (c.file.starts_with("made")) {
-        auto description = tools::parseDescription(kMadeFile);
+    if (c.file.starts_with("bundled")) {
+        auto description = tools::loadDescription(TALLYVANE_SAMPLE_DESCRIPTION);
         description.store.format =
-            c.file == "made-ansi.pst" ? tools::FileFormat::Ansi : tools::FileFormat::Unicode;
+            c.file == "bundled-ansi.pst" ? tools::FileFormat::Ansi : tools::FileFormat::Unicode;
         tools::writeDescription(description, file);
     } else {
         TALLYVANE_REQUIRE_CORPUS(dir);
@@ -239,8 +221,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"dist-list.pst", {}, {0, 1, 1, 0, 0, 0}},
                       Case{"msg-in-msg.pst", {}, {1, 0, 0, 0, 0, 2}},
                       Case{"sample2-ansi.pst", {}, {1, 0, 0, 0, 0, 1}},
-                      Case{"made-unicode.pst", {}, {0, 1, 1, 1, 1, 1}},
-                      Case{"made-ansi.pst", {}, {0, 1, 1, 1, 1, 1}}),
+                      Case{"bundled-unicode.pst", {}, {4, 3, 2, 2, 2, 5}},
+                      Case{"bundled-ansi.pst", {}, {4, 3, 2, 2, 2, 5}}),
     [](const auto& param) { return std::regex_replace(param.param.file, std::regex("\\W"), "_"); });
 
 } // namespace
