@@ -2,8 +2,6 @@
 // substitutes of empty values, titles and the attachments saved beside the reports, and the
 // walk, the account and the failures the three share.
 
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
 #include "tests/writers/writer_test_support.h"
@@ -154,37 +152,45 @@ TEST(ReportWriters, ReportsAreWrittenByteForByte) {
 }
 
 // The walk of each writer: subfolders of any kind first, each in a directory of its own;
-// items of other kinds reported and skipped. Failures are reported with the writer's own
-// texts and the walk goes on: a damaged item, an unreadable property (its line keeps its
-// label alone; number 9 is dropped silently), attachments that cannot be saved, and a
-// report whose file cannot be made (its creation and each write that follows).
+// items of other kinds reported and skipped, the writer's own taken whatever the case of
+// their class. Failures are reported with the writer's own texts and the walk goes on: a
+// damaged item, an unreadable property (its line keeps its label alone; number 9 is dropped
+// silently), attachments that cannot be saved, and a report whose file cannot be made (its
+// creation and each write that follows).
 TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
-    // The kind; its procedures; its name of what it takes, the property that fails and its
-    // label; the start of its report names for items without dates.
+    // The kind; its procedures; its name of what it takes, the property that fails, its label
+    // and a class of its own; the start of its report names for items without dates.
     const std::vector<std::tuple<const Kind&, std::string, std::string, std::string>> kinds = {
         {kCalendar,
          "SaveCalendar sub|PrintCalendar function|PrintCalendarEvent sub|SaveCalendarAttachments",
-         "an appointment|Location|Location: ", "4501-01-01 00.00.00 - "},
+         "an appointment|Location|Location: |ipm.appointment.custom", "4501-01-01 00.00.00 - "},
         {kTask, "SaveTasks function|PrintTasks function|PrintEachTask sub|SaveTaskAttachments sub",
-         "a task|Delegator|Delegator: ", "4501-01-01 - "},
+         "a task|Delegator|Delegator: |ipm.task.custom", "4501-01-01 - "},
         {kNote, "SaveNotes function|PrintNotes function|PrintNoteItem sub|",
-         "a note|Categories|Category assigned: ", "4501-01-01 00.00.00 - "},
+         "a note|Categories|Category assigned: |ipm.stickynote.custom", "4501-01-01 00.00.00 - "},
     };
     for (const auto& [kind, procedures, what, title] : kinds) {
         SCOPED_TRACE(kind.messageClass);
-        std::vector<std::string> info;
-        for (const auto& name : split(procedures, "|")) {
-            info.push_back(" Error in " + name + " or a sub-function therein.");
-        }
         const auto parts = split(what, "|");
+        // A log entry of the writer's procedure `at` (its walk, report, item, attachments).
+        const auto entry = [&](std::int32_t number, const std::string& description, std::size_t at) {
+            return logEntry(number, description,
+                            " Error in " + split(procedures, "|")[at] +
+                                " or a sub-function therein.");
+        };
+        const auto mismatch = [&](int index, const std::string& messageClass) {
+            return entry(
+                13,
+                fmt::format("Type mismatch: item {} is of class \"{}\", not {}; it was skipped.",
+                            index, messageClass, parts[0]),
+                0);
+        };
         const bool attachments = kind.writer != &SaveNotes;
         WriterRun w;
         auto folder = MemoryFolder::make("F");
         auto sub = folder->addFolder("a/b", ItemType::Mail);
         sub->addItem("IPM.Note.Deep");
-        std::string custom = kind.messageClass;
-        std::transform(custom.begin(), custom.end(), custom.begin(), ::tolower);
-        sub->addItem(custom + ".custom").set("Subject", "Deep");
+        sub->addItem(parts[3]).set("Subject", "Deep");
         folder->addDamagedItem(Failure(err::kCorruptData, "damaged item"));
         folder->addItem("IPM.Contact");
         folder->addItem(kind.messageClass)
@@ -199,42 +205,30 @@ TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
         std::filesystem::create_directories(w.root / "Folder" / (title + "C.rtf"));
         w.write(kind.writer, folder);
 
-        const auto mismatch = [&](int index, const std::string& messageClass) {
-            return logEntry(13,
-                            "Type mismatch: item " + std::to_string(index) + " is of class \"" +
-                                messageClass + "\", not " + parts[0] + "; it was skipped.",
-                            info[0]);
-        };
         std::string expected =
-            mismatch(1, "IPM.Note.Deep") + logEntry(err::kCorruptData, "damaged item", info[0]) +
-            mismatch(2, "IPM.Contact") + logEntry(err::kCorruptData, "unreadable", info[1]);
+            mismatch(1, "IPM.Note.Deep") + entry(err::kCorruptData, "damaged item", 0) +
+            mismatch(2, "IPM.Contact") + entry(err::kCorruptData, "unreadable", 1);
         if (attachments) {
-            expected += logEntry(err::kDiskFull, "disk full", info[3]) +
-                        logEntry(err::kPathFileAccess,
-                                 "The attachment name \"..\" names no file of its own; it was "
-                                 "not saved.",
-                                 info[3]);
+            expected +=
+                entry(err::kDiskFull, "disk full", 3) +
+                entry(err::kPathFileAccess,
+                      "The attachment name \"..\" names no file of its own; it was not saved.", 3);
         }
-        const std::string notCreated = logEntry(
+        const auto notCreated = entry(
             err::kObjectNotSet,
-            "Object variable or With block variable not set: the report file was not created.",
-            info[2]);
+            "Object variable or With block variable not set: the report file was not created.", 2);
         const auto log = w.log();
-        EXPECT_EQ(log.rfind(expected, 0), 0u) << log;
-        EXPECT_EQ(log.substr(log.size() - 3 * notCreated.size()),
-                  notCreated + notCreated + notCreated);
-
+        EXPECT_TRUE(log.starts_with(expected) &&
+                    log.ends_with(notCreated + notCreated + notCreated))
+            << log;
         auto files = w.files();
-        EXPECT_EQ(files.count("Folder/a_b/" + title + "Deep.rtf"), 1u);
-        EXPECT_NE(files["Folder/" + title + "A.rtf"].find("\r\n" + parts[2] + "\r\n"),
-                  std::string::npos);
-        EXPECT_NE(files["Folder/" + title + "B.rtf"].find("\r\n" + parts[2] + "\r\n"),
-                  std::string::npos);
-        if (attachments) {
-            // Nothing is written outside the folder's directory.
-            EXPECT_EQ(files["Folder/sub....escape.txt"], "kept");
+        EXPECT_EQ(fmt::format("{}", fmt::join(std::views::keys(files), "|")),
+                  fmt::format("Folder/{0}A.rtf|Folder/{0}B.rtf|Folder/a_b/{0}Deep.rtf{1}", title,
+                              attachments ? "|Folder/sub....escape.txt" : ""));
+        for (const std::string subject : {"A", "B"}) {
+            EXPECT_NE(files["Folder/" + title + subject + ".rtf"].find("\r\n" + parts[2] + "\r\n"),
+                      std::string::npos);
         }
-        EXPECT_EQ(files.size(), attachments ? 4u : 3u);
         EXPECT_EQ(counts(*w.run.accounts().at(0)), attachments ? "5 2 1 2; 1 2" : "5 2 1 2; 0 0");
         EXPECT_EQ(w.run.accounts().at(0)->skipped.count("IPM.Contact"), 1u);
     }
