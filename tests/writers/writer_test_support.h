@@ -9,7 +9,6 @@
 #include <ranges>
 
 #include <fmt/format.h>
-#include <gtest/gtest.h>
 
 #include "archive/settings_store.h"
 #include "store/memory/memory_store.h"
@@ -24,16 +23,16 @@ using store::DateTime;
 using store::memory::MemoryFolder;
 using store::memory::MemoryItem;
 
-// Message boxes that are recorded, and that can act when one is shown (the user closing a
-// file, or a box that fails).
+// Message boxes that are recorded, each by the first letter of its text, and that can act
+// when one is shown (the user closing a file, or a box that fails).
 struct RecordingBoxes final : archive::MessageBoxes {
     void show(std::string_view text, archive::MessageIcon, std::string_view) override {
-        shown.emplace_back(text);
+        shown += text.substr(0, 1);
         if (onShow) {
             onShow(shown.size());
         }
     }
-    std::vector<std::string> shown;
+    std::string shown;
     std::function<void(std::size_t count)> onShow;
 };
 
