@@ -3,6 +3,7 @@
 // the corpus lacks), nothing fails, and what it writes says what pffexport (Debian's
 // pff-tools) reads.
 
+#include <algorithm>
 #include <iomanip>
 #include <regex>
 
@@ -90,33 +91,25 @@ std::vector<PffItem> exported(const fs::path& root, const std::string& kind) {
 // each matched by one exported item: reports of one content may repeat.
 std::int64_t matched(const std::vector<PffItem>& items, std::vector<std::string> ours,
                      const std::string& lines) {
-    const auto templates = split(lines, "|");
-    std::int64_t count = 0;
+    const auto before = ours.size();
     for (const auto& item : items) {
-        const auto match = std::find_if(ours.begin(), ours.end(), [&](const auto& report) {
-            return std::all_of(templates.begin(), templates.end(), [&](const auto& line) {
+        const auto match = std::ranges::find_if(ours, [&](const auto& report) {
+            return std::ranges::all_of(split(lines, "|"), [&](const auto& line) {
                 return ("\r\n" + report).find("\r\n" + item.expand(line) + "\r\n") !=
                        std::string::npos;
             });
         });
         if (match != ours.end()) {
             ours.erase(match);
-            ++count;
         }
     }
-    return count;
+    return static_cast<std::int64_t>(before - ours.size());
 }
 
 // Each writer, the directory it writes into, the kind pffexport exports for it, and the
 // lines ("|" between them) an exported item gives; for the contacts table, a "Header: value"
 // line a column.
-struct Kind {
-    Writer writer;
-    const char* dir;
-    const char* exported;
-    const char* lines;
-};
-const Kind kKinds[] = {
+const std::tuple<Writer, std::string, std::string, std::string> kKinds[] = {
     {&SaveText, "Mail", "Message",
      "From: {!Sender name}|Sent: {@Client submit time}|Subject: {Subject}|{<Message.txt}"},
     {&SaveCalendar, "Calendar", "Appointment",
@@ -193,9 +186,10 @@ TEST_P(Corpus, EveryWriterWritesWhatPffexportReads) {
     const auto top = store::pst::openDataFile(file, &prompt);
     std::array<std::int64_t, 6> counts{};
     for (std::size_t i = 0; i < std::size(kKinds); ++i) {
-        SCOPED_TRACE(kKinds[i].dir);
+        const auto& [writer, dir, kind, lines] = kKinds[i];
+        SCOPED_TRACE(dir);
         const auto first = w.run.accounts().size();
-        w.write(kKinds[i].writer, top, kKinds[i].dir);
+        w.write(writer, top, dir);
         for (auto at = first; at < w.run.accounts().size(); ++at) {
             const auto& account = *w.run.accounts()[at];
             EXPECT_EQ(account.failed + account.attachmentsFailed, 0) << account.path;
@@ -203,8 +197,7 @@ TEST_P(Corpus, EveryWriterWritesWhatPffexportReads) {
             counts[i] += account.written;
             counts[5] += account.attachmentsSaved;
         }
-        EXPECT_EQ(matched(exported(temp / "x.export", kKinds[i].exported),
-                          written(w, kKinds[i].dir), kKinds[i].lines),
+        EXPECT_EQ(matched(exported(temp / "x.export", kind), written(w, dir), lines),
                   counts[i] - c.unmatched[i]);
     }
     EXPECT_EQ(counts, c.counts);
