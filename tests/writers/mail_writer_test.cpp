@@ -1,6 +1,6 @@
 // The mail writer on in-memory folders: item files byte for byte, the names of files and
-// attachments, the walk over subfolders of every kind, numbered names for collisions within
-// a run, and the error reports with the item they are about.
+// attachments, numbered names for collisions within a run, the walk over subfolders of
+// every kind, and the error reports with the item they are about.
 
 #include <gtest/gtest.h>
 
@@ -21,14 +21,28 @@ std::string entry(std::int32_t number, const std::string& description, const std
                     mailFailureText(folder, subject, sender, stamp, number, description));
 }
 
-// Items and attachments of one name are numbered, never replaced; an attachment that fails
-// is reported and the next one saved; an unnamed one is left out without a word.
-TEST(MailWriter, WritesItemFilesAndAttachmentsUnderNamesOfTheirOwn) {
+// Subfolders of every kind come first, each in a directory of its own, and only mails are
+// written, byte for byte. Items and attachments of one name are numbered, never replaced;
+// an attachment that fails is reported and the next one saved, an unnamed one is left out
+// without a word. Damage is reported and counted and the walk goes on: a subfolder without
+// a name, one whose items cannot be listed, an item that cannot be opened, a property that
+// cannot be read (reported with what is known of the item so far, never the item before),
+// the automation layer's unspecified failure (dropped without a report), and files the
+// system refuses (a first item without a stream yet, 91; a later one finding the previous
+// item's closed, 54: nothing goes into another item's file).
+TEST(MailWriter, WritesEachItemFileAndGoesOnAfterDamage) {
     // 42 characters, multi-byte, with characters a name cannot hold: the subject line keeps
     // them all, the name loses the forbidden ones and is cut to 39 characters.
     const std::string subject = "Re: Ünïcödé ßubjéct <wïth> fórty-twö chârs? ok";
     WriterRun w;
     auto inbox = MemoryFolder::make("Inbox");
+    auto deep = inbox->addFolder("Projects")->addFolder("Deep", ItemType::Appointment);
+    addMail(*deep, "Long", std::string(300, 'x')).addAttachment("kept.txt", "still saved");
+    addMail(*deep, "deep").fail("Body", Failure(13, "in Deep"));
+    deep->addItem("IPM.Appointment").set("Class", 26);
+    addMail(*inbox->addFolder("..", ItemType::Task), "dots").fail("Body", Failure(13, "in .."));
+    inbox->addFolder("Lost")->failName(Failure(-2147221221, "no name"));
+    inbox->addFolder("Broken")->failItems(Failure(-2147221221, "no items"));
     setAll(addMail(*inbox, subject, "\"Smith, Jane\""), "To=Bob: Jones|SentOn=2010-01-31 12:00:09");
     // Empty and missing values: the file's name and a line they change.
     const std::tuple<const char*, std::string, std::string> cases[] = {
@@ -54,10 +68,16 @@ TEST(MailWriter, WritesItemFilesAndAttachmentsUnderNamesOfTheirOwn) {
     mail.addAttachment("../../escape.txt", "kept inside");
     mail.addAttachment("unnamed.txt", "").failFileName(Failure(-2147221221, "damaged"));
     mail.addAttachment("forwarded", "", store::AttachmentType::EmbeddedItem);
+    addMail(*inbox, "own").fail("Body", Failure(13, "in Inbox"));
+    inbox->addDamagedItem(Failure(-2147221221, "damaged item"));
+    addMail(*inbox, "Quiet").fail("Body", Failure(-2147467259, "unspecified"));
+    addMail(*inbox, "Long again", std::string(300, 'y'));
     w.write(&SaveText, inbox, "Inbox");
 
+    EXPECT_EQ(fmt::format("{}", fmt::join(std::views::keys(w.files(true)), "|")),
+              "Inbox|Inbox/Broken|Inbox/Projects|Inbox/Projects/Deep|Inbox/_..");
     auto files = w.files();
-    EXPECT_EQ(files.size(), 14u);
+    EXPECT_EQ(files.size(), 19u);
     EXPECT_EQ(files["Inbox/2010-01-31_120009_Re Ünïcödé ßubjéct wïth fórty-twö chârs_Smith, "
                     "Jane.rtf"],
               "From: Smith, Jane\r\nTo: Bob Jones\r\nCc: Dan Brown\r\nSent: 1/31/2010 12:00:09 "
@@ -72,44 +92,18 @@ TEST(MailWriter, WritesItemFilesAndAttachmentsUnderNamesOfTheirOwn) {
     EXPECT_EQ(files[base + "report.pdf"] + files[base + "report (2).pdf"], "onetwo");
     EXPECT_EQ(files[base + "Jane Smith (3).rtf"], "named like the first item file");
     EXPECT_EQ(files[base + "....escape.txt"], "kept inside");
-    const std::string stamp = "2003-11-05_090702";
-    EXPECT_EQ(w.log(), entry(61, "Disk full", "Inbox", "Budget", "Other", stamp) +
-                           entry(-2147221221, "damaged", "Inbox", "Budget", "Other", stamp) +
-                           entry(5, "The attachment has no content of its own.", "Inbox", "Budget",
-                                 "Other", stamp));
-    EXPECT_EQ(counts(*w.run.accounts().front()), "10 10 0 0; 4 3");
-}
-
-// Subfolders of every kind come first, each in a directory of its own, and only mails are
-// written. Damage is reported and counted and the walk goes on: a subfolder without a
-// name, one whose items cannot be listed, an item that cannot be opened, a property that
-// cannot be read (reported with what is known of the item so far, never the item before),
-// the automation layer's unspecified failure (dropped without a report), and files the
-// system refuses (a first item without a stream yet, 91; a later one finding the previous
-// item's closed, 54: nothing goes into another item's file).
-TEST(MailWriter, WalksSubfoldersFirstAndGoesOnAfterDamage) {
-    WriterRun w;
-    auto inbox = MemoryFolder::make("Inbox");
-    auto deep = inbox->addFolder("Projects")->addFolder("Deep", ItemType::Appointment);
-    addMail(*deep, "Long", std::string(300, 'x')).addAttachment("kept.txt", "still saved");
-    addMail(*deep, "deep").fail("Body", Failure(13, "in Deep"));
-    deep->addItem("IPM.Appointment").set("Class", 26);
-    addMail(*inbox->addFolder("..", ItemType::Task), "dots").fail("Body", Failure(13, "in .."));
-    inbox->addFolder("Lost")->failName(Failure(-2147221221, "no name"));
-    inbox->addFolder("Broken")->failItems(Failure(-2147221221, "no items"));
-    addMail(*inbox, "first");
-    addMail(*inbox, "own").fail("Body", Failure(13, "in Inbox"));
-    inbox->addDamagedItem(Failure(-2147221221, "damaged item"));
-    addMail(*inbox, "Quiet").fail("Body", Failure(-2147467259, "unspecified"));
-    addMail(*inbox, "Long again", std::string(300, 'y'));
-    w.write(&SaveText, inbox, "Inbox");
-
-    EXPECT_EQ(fmt::format("{}", fmt::join(std::views::keys(w.files(true)), "|")),
-              "Inbox|Inbox/Broken|Inbox/Projects|Inbox/Projects/Deep|Inbox/_..");
+    EXPECT_EQ(files["Inbox/Projects/Deep/2003-11-05_090702_Long_kept.txt"], "still saved");
+    EXPECT_EQ(files["Inbox/2003-11-05_090702_Quiet_Jane Smith.rtf"].find("Long"),
+              std::string::npos);
     const auto log = w.log();
+    const std::string stamp = "2003-11-05_090702";
     EXPECT_NE(log.find(entry(13, "in Deep", "Deep", "deep") + entry(13, "in ..", "..", "dots") +
                        entry(-2147221221, "no name", "Inbox") +
                        entry(-2147221221, "no items", "Broken") +
+                       entry(61, "Disk full", "Inbox", "Budget", "Other", stamp) +
+                       entry(-2147221221, "damaged", "Inbox", "Budget", "Other", stamp) +
+                       entry(5, "The attachment has no content of its own.", "Inbox", "Budget",
+                             "Other", stamp) +
                        entry(13, "in Inbox", "Inbox", "own") +
                        entry(-2147221221, "damaged item", "Inbox")),
               std::string::npos)
@@ -117,12 +111,7 @@ TEST(MailWriter, WalksSubfoldersFirstAndGoesOnAfterDamage) {
     EXPECT_EQ(log.find("unspecified"), std::string::npos);
     EXPECT_EQ(split(log, "Error Nbr: 91\r\nError Info:").size(), 4u);
     EXPECT_EQ(split(log, "Error Nbr: 54\r\nError Info:").size(), 3u);
-    const auto files = w.files();
-    EXPECT_EQ(files.size(), 6u);
-    EXPECT_EQ(files.at("Inbox/Projects/Deep/2003-11-05_090702_Long_kept.txt"), "still saved");
-    EXPECT_EQ(files.at("Inbox/2003-11-05_090702_Quiet_Jane Smith.rtf").find("Long"),
-              std::string::npos);
-    EXPECT_EQ(counts(*w.run.accounts().front()), "5 3 0 2; 0 0");
+    EXPECT_EQ(counts(*w.run.accounts().front()), "14 12 0 2; 4 3");
     EXPECT_EQ(counts(*w.run.accounts().at(2)), "3 1 1 1; 1 0") << w.run.accounts().at(2)->path;
     EXPECT_EQ(w.settings.get("Settings", "Error File Path"), archive::pathToUtf8(w.root.path()));
 }
