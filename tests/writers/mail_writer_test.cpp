@@ -111,8 +111,8 @@ TEST(MailWriter, WritesEachItemFileAndGoesOnAfterDamage) {
     EXPECT_EQ(log.find("unspecified"), std::string::npos);
     EXPECT_EQ(split(log, "Error Nbr: 91\r\nError Info:").size(), 4u);
     EXPECT_EQ(split(log, "Error Nbr: 54\r\nError Info:").size(), 3u);
-    EXPECT_EQ(counts(*w.run.accounts().front()), "14 12 0 2; 4 3");
-    EXPECT_EQ(counts(*w.run.accounts().at(2)), "3 1 1 1; 1 0") << w.run.accounts().at(2)->path;
+    EXPECT_EQ(counts(*w.run.accounts().front()), "Inbox: 14 12 0 2; 4 3");
+    EXPECT_EQ(counts(*w.run.accounts().at(2)), "Inbox/Projects/Deep: 3 1 1 1; 1 0");
     EXPECT_EQ(w.settings.get("Settings", "Error File Path"), archive::pathToUtf8(w.root.path()));
 }
 

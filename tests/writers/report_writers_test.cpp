@@ -173,7 +173,8 @@ TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
         SCOPED_TRACE(kind.messageClass);
         const auto parts = split(what, "|");
         // A log entry of the writer's procedure `at` (its walk, report, item, attachments).
-        const auto entry = [&](std::int32_t number, const std::string& description, std::size_t at) {
+        const auto entry = [&](std::int32_t number, const std::string& description,
+                               std::size_t at) {
             return logEntry(number, description,
                             " Error in " + split(procedures, "|")[at] +
                                 " or a sub-function therein.");
@@ -229,7 +230,8 @@ TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
             EXPECT_NE(files["Folder/" + title + subject + ".rtf"].find("\r\n" + parts[2] + "\r\n"),
                       std::string::npos);
         }
-        EXPECT_EQ(counts(*w.run.accounts().at(0)), attachments ? "5 2 1 2; 1 2" : "5 2 1 2; 0 0");
+        EXPECT_EQ(counts(*w.run.accounts().at(0)),
+                  attachments ? "Folder: 5 2 1 2; 1 2" : "Folder: 5 2 1 2; 0 0");
         EXPECT_EQ(w.run.accounts().at(0)->skipped.count("IPM.Contact"), 1u);
     }
 }

@@ -71,10 +71,11 @@ struct WriterRun {
     archive::RunContext run;
 };
 
-// An account's counts: found, written, skipped, failed; attachments saved and failed.
+// An account's directory and counts: found, written, skipped, failed; attachments saved and
+// failed.
 inline std::string counts(const archive::FolderAccount& a) {
-    return fmt::format("{} {} {} {}; {} {}", a.found, a.written, a.skippedCount(), a.failed,
-                       a.attachmentsSaved, a.attachmentsFailed);
+    return fmt::format("{}: {} {} {} {}; {} {}", a.path, a.found, a.written, a.skippedCount(),
+                       a.failed, a.attachmentsSaved, a.attachmentsFailed);
 }
 
 inline std::string logEntry(std::int32_t number, const std::string& description,
