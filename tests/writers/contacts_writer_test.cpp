@@ -1,6 +1,4 @@
-// The contacts writer on in-memory folders: the table byte for byte with each column's
-// rule and quoting, one table per folder, damaged contacts, a table held open by another
-// program, and the name register.
+// The contacts writer on in-memory folders.
 
 #include <stdexcept>
 

@@ -1,7 +1,6 @@
-// Every writer end to end: it archives a whole data file (the corpus's, and the bundled
-// sample written by the project's .pst writer in ANSI and Unicode, with the tasks and notes
-// the corpus lacks), nothing fails, and what it writes says what pffexport (Debian's
-// pff-tools) reads.
+// Every writer end to end on a whole data file (the corpus's, and the bundled sample in ANSI
+// and Unicode for the tasks and notes the corpus lacks): nothing fails, and what it writes
+// says what pffexport (Debian's pff-tools) reads.
 
 #include <algorithm>
 #include <iomanip>
@@ -33,11 +32,8 @@ struct PffItem {
 
     std::string operator[](const std::string& label) const {
         const auto at = ("\n" + lines).find("\n" + label + ":\t");
-        if (at == std::string::npos) {
-            return {};
-        }
         const auto value = lines.find_first_not_of('\t', at + label.size() + 1);
-        return lines.substr(value, lines.find('\n', value) - value);
+        return at == std::string::npos ? "" : lines.substr(value, lines.find('\n', value) - value);
     }
     // A time field ("Aug 02, 2016 15:00:00.000000000 UTC") in local time.
     DateTime localTime(const std::string& label) const {

@@ -1,6 +1,4 @@
-// The mail writer on in-memory folders: item files byte for byte, the names of files and
-// attachments, numbered names for collisions within a run, the walk over subfolders of
-// every kind, and the error reports with the item they are about.
+// The mail writer on in-memory folders.
 
 #include <gtest/gtest.h>
 
@@ -21,15 +19,14 @@ std::string entry(std::int32_t number, const std::string& description, const std
                     mailFailureText(folder, subject, sender, stamp, number, description));
 }
 
-// Subfolders of every kind come first, each in a directory of its own, and only mails are
-// written, byte for byte. Items and attachments of one name are numbered, never replaced;
-// an attachment that fails is reported and the next one saved, an unnamed one is left out
-// without a word. Damage is reported and counted and the walk goes on: a subfolder without
-// a name, one whose items cannot be listed, an item that cannot be opened, a property that
-// cannot be read (reported with what is known of the item so far, never the item before),
-// the automation layer's unspecified failure (dropped without a report), and files the
-// system refuses (a first item without a stream yet, 91; a later one finding the previous
-// item's closed, 54: nothing goes into another item's file).
+// Subfolders of any kind first, each in a directory of its own; only mails written, byte
+// for byte; items and attachments of one name numbered, never replaced; an unnamed
+// attachment left out without a word. Damage is reported and counted and the walk goes on:
+// a folder without a name or whose items cannot be listed, an item that cannot be opened, a
+// property or attachment that cannot be read (reported with what is known of the item so
+// far, never the item before), the automation layer's unspecified failure (dropped without
+// a report), and files the system refuses (a first item without a stream yet, 91; a later
+// one finding the previous item's closed, 54: nothing goes into another item's file).
 TEST(MailWriter, WritesEachItemFileAndGoesOnAfterDamage) {
     // 42 characters, multi-byte, with characters a name cannot hold: the subject line keeps
     // them all, the name loses the forbidden ones and is cut to 39 characters.

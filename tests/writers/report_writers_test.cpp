@@ -1,6 +1,4 @@
-// The calendar, task and note writers on in-memory items: each report byte for byte, the
-// substitutes of empty values, titles and the attachments saved beside the reports, and the
-// walk, the account and the failures the three share.
+// The calendar, task and note writers on in-memory items.
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,7 @@
 #pragma once
 
-// A run of a writer on in-memory folders (a fresh archive root, an open error log in it,
-// message boxes that are recorded, settings held in memory), the items the writer tests
-// build, and reading back what the writers wrote.
+// A writer's run on in-memory folders (a fresh root with an open log, recorded message boxes,
+// settings in memory), the items the writer tests build, and reading back what was written.
 
 #include <cstdio>
 #include <functional>
@@ -71,8 +70,7 @@ struct WriterRun {
     archive::RunContext run;
 };
 
-// An account's directory and counts: found, written, skipped, failed; attachments saved and
-// failed.
+// An account as "directory: found written skipped failed; attachments saved failed".
 inline std::string counts(const archive::FolderAccount& a) {
     return fmt::format("{}: {} {} {} {}; {} {}", a.path, a.found, a.written, a.skippedCount(),
                        a.failed, a.attachmentsSaved, a.attachmentsFailed);
