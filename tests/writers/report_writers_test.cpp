@@ -170,19 +170,14 @@ TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
     for (const auto& [kind, procedures, what, title] : kinds) {
         SCOPED_TRACE(kind.messageClass);
         const auto parts = split(what, "|");
+        const auto info = split(procedures, "|");
         // A log entry of the writer's procedure `at` (its walk, report, item, attachments).
-        const auto entry = [&](std::int32_t number, const std::string& description,
-                               std::size_t at) {
-            return logEntry(number, description,
-                            " Error in " + split(procedures, "|")[at] +
-                                " or a sub-function therein.");
+        const auto entry = [&](std::int32_t number, const std::string& text, std::size_t at) {
+            return logEntry(number, text, " Error in " + info[at] + " or a sub-function therein.");
         };
-        const auto mismatch = [&](int index, const std::string& messageClass) {
-            return entry(
-                13,
-                fmt::format("Type mismatch: item {} is of class \"{}\", not {}; it was skipped.",
-                            index, messageClass, parts[0]),
-                0);
+        const auto mismatch = [&](int index, const char* cls) {
+            const auto text = fmt::format("Type mismatch: item {} is of class \"{}\"", index, cls);
+            return entry(13, text + ", not " + parts[0] + "; it was skipped.", 0);
         };
         const bool attachments = kind.writer != &SaveNotes;
         WriterRun w;
@@ -207,19 +202,17 @@ TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
         std::string expected =
             mismatch(1, "IPM.Note.Deep") + entry(err::kCorruptData, "damaged item", 0) +
             mismatch(2, "IPM.Contact") + entry(err::kCorruptData, "unreadable", 1);
+        const std::string dots =
+            "The attachment name \"..\" names no file of its own; it was not saved.";
         if (attachments) {
             expected +=
-                entry(err::kDiskFull, "disk full", 3) +
-                entry(err::kPathFileAccess,
-                      "The attachment name \"..\" names no file of its own; it was not saved.", 3);
+                entry(err::kDiskFull, "disk full", 3) + entry(err::kPathFileAccess, dots, 3);
         }
-        const auto notCreated = entry(
+        const auto noFile = entry(
             err::kObjectNotSet,
             "Object variable or With block variable not set: the report file was not created.", 2);
         const auto log = w.log();
-        EXPECT_TRUE(log.starts_with(expected) &&
-                    log.ends_with(notCreated + notCreated + notCreated))
-            << log;
+        EXPECT_TRUE(log.starts_with(expected) && log.ends_with(noFile + noFile + noFile)) << log;
         auto files = w.files();
         EXPECT_EQ(fmt::format("{}", fmt::join(std::views::keys(files), "|")),
                   fmt::format("Folder/{0}A.rtf|Folder/{0}B.rtf|Folder/a_b/{0}Deep.rtf{1}", title,
