@@ -89,59 +89,54 @@ const Kind kNote = {&SaveNotes, "IPM.StickyNote",
                     "11/7/2003 6:05:09 PM\r\n\r\nCategory assigned: No category was selected for "
                     "this note entry.\r\n\r\nNote message: \r\nCall the bank\r\nabout the loan"};
 
-// A variation of a kind's base item: the values it changes, its report's file name ("" for
-// the base's), and the texts of the base report it replaces (each the first occurrence).
-struct Variation {
-    const Kind& kind;
-    const char* values;
-    std::string fileName;
-    std::vector<std::pair<std::string, std::string>> changes;
-};
-
 TEST(ReportWriters, ReportsAreWrittenByteForByte) {
-    const std::vector<Variation> cases = {
-        {kCalendar, "", "", {}},
-        {kTask, "", "", {}},
-        {kNote, "", "", {}},
-        // Placeholders for subjects without characters a name can hold, for empty bodies
-        // and the empty date.
-        {kCalendar,
-         "Body=|Subject=?:/",
-         "2003-11-06 14.30.00 - <This calendar event contained no subject.>.rtf",
-         {{"Subject: Budget review", "Subject: "},
-          {"Line one\r\nLine two", "<This calendar event contained no message body.>"}}},
-        {kTask,
-         "Subject=|Body=|StartDate=none|DueDate=none",
-         "4501-01-01 - This task contained no subject.rtf",
-         {{"Subject: Plan: 345678901234567890123456789012345678901",
-           "Subject: This task has no subject."},
-          {"Start date: 11/6/2003", "Start date: N/A"},
-          {"Due date: 11/10/2003", "Due date: No due date was set for this task."},
-          {"Task notes: Do it", "Task notes:\r\n<This task contained no message body.>"}}},
-        {kNote,
-         "Subject=|Body=",
-         "2003-11-05 00.00.00 - <This note entry contained no subject.>.rtf",
-         {{"Subject: Call the bank", "Subject: "},
-          {"Call the bank\r\nabout the loan", "<This note entry contained no message body.>"}}},
-    };
-    for (const auto& c : cases) {
-        const std::string name = "Folder/" + (c.fileName.empty() ? c.kind.fileName : c.fileName);
+    // A kind's base item or a variation: the values it changes, its report's file name ("" for
+    // the base's), and the texts of the base report it replaces (each the first occurrence).
+    const std::vector<std::tuple<const Kind&, const char*, std::string,
+                                 std::vector<std::pair<std::string, std::string>>>>
+        cases = {
+            {kCalendar, "", "", {}},
+            {kTask, "", "", {}},
+            {kNote, "", "", {}},
+            // Placeholders for subjects without characters a name can hold, for empty bodies
+            // and the empty date.
+            {kCalendar,
+             "Body=|Subject=?:/",
+             "2003-11-06 14.30.00 - <This calendar event contained no subject.>.rtf",
+             {{"Subject: Budget review", "Subject: "},
+              {"Line one\r\nLine two", "<This calendar event contained no message body.>"}}},
+            {kTask,
+             "Subject=|Body=|StartDate=none|DueDate=none",
+             "4501-01-01 - This task contained no subject.rtf",
+             {{"Subject: Plan: 345678901234567890123456789012345678901",
+               "Subject: This task has no subject."},
+              {"Start date: 11/6/2003", "Start date: N/A"},
+              {"Due date: 11/10/2003", "Due date: No due date was set for this task."},
+              {"Task notes: Do it", "Task notes:\r\n<This task contained no message body.>"}}},
+            {kNote,
+             "Subject=|Body=",
+             "2003-11-05 00.00.00 - <This note entry contained no subject.>.rtf",
+             {{"Subject: Call the bank", "Subject: "},
+              {"Call the bank\r\nabout the loan", "<This note entry contained no message body.>"}}},
+        };
+    for (const auto& [kind, values, fileName, changes] : cases) {
+        const std::string name = "Folder/" + (fileName.empty() ? kind.fileName : fileName);
         SCOPED_TRACE(name);
         WriterRun w;
         // A report of an earlier run is replaced.
         std::filesystem::create_directories(w.root / "Folder");
         archive::testing::writeBytes(w.root / name, "an older, longer report text");
         auto folder = MemoryFolder::make("F");
-        c.kind.extra(setAll(setAll(folder->addItem(c.kind.messageClass), c.kind.values), c.values));
-        w.write(c.kind.writer, folder);
-        std::string expected = c.kind.report + "\r\n\r\n\r\n\r\n";
-        for (const auto& [from, to] : c.changes) {
+        kind.extra(setAll(setAll(folder->addItem(kind.messageClass), kind.values), values));
+        w.write(kind.writer, folder);
+        std::string expected = kind.report + "\r\n\r\n\r\n\r\n";
+        for (const auto& [from, to] : changes) {
             expected.replace(expected.find(from), from.size(), to);
         }
         auto files = w.files();
         EXPECT_EQ(files[name], expected);
         EXPECT_EQ(w.log(), "");
-        if (c.kind.writer == &SaveCalendar) {
+        if (kind.writer == &SaveCalendar) {
             EXPECT_EQ(files["Folder/agenda.txt"] + files["Folder/say hi.txt"], "AQ");
             EXPECT_EQ(files.count("Folder/Note.msg"), 1u);
             EXPECT_EQ(files.size(), 4u);
