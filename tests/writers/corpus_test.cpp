@@ -71,8 +71,7 @@ struct PffItem {
 std::vector<PffItem> exported(const fs::path& root, const std::string& kind) {
     const std::string text = kind == "Message" ? "OutlookHeaders.txt" : kind + ".txt";
     std::vector<PffItem> out;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-         ++it) {
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::end(it); ++it) {
         if (it->path().filename() == "Attachments") {
             it.disable_recursion_pending();
         } else if (it->path().filename().string().starts_with(kind) &&

@@ -48,11 +48,9 @@ struct WriterRun {
     std::map<std::string, std::string> files(bool directories = false) const {
         std::map<std::string, std::string> out;
         for (const auto& e : std::filesystem::recursive_directory_iterator(root.path())) {
-            if (directories
-                    ? e.is_directory()
-                    : e.is_regular_file() && e.path().filename() != archive::kErrorLogName) {
-                out[e.path().lexically_relative(root.path()).string()] =
-                    directories ? "" : archive::testing::readFileText(e.path());
+            const auto name = e.path().lexically_relative(root.path()).string();
+            if (e.is_directory() == directories && name != archive::kErrorLogName) {
+                out[name] = directories ? "" : archive::testing::readFileText(e.path());
             }
         }
         return out;
