@@ -16,7 +16,7 @@ using store::ItemType;
 // A table of rows of these columns ("Header=value|..."), every other column empty but
 // Priority and Sensitivity ("Normal", what an item without them reads).
 std::string table(const std::vector<std::string>& rows) {
-    std::string out = contacts::PrintContactHeaders() + "\r\n";
+    std::string out = contacts::PrintContactHeaders();
     for (const auto& row : rows) {
         std::map<std::string, std::string> values;
         for (const auto& field : split("Priority=Normal|Sensitivity=Normal|" + row, "|")) {
@@ -24,10 +24,10 @@ std::string table(const std::vector<std::string>& rows) {
         }
         for (const auto& c : contacts::kColumns) {
             out +=
-                values[std::string(c.header)] + (&c == &contacts::kColumns.back() ? "\r\n" : "\t");
+                (&c == contacts::kColumns.data() ? "\r\n" : "\t") + values[std::string(c.header)];
         }
     }
-    return out;
+    return out + "\r\n";
 }
 
 // Subfolders first, each into a table of its own, byte for byte with each column's rule and
