@@ -170,9 +170,9 @@ TEST_P(Corpus, EveryWriterWritesWhatPffexportReads) {
         TALLYVANE_REQUIRE_CORPUS(dir);
         file = dir / c.file;
     }
-    if (std::system(("pffexport -q -m items -f text -t '" + (temp / "x").string() + "' '" +
-                     file.string() + "' > /dev/null 2>&1")
-                        .c_str()) != 0) {
+    const auto command = fmt::format("pffexport -q -m items -f text -t '{}' '{}' > /dev/null 2>&1",
+                                     (temp / "x").string(), file.string());
+    if (std::system(command.c_str()) != 0) {
         GTEST_SKIP() << "pffexport is not installed or cannot read " << file;
     }
     test_support::ZoneGuard zone("EST5EDT,M3.2.0,M11.1.0");

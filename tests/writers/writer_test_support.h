@@ -27,12 +27,10 @@ using store::memory::MemoryItem;
 struct RecordingBoxes final : archive::MessageBoxes {
     void show(std::string_view text, archive::MessageIcon, std::string_view) override {
         shown += text.substr(0, 1);
-        if (onShow) {
-            onShow(shown.size());
-        }
+        onShow(shown.size());
     }
     std::string shown;
-    std::function<void(std::size_t count)> onShow;
+    std::function<void(std::size_t count)> onShow = [](std::size_t) {};
 };
 
 struct WriterRun {
