@@ -3,7 +3,7 @@
 // says what pffexport (Debian's pff-tools) reads.
 
 #include <algorithm>
-#include <iomanip>
+#include <ctime>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -38,8 +38,7 @@ struct PffItem {
     // A time field ("Aug 02, 2016 15:00:00.000000000 UTC") in local time.
     DateTime localTime(const std::string& label) const {
         std::tm tm{};
-        std::istringstream in((*this)[label]);
-        if (!(in >> std::get_time(&tm, "%b %d, %Y %H:%M:%S"))) {
+        if (::strptime((*this)[label].c_str(), "%b %d, %Y %H:%M:%S", &tm) == nullptr) {
             return DateTime::none();
         }
         const std::time_t t = ::timegm(&tm);
@@ -149,11 +148,9 @@ struct Case {
     // Of each kind, those pffexport shows otherwise (it cannot read 12 of one file's
     // contacts: a property of type 0).
     std::array<std::int64_t, 5> unmatched = {};
-};
 
-void PrintTo(const Case& c, std::ostream* out) {
-    *out << c.file;
-}
+    friend void PrintTo(const Case& c, std::ostream* out) { *out << c.file; }
+};
 
 class Corpus : public ::testing::TestWithParam<Case> {};
 
