@@ -38,7 +38,7 @@ TEST(ContactsWriter, EachFolderHasItsOwnTableAndDamageStaysInItsRow) {
     WriterRun w;
     auto top = MemoryFolder::make("People", ItemType::Contact);
     auto a = top->addFolder("A", ItemType::Contact);
-    auto b = top->addFolder("B/C", ItemType::Mail);
+    top->addFolder("B/C", ItemType::Mail)->addItem("IPM.Note");
     top->addFolder("Empty", ItemType::Contact);
     setAll(addContact(*top, "Jane", "Doe"),
            "CompanyName=Acme\tCorp|BusinessAddressStreet=1 Main St\r\nSuite 200|"
@@ -55,7 +55,6 @@ TEST(ContactsWriter, EachFolderHasItsOwnTableAndDamageStaysInItsRow) {
            "LastNameAndFirstName=Nobody|Mileage=0|Gender=0|HomeAddressPostalCode=1234.5|"
            "Importance=5|Sensitivity=1|Birthday=2999-01-01 00:00:00|Body=");
     addContact(*a, "Alpha", "One");
-    b->addItem("IPM.Note");
     w.write(&SaveContacts, top, "People");
     w.write(&SaveContacts, a, "People");
 

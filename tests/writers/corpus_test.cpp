@@ -180,14 +180,13 @@ TEST_P(Corpus, EveryWriterWritesWhatPffexportReads) {
     for (std::size_t i = 0; i < std::size(kKinds); ++i) {
         const auto& [writer, dir, kind, lines] = kKinds[i];
         SCOPED_TRACE(dir);
-        const auto first = w.run.accounts().size();
+        const auto first = std::ssize(w.run.accounts());
         w.write(writer, top, dir);
-        for (auto at = first; at < w.run.accounts().size(); ++at) {
-            const auto& account = *w.run.accounts()[at];
-            EXPECT_EQ(account.failed + account.attachmentsFailed, 0) << account.path;
-            EXPECT_EQ(account.found, account.written + account.skippedCount()) << account.path;
-            counts[i] += account.written;
-            counts[5] += account.attachmentsSaved;
+        for (const auto& account : w.run.accounts() | std::views::drop(first)) {
+            EXPECT_EQ(account->failed + account->attachmentsFailed, 0) << account->path;
+            EXPECT_EQ(account->found, account->written + account->skippedCount()) << account->path;
+            counts[i] += account->written;
+            counts[5] += account->attachmentsSaved;
         }
         EXPECT_EQ(matched(exported(temp / "x.export", kind), written(w, dir), lines),
                   counts[i] - c.unmatched[i]);
