@@ -15,7 +15,6 @@
 #include "tests/support/utc_zone.h"
 #include "tests/writers/writer_test_support.h"
 #include "tools/pstwriter/description.h"
-#include "writers/mail_item_file.h"
 
 namespace tvn::writers {
 namespace {
