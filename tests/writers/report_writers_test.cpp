@@ -1,8 +1,4 @@
-// The calendar, task and note writers on in-memory items: each report byte for byte, the
-// substitutes of empty values, titles and the attachments saved beside the reports, and the
-// walk, the account and the failures the three share.
-
-#include <algorithm>
+// The calendar, task and note writers on in-memory items.
 
 #include <gtest/gtest.h>
 
@@ -12,8 +8,6 @@ namespace tvn::writers {
 namespace {
 
 using namespace testing;
-using store::AttachmentType;
-using store::ItemType;
 
 struct Kind {
     Writer writer;
@@ -52,7 +46,7 @@ const Kind kCalendar = {
     [](MemoryItem& a) {
         a.addAttachment("agenda.txt", "A");
         a.addAttachment("Untitled.msg", "U");
-        a.addAttachment("Note.msg", "", AttachmentType::Ole);
+        a.addAttachment("Note.msg", "", store::AttachmentType::Ole);
         a.addAttachment("say \"hi\".txt", "Q");
     }};
 
@@ -93,98 +87,96 @@ const Kind kNote = {&SaveNotes, "IPM.StickyNote",
                     "11/7/2003 6:05:09 PM\r\n\r\nCategory assigned: No category was selected for "
                     "this note entry.\r\n\r\nNote message: \r\nCall the bank\r\nabout the loan"};
 
-// A variation of a kind's base item: the values it changes, its report's file name ("" for
-// the base's), and the texts of the base report it replaces (each the first occurrence).
-struct Variation {
-    const Kind& kind;
-    const char* values;
-    std::string fileName;
-    std::vector<std::pair<std::string, std::string>> changes;
-};
-
 TEST(ReportWriters, ReportsAreWrittenByteForByte) {
-    const std::vector<Variation> cases = {
-        {kCalendar, "", "", {}},
-        {kTask, "", "", {}},
-        {kNote, "", "", {}},
-        // Placeholders for subjects without characters a name can hold, for empty bodies
-        // and the empty date.
-        {kCalendar,
-         "Body=|Subject=?:/",
-         "2003-11-06 14.30.00 - <This calendar event contained no subject.>.rtf",
-         {{"Subject: Budget review", "Subject: "},
-          {"Line one\r\nLine two", "<This calendar event contained no message body.>"}}},
-        {kTask,
-         "Subject=|Body=|StartDate=none|DueDate=none",
-         "4501-01-01 - This task contained no subject.rtf",
-         {{"Subject: Plan: 345678901234567890123456789012345678901",
-           "Subject: This task has no subject."},
-          {"Start date: 11/6/2003", "Start date: N/A"},
-          {"Due date: 11/10/2003", "Due date: No due date was set for this task."},
-          {"Task notes: Do it", "Task notes:\r\n<This task contained no message body.>"}}},
-        {kNote,
-         "Subject=|Body=",
-         "2003-11-05 00.00.00 - <This note entry contained no subject.>.rtf",
-         {{"Subject: Call the bank", "Subject: "},
-          {"Call the bank\r\nabout the loan", "<This note entry contained no message body.>"}}},
-    };
-    for (const auto& c : cases) {
-        const std::string name = "Folder/" + (c.fileName.empty() ? c.kind.fileName : c.fileName);
+    // A kind's base item or a variation: the values it changes, its report's file name ("" for
+    // the base's), and the texts of the base report it replaces (each the first occurrence).
+    const std::vector<std::tuple<const Kind&, const char*, std::string,
+                                 std::vector<std::pair<std::string, std::string>>>>
+        cases = {
+            {kCalendar, "", "", {}},
+            {kTask, "", "", {}},
+            {kNote, "", "", {}},
+            // Placeholders for subjects without characters a name can hold, for empty bodies
+            // and the empty date.
+            {kCalendar,
+             "Body=|Subject=?:/",
+             "2003-11-06 14.30.00 - <This calendar event contained no subject.>.rtf",
+             {{"Subject: Budget review", "Subject: "},
+              {"Line one\r\nLine two", "<This calendar event contained no message body.>"}}},
+            {kTask,
+             "Subject=|Body=|StartDate=none|DueDate=none",
+             "4501-01-01 - This task contained no subject.rtf",
+             {{"Subject: Plan: 345678901234567890123456789012345678901",
+               "Subject: This task has no subject."},
+              {"Start date: 11/6/2003", "Start date: N/A"},
+              {"Due date: 11/10/2003", "Due date: No due date was set for this task."},
+              {"Task notes: Do it", "Task notes:\r\n<This task contained no message body.>"}}},
+            {kNote,
+             "Subject=|Body=",
+             "2003-11-05 00.00.00 - <This note entry contained no subject.>.rtf",
+             {{"Subject: Call the bank", "Subject: "},
+              {"Call the bank\r\nabout the loan", "<This note entry contained no message body.>"}}},
+        };
+    for (const auto& [kind, values, fileName, changes] : cases) {
+        const std::string name = "Folder/" + (fileName.empty() ? kind.fileName : fileName);
         SCOPED_TRACE(name);
         WriterRun w;
         // A report of an earlier run is replaced.
         std::filesystem::create_directories(w.root / "Folder");
         archive::testing::writeBytes(w.root / name, "an older, longer report text");
         auto folder = MemoryFolder::make("F");
-        c.kind.extra(setAll(setAll(folder->addItem(c.kind.messageClass), c.kind.values), c.values));
-        w.write(c.kind.writer, folder);
-        std::string expected = c.kind.report + "\r\n\r\n\r\n\r\n";
-        for (const auto& [from, to] : c.changes) {
+        kind.extra(setAll(setAll(folder->addItem(kind.messageClass), kind.values), values));
+        w.write(kind.writer, folder);
+        std::string expected = kind.report + "\r\n\r\n\r\n\r\n";
+        for (const auto& [from, to] : changes) {
             expected.replace(expected.find(from), from.size(), to);
         }
+        const bool calendar = kind.writer == &SaveCalendar;
         auto files = w.files();
+        EXPECT_EQ(fmt::format("{}", fmt::join(std::views::keys(files), "|")),
+                  name + (calendar ? "|Folder/Note.msg|Folder/agenda.txt|Folder/say hi.txt" : ""));
         EXPECT_EQ(files[name], expected);
+        EXPECT_EQ(files["Folder/agenda.txt"] + files["Folder/say hi.txt"], calendar ? "AQ" : "");
         EXPECT_EQ(w.log(), "");
-        if (c.kind.writer == &SaveCalendar) {
-            EXPECT_EQ(files["Folder/agenda.txt"] + files["Folder/say hi.txt"], "AQ");
-            EXPECT_EQ(files.count("Folder/Note.msg"), 1u);
-            EXPECT_EQ(files.size(), 4u);
-        }
     }
 }
 
 // The walk of each writer: subfolders of any kind first, each in a directory of its own;
-// items of other kinds reported and skipped. Failures are reported with the writer's own
-// texts and the walk goes on: a damaged item, an unreadable property (its line keeps its
-// label alone; number 9 is dropped silently), attachments that cannot be saved, and a
-// report whose file cannot be made (its creation and each write that follows).
+// items of other kinds reported and skipped, the writer's own taken whatever the case of
+// their class. Failures are reported with the writer's own texts and the walk goes on: a
+// damaged item, an unreadable property (its line keeps its label alone; number 9 is dropped
+// silently), attachments that cannot be saved, and a report whose file cannot be made (its
+// creation and each write that follows).
 TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
-    // The kind; its procedures; its name of what it takes, the property that fails and its
-    // label; the start of its report names for items without dates.
+    // The kind; its procedures; its name of what it takes, the property that fails, its label
+    // and a class of its own; the start of its report names for items without dates.
     const std::vector<std::tuple<const Kind&, std::string, std::string, std::string>> kinds = {
         {kCalendar,
          "SaveCalendar sub|PrintCalendar function|PrintCalendarEvent sub|SaveCalendarAttachments",
-         "an appointment|Location|Location: ", "4501-01-01 00.00.00 - "},
+         "an appointment|Location|Location: |ipm.appointment.custom", "4501-01-01 00.00.00 - "},
         {kTask, "SaveTasks function|PrintTasks function|PrintEachTask sub|SaveTaskAttachments sub",
-         "a task|Delegator|Delegator: ", "4501-01-01 - "},
+         "a task|Delegator|Delegator: |ipm.task.custom", "4501-01-01 - "},
         {kNote, "SaveNotes function|PrintNotes function|PrintNoteItem sub|",
-         "a note|Categories|Category assigned: ", "4501-01-01 00.00.00 - "},
+         "a note|Categories|Category assigned: |ipm.stickynote.custom", "4501-01-01 00.00.00 - "},
     };
     for (const auto& [kind, procedures, what, title] : kinds) {
         SCOPED_TRACE(kind.messageClass);
-        std::vector<std::string> info;
-        for (const auto& name : split(procedures, "|")) {
-            info.push_back(" Error in " + name + " or a sub-function therein.");
-        }
         const auto parts = split(what, "|");
+        const auto info = split(procedures, "|");
+        // A log entry of the writer's procedure `at` (its walk, report, item, attachments).
+        const auto entry = [&](std::int32_t number, const std::string& text, std::size_t at) {
+            return logEntry(number, text, " Error in " + info[at] + " or a sub-function therein.");
+        };
+        const auto mismatch = [&](int index, const char* cls) {
+            const auto text = fmt::format("Type mismatch: item {} is of class \"{}\"", index, cls);
+            return entry(13, text + ", not " + parts[0] + "; it was skipped.", 0);
+        };
         const bool attachments = kind.writer != &SaveNotes;
         WriterRun w;
         auto folder = MemoryFolder::make("F");
-        auto sub = folder->addFolder("a/b", ItemType::Mail);
+        auto sub = folder->addFolder("a/b", store::ItemType::Mail);
         sub->addItem("IPM.Note.Deep");
-        std::string custom = kind.messageClass;
-        std::transform(custom.begin(), custom.end(), custom.begin(), ::tolower);
-        sub->addItem(custom + ".custom").set("Subject", "Deep");
+        sub->addItem(parts[3]).set("Subject", "Deep");
         folder->addDamagedItem(Failure(err::kCorruptData, "damaged item"));
         folder->addItem("IPM.Contact");
         folder->addItem(kind.messageClass)
@@ -199,43 +191,30 @@ TEST(ReportWriters, TheWalkReportsAndCountsWhatItSkipsAndWhatFails) {
         std::filesystem::create_directories(w.root / "Folder" / (title + "C.rtf"));
         w.write(kind.writer, folder);
 
-        const auto mismatch = [&](int index, const std::string& messageClass) {
-            return logEntry(13,
-                            "Type mismatch: item " + std::to_string(index) + " is of class \"" +
-                                messageClass + "\", not " + parts[0] + "; it was skipped.",
-                            info[0]);
-        };
         std::string expected =
-            mismatch(1, "IPM.Note.Deep") + logEntry(err::kCorruptData, "damaged item", info[0]) +
-            mismatch(2, "IPM.Contact") + logEntry(err::kCorruptData, "unreadable", info[1]);
+            mismatch(1, "IPM.Note.Deep") + entry(err::kCorruptData, "damaged item", 0) +
+            mismatch(2, "IPM.Contact") + entry(err::kCorruptData, "unreadable", 1);
+        const std::string dots =
+            "The attachment name \"..\" names no file of its own; it was not saved.";
         if (attachments) {
-            expected += logEntry(err::kDiskFull, "disk full", info[3]) +
-                        logEntry(err::kPathFileAccess,
-                                 "The attachment name \"..\" names no file of its own; it was "
-                                 "not saved.",
-                                 info[3]);
+            expected +=
+                entry(err::kDiskFull, "disk full", 3) + entry(err::kPathFileAccess, dots, 3);
         }
-        const std::string notCreated = logEntry(
+        const auto noFile = entry(
             err::kObjectNotSet,
-            "Object variable or With block variable not set: the report file was not created.",
-            info[2]);
+            "Object variable or With block variable not set: the report file was not created.", 2);
         const auto log = w.log();
-        EXPECT_EQ(log.rfind(expected, 0), 0u) << log;
-        EXPECT_EQ(log.substr(log.size() - 3 * notCreated.size()),
-                  notCreated + notCreated + notCreated);
-
+        EXPECT_TRUE(log.starts_with(expected) && log.ends_with(noFile + noFile + noFile)) << log;
         auto files = w.files();
-        EXPECT_EQ(files.count("Folder/a_b/" + title + "Deep.rtf"), 1u);
-        EXPECT_NE(files["Folder/" + title + "A.rtf"].find("\r\n" + parts[2] + "\r\n"),
-                  std::string::npos);
-        EXPECT_NE(files["Folder/" + title + "B.rtf"].find("\r\n" + parts[2] + "\r\n"),
-                  std::string::npos);
-        if (attachments) {
-            // Nothing is written outside the folder's directory.
-            EXPECT_EQ(files["Folder/sub....escape.txt"], "kept");
+        EXPECT_EQ(fmt::format("{}", fmt::join(std::views::keys(files), "|")),
+                  fmt::format("Folder/{0}A.rtf|Folder/{0}B.rtf|Folder/a_b/{0}Deep.rtf{1}", title,
+                              attachments ? "|Folder/sub....escape.txt" : ""));
+        for (const std::string subject : {"A", "B"}) {
+            EXPECT_NE(files["Folder/" + title + subject + ".rtf"].find("\r\n" + parts[2] + "\r\n"),
+                      std::string::npos);
         }
-        EXPECT_EQ(files.size(), attachments ? 4u : 3u);
-        EXPECT_EQ(counts(*w.run.accounts().at(0)), attachments ? "5 2 1 2; 1 2" : "5 2 1 2; 0 0");
+        EXPECT_EQ(counts(*w.run.accounts().at(0)),
+                  attachments ? "Folder: 5 2 1 2; 1 2" : "Folder: 5 2 1 2; 0 0");
         EXPECT_EQ(w.run.accounts().at(0)->skipped.count("IPM.Contact"), 1u);
     }
 }

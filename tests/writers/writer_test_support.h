@@ -1,14 +1,13 @@
 #pragma once
 
-// A run of a writer on in-memory folders (a fresh archive root, an open error log in it,
-// message boxes that are recorded, settings held in memory), the items the writer tests
-// build, and reading back what the writers wrote.
+// A writer's run on in-memory folders (a fresh root with an open log, recorded message boxes,
+// settings in memory), the items the writer tests build, and reading back what was written.
 
 #include <cstdio>
 #include <functional>
+#include <ranges>
 
 #include <fmt/format.h>
-#include <gtest/gtest.h>
 
 #include "archive/settings_store.h"
 #include "store/memory/memory_store.h"
@@ -23,17 +22,15 @@ using store::DateTime;
 using store::memory::MemoryFolder;
 using store::memory::MemoryItem;
 
-// Message boxes that are recorded, and that can act when one is shown (the user closing a
-// file, or a box that fails).
+// Message boxes that are recorded, each by the first letter of its text, and that can act
+// when one is shown (the user closing a file, or a box that fails).
 struct RecordingBoxes final : archive::MessageBoxes {
     void show(std::string_view text, archive::MessageIcon, std::string_view) override {
-        shown.emplace_back(text);
-        if (onShow) {
-            onShow(shown.size());
-        }
+        shown += text.substr(0, 1);
+        onShow(shown.size());
     }
-    std::vector<std::string> shown;
-    std::function<void(std::size_t count)> onShow;
+    std::string shown;
+    std::function<void(std::size_t count)> onShow = [](std::size_t) {};
 };
 
 struct WriterRun {
@@ -49,11 +46,9 @@ struct WriterRun {
     std::map<std::string, std::string> files(bool directories = false) const {
         std::map<std::string, std::string> out;
         for (const auto& e : std::filesystem::recursive_directory_iterator(root.path())) {
-            if (directories
-                    ? e.is_directory()
-                    : e.is_regular_file() && e.path().filename() != archive::kErrorLogName) {
-                out[e.path().lexically_relative(root.path()).string()] =
-                    directories ? "" : archive::testing::readFileText(e.path());
+            const auto name = e.path().lexically_relative(root.path()).string();
+            if (e.is_directory() == directories && name != archive::kErrorLogName) {
+                out[name] = directories ? "" : archive::testing::readFileText(e.path());
             }
         }
         return out;
@@ -71,10 +66,10 @@ struct WriterRun {
     archive::RunContext run;
 };
 
-// An account's counts: found, written, skipped, failed; attachments saved and failed.
+// An account as "directory: found written skipped failed; attachments saved failed".
 inline std::string counts(const archive::FolderAccount& a) {
-    return fmt::format("{} {} {} {}; {} {}", a.found, a.written, a.skippedCount(), a.failed,
-                       a.attachmentsSaved, a.attachmentsFailed);
+    return fmt::format("{}: {} {} {} {}; {} {}", a.path, a.found, a.written, a.skippedCount(),
+                       a.failed, a.attachmentsSaved, a.attachmentsFailed);
 }
 
 inline std::string logEntry(std::int32_t number, const std::string& description,
@@ -82,28 +77,32 @@ inline std::string logEntry(std::int32_t number, const std::string& description,
     return archive::formatLogEntry(number, description, info, subject) + "\r\n";
 }
 
+// The pieces of a text between separators ("a|" gives "a" and "", "" gives none).
+inline std::vector<std::string> split(std::string_view text, std::string_view separator) {
+    std::vector<std::string> out;
+    for (const auto& piece : std::views::split(text, separator)) {
+        out.emplace_back(piece.begin(), piece.end());
+    }
+    return out;
+}
+
 // Sets the item's properties from "Name=value|Name=value", each value read as its property's
 // kind: dates as "2003-11-05 09:07:02" or "none", true or false, whole numbers, text.
 inline MemoryItem& setAll(MemoryItem& item, std::string_view values) {
-    while (!values.empty()) {
-        const auto field = values.substr(0, values.find('|'));
-        values.remove_prefix(std::min(field.size() + 1, values.size()));
-        const std::string name(field.substr(0, field.find('=')));
-        const std::string text(field.substr(name.size() + 1));
+    for (const auto& field : split(values, "|")) {
+        const std::string name = field.substr(0, field.find('='));
+        const std::string text = field.substr(name.size() + 1);
+        const auto kind = store::propertyKind(name).value_or(store::Variant::Kind::Text);
         DateTime date;
-        switch (store::propertyKind(name).value_or(store::Variant::Kind::Text)) {
-        case store::Variant::Kind::Date:
+        if (kind == store::Variant::Kind::Date) {
             std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &date.year, &date.month, &date.day,
                         &date.hour, &date.minute, &date.second);
             item.set(name, date);
-            break;
-        case store::Variant::Kind::Boolean:
+        } else if (kind == store::Variant::Kind::Boolean) {
             item.set(name, text == "true");
-            break;
-        case store::Variant::Kind::Integer:
+        } else if (kind == store::Variant::Kind::Integer) {
             item.set(name, std::stoi(text));
-            break;
-        default:
+        } else {
             item.set(name, text);
         }
     }
@@ -112,31 +111,17 @@ inline MemoryItem& setAll(MemoryItem& item, std::string_view values) {
 
 inline MemoryItem& addMail(MemoryFolder& folder, const std::string& subject = "Budget",
                            const std::string& sender = "Jane Smith") {
-    return setAll(folder.addItem("IPM.Note"), "Class=43|To=Bob Jones; Carol King|CC=Dan Brown|"
-                                              "SentOn=2003-11-05 09:07:02|Body=Hello,\r\nthe "
-                                              "figures.")
-        .set("Subject", subject)
-        .set("SenderName", sender);
+    return setAll(folder.addItem("IPM.Note"),
+                  fmt::format("Class=43|To=Bob Jones; Carol King|CC=Dan Brown|SentOn=2003-11-05 "
+                              "09:07:02|Body=Hello,\r\nthe figures.|Subject={}|SenderName={}",
+                              subject, sender));
 }
 
 inline MemoryItem& addContact(MemoryFolder& folder, const std::string& first,
                               const std::string& last) {
-    return folder.addItem("IPM.Contact")
-        .set("FirstName", first)
-        .set("LastName", last)
-        .set("LastNameAndFirstName", last + ", " + first);
-}
-
-// The pieces of a text between separators ("a\r\n" gives "a" and "").
-inline std::vector<std::string> split(const std::string& text, const std::string& separator) {
-    std::vector<std::string> out;
-    std::size_t begin = 0;
-    for (auto at = text.find(separator); at != std::string::npos;
-         begin = at + separator.size(), at = text.find(separator, begin)) {
-        out.push_back(text.substr(begin, at - begin));
-    }
-    out.push_back(text.substr(begin));
-    return out;
+    return setAll(
+        folder.addItem("IPM.Contact"),
+        fmt::format("FirstName={0}|LastName={1}|LastNameAndFirstName={1}, {0}", first, last));
 }
 
 } // namespace tvn::writers::testing
