@@ -12,13 +12,6 @@ using Folders = std::vector<std::shared_ptr<store::Folder>>;
 
 class DataFilesTest : public testing::ModelTest {
 protected:
-    // Remembers these files, in this order.
-    void rememberFiles(const Texts& paths) {
-        settings.set("DataFiles", "Count", std::to_string(paths.size()));
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            settings.set("DataFiles", "File" + std::to_string(i + 1), paths[i]);
-        }
-    }
     // The count, then every file key that holds something.
     Texts remembered() const {
         Texts out{settings.get("DataFiles", "Count")};
@@ -31,11 +24,10 @@ protected:
     }
 };
 
-// Remembered files are reopened in order when the session is created, and once. One that
-// cannot be opened now is named with the reason and keeps its place as unavailable (a
-// drive that is not plugged in must not lose it for good); nothing is logged, the message
-// told the user. It opens in its place when it is back, and is forgotten only when the
-// user closes it.
+// Remembered files are reopened in order, once, when the session is created. One that
+// cannot be opened now is named with the reason and keeps its place (a drive that is not
+// plugged in must not lose it for good); nothing is logged. It opens in its place when it
+// is back, and is forgotten only when the user closes it.
 TEST_F(DataFilesTest, RememberedFilesAreReopenedAndUnavailableOnesKeepTheirPlace) {
     auto second = MemoryFolder::make("Archive");
     files["/data/archive.pst"] = second;
@@ -45,8 +37,12 @@ TEST_F(DataFilesTest, RememberedFilesAreReopenedAndUnavailableOnesKeepTheirPlace
     answers.password = "wrong";
     const Texts all{"/data/usb.pst", "/data/damaged.pst", "/data/locked.pst", "/data/personal.pst",
                     "/data/archive.pst"};
-    rememberFiles(all);
+    settings.set("DataFiles", "Count", "5");
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        settings.set("DataFiles", "File" + std::to_string(i + 1), all[i]);
+    }
     store::Session& session = model->application();
+    DataFiles& dataFiles = model->dataFiles();
     EXPECT_EQ(session.dataFiles(), (Folders{personal, second}));
     EXPECT_EQ(&model->application(), &session);
     EXPECT_EQ(opened, 5);
@@ -63,27 +59,27 @@ TEST_F(DataFilesTest, RememberedFilesAreReopenedAndUnavailableOnesKeepTheirPlace
         unavailable.push_back({file, reason});
     }
     EXPECT_EQ(boxes.shown, messages);
-    EXPECT_EQ(model->dataFiles().unavailable(), unavailable);
+    EXPECT_EQ(dataFiles.unavailable(), unavailable);
     EXPECT_TRUE(log->entries.empty());
 
     auto back = MemoryFolder::make("Stick");
     files["/data/usb.pst"] = back;
-    EXPECT_EQ(model->dataFiles().open(session, "/data/usb.pst"), back);
-    EXPECT_EQ(model->dataFiles().unavailable().size(), 2U);
-    EXPECT_EQ(model->dataFiles().paths(),
+    EXPECT_EQ(dataFiles.open(session, "/data/usb.pst"), back);
+    EXPECT_EQ(dataFiles.unavailable().size(), 2U);
+    EXPECT_EQ(dataFiles.paths(),
               (Paths{"/data/usb.pst", "/data/personal.pst", "/data/archive.pst"}));
 
     // Releasing the application keeps the list; next session the stick is gone again.
     files.erase("/data/usb.pst");
     model->btnExit_Click();
-    EXPECT_TRUE(model->dataFiles().paths().empty());
+    EXPECT_TRUE(dataFiles.paths().empty());
     model->application();
-    model->dataFiles().forget("/data/personal.pst");
+    dataFiles.forget("/data/personal.pst");
     EXPECT_EQ(remembered().size(), 6U) << "an open file is closed, not forgotten";
     for (const char* file : {"/data/usb.pst", "/data/damaged.pst", "/data/locked.pst"}) {
-        model->dataFiles().forget(file);
+        dataFiles.forget(file);
     }
-    EXPECT_TRUE(model->dataFiles().unavailable().empty());
+    EXPECT_TRUE(dataFiles.unavailable().empty());
     EXPECT_EQ(remembered(), (Texts{"2", "/data/personal.pst", "/data/archive.pst"}));
 }
 
@@ -107,34 +103,25 @@ TEST_F(DataFilesTest, OpenedFileIsAskedForItsPasswordAddedRememberedAndNotOpened
     EXPECT_EQ(remembered(), (Texts{"1", "/data/archive.pst"}));
 }
 
-// A damaged count reads as fewer files, and a huge one reads at most the capped number of
-// keys, none of which is here.
-TEST_F(DataFilesTest, DamagedSettingsAreReadAsFewerFilesNotACrash) {
-    for (const char* count : {"abc", "-3", "", "99999999999999999999", "2x", "2000000000"}) {
+// A damaged count reads as no files; a huge one reads at most the capped number of keys
+// (here none), instead of asking for two billion.
+TEST_F(DataFilesTest, DamagedSettingsAreReadAsNoFilesNotACrash) {
+    for (const std::string count : {"abc", "-3", "", "99999999999999999999", "2x", "2000000000"}) {
         archive::MemorySettingsStore stored;
         stored.set("DataFiles", "Count", count);
-        if (std::string(count) != "2000000000") {
-            stored.set("DataFiles", "File1", "/data/personal.pst");
-        }
+        stored.set("DataFiles", count == "2000000000" ? "File1001" : "File1", "/data/personal.pst");
         opened = 0;
-        DataFiles dataFiles(stored, boxes, opener);
         store::Session session;
-        dataFiles.restore(session);
-        EXPECT_TRUE(session.dataFiles().empty()) << count;
+        DataFiles(stored, boxes, opener).restore(session);
         EXPECT_EQ(opened, 0) << count;
     }
 }
 
-// The other reasons are in the messages above.
 TEST(DataFiles, OpenFailureReasonIsAShortLowerCaseClause) {
-    const std::tuple<std::int32_t, const char*, const char*> cases[] = {
-        {70, "x", "permission denied"},
-        {err::kCorruptData, "Damaged node 0x21.", "Damaged node 0x21 (error -2147221221)"},
-        {61, "", "error 61"},
-    };
-    for (const auto& [number, description, expected] : cases) {
-        EXPECT_EQ(describeOpenFailure(Failure(number, description)), expected) << number;
-    }
+    EXPECT_EQ(describeOpenFailure(Failure(70, "x")), "permission denied");
+    EXPECT_EQ(describeOpenFailure(Failure(err::kCorruptData, "Damaged node 0x21.")),
+              "Damaged node 0x21 (error -2147221221)");
+    EXPECT_EQ(describeOpenFailure(Failure(61, "")), "error 61");
 }
 
 } // namespace

@@ -46,34 +46,30 @@ TEST_F(StartUp, RootIsMadeOrKeptAndTheLogStartsEmpty) {
     EXPECT_EQ(readFileText(temp / "Old" / "Inbox" / "mail.rtf"), "From: a\r\n");
 }
 
-// A root whose parent is missing, or a file in the root's place: creating the root and the
-// log fail, and start-up still does every other step. Nothing can be logged yet.
-TEST_F(StartUp, RootThatCannotBeMadeDoesNotStopStartUp) {
+// A root whose parent is missing, or a file in the root's place: the root and the log
+// cannot be made, nothing can be logged yet, and start-up still does every other step.
+// With a log open, a failing step is logged and the next steps run; boolError is cleared.
+TEST_F(StartUp, AFailingStepDoesNotStopStartUp) {
     writeBytes(temp / "file", "not a directory");
     for (const char* dir : {"missing/Tallyvane", "file"}) {
         SCOPED_TRACE(dir);
         view.caption.clear();
-        FrmMain& m = load(dir);
-        EXPECT_EQ(m.reporter().log(), nullptr);
+        EXPECT_EQ(load(dir).reporter().log(), nullptr);
         EXPECT_EQ(view.caption, "Tallyvane 2.81");
-        EXPECT_TRUE(boxes.shown.empty());
     }
     EXPECT_EQ(readFileText(temp / "file"), "not a directory");
-}
+    EXPECT_TRUE(boxes.shown.empty());
 
-// With a log already open, a failing step is logged with the Form_Load text and the next
-// steps still run; start-up clears boolError after it.
-TEST_F(StartUp, FailingStepIsLoggedWithTheFormLoadTextAndStartUpGoesOn) {
     makeModel(temp / "Tallyvane");
-    FrmMain& m = *model;
+    view.caption.clear();
     view.failShow = true;
-    m.Form_Load();
-    EXPECT_EQ(log->entries, (std::vector<Logged>{{err::kInvalidProcedureCall,
-                                                  "Error in Form_Load sub or a sub-function "
-                                                  "therein."}}));
+    model->Form_Load();
+    EXPECT_EQ(log->entries,
+              (std::vector<Logged>{{err::kInvalidProcedureCall,
+                                    "Error in Form_Load sub or a sub-function therein."}}));
     EXPECT_EQ(view.caption, "Tallyvane 2.81");
     EXPECT_TRUE(fs::is_directory(temp / "Tallyvane"));
-    EXPECT_FALSE(m.reporter().boolError);
+    EXPECT_FALSE(model->reporter().boolError);
 }
 
 class RecordingWindow final : public LoadedWindow {
