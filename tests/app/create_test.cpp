@@ -71,15 +71,12 @@ TEST_F(Create, AnEmptyListSaysSoAndAnEntryWithoutAFolderIsLogged) {
     model->archiveList().append("Elsewhere");
     model->btnCreate_Click();
     EXPECT_TRUE(fs::is_directory(root.path() / "Elsewhere"));
-    EXPECT_NE(logText().find("Error Nbr: -2147221233\r\nError Info: Error in BtnCreate sub or a "
-                             "sub-function therein."),
+    EXPECT_NE(logText().find("Error Nbr: -2147221233\r\nError Info: " + std::string(kCreateInfo)),
               std::string::npos)
         << logText();
-    EXPECT_EQ(boxes.shown, (Shown{{"TVN encountered errors while processing certain items. You "
-                                   "can view the error log at: " +
-                                       logPath().string(),
+    EXPECT_EQ(boxes.shown, (Shown{{std::string(message::kErrorsEncountered) + logPath().string(),
                                    MessageIcon::Information},
-                                  {"Your files have been created!", MessageIcon::None}}));
+                                  {std::string(message::kFilesCreated), MessageIcon::None}}));
 }
 
 } // namespace

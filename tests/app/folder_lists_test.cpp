@@ -110,8 +110,7 @@ TEST_F(FolderLists, ListsAndCountsAfterEveryCommand) {
     EXPECT_EQ(model->listedDataFile(), personal);
     EXPECT_EQ(model->GetFolderObject("Tasks"), personal->subfolders()[4]);
     EXPECT_EQ(log->entries,
-              (std::vector<Logged>{{err::kCorruptData, "Error in btnSelectAll sub "
-                                                       "or a sub-function therein."}}));
+              (std::vector<Logged>{{err::kCorruptData, std::string(info::kSelectAll)}}));
     EXPECT_EQ(boxes.shown,
               (testing::Shown{{"No Folders are listed!", archive::MessageIcon::Exclamation}}));
 }

@@ -35,9 +35,8 @@ TEST_F(GetFolderList, TopFolderListsItsFoldersAndAWrongOrCancelledPickNothing) {
                      unable,
                      {std::string(message::kFolderWithinDataFile), MessageIcon::Information}}));
     EXPECT_EQ(model->listedDataFile(), nullptr);
-    EXPECT_EQ(log->entries, (std::vector<Logged>{{err::kUnspecified, " Error in InitializeOutlook "
-                                                                     "function or a sub-function "
-                                                                     "therein."}}));
+    EXPECT_EQ(log->entries,
+              (std::vector<Logged>{{err::kUnspecified, std::string(info::kInitializeOutlook)}}));
     boxes.shown.clear();
     listPersonal();
     pick(nullptr);
@@ -53,8 +52,8 @@ TEST_F(GetFolderList, TopFolderListsItsFoldersAndAWrongOrCancelledPickNothing) {
     EXPECT_EQ(boxes.shown, (Shown{unable}));
 }
 
-// Two data files with the same display name: the one picked is listed, and it is the one
-// GetFolderObject (and so Select All and the run) reads. A top folder without a name is
+// Two data files with the same display name: the one picked is listed, and GetFolderObject
+// (and so Select All and the run) reads it, by exact name. A top folder without a name is
 // not taken for a data file.
 TEST_F(GetFolderList, PickedDataFileIsListedWhenAnotherSharesItsName) {
     auto second = MemoryFolder::make("Personal Folders");
@@ -69,32 +68,18 @@ TEST_F(GetFolderList, PickedDataFileIsListedWhenAnotherSharesItsName) {
     EXPECT_EQ(source(), Texts{"Archive 2009"});
     EXPECT_EQ(model->GetFolderObject("Archive 2009"), archived);
     EXPECT_EQ(model->GetFolderObject("Inbox"), nullptr);
+    EXPECT_EQ(model->GetFolderObject("archive 2009"), nullptr);
     pick(files["/data/unnamed.pst"]);
     EXPECT_EQ(boxes.shown,
               (Shown{{std::string(message::kUnableToLocate), MessageIcon::Exclamation}}));
 }
 
-// GetFolderObject gives the first folder whose whole name matches case-sensitively,
-// skipping a folder whose name cannot be read.
-TEST_F(GetFolderList, GetFolderObjectGivesTheFirstExactMatch) {
-    auto first = personal->addFolder("Projects");
-    personal->addFolder("Projects", ItemType::Task);
-    listPersonal();
-    EXPECT_EQ(model->GetFolderObject("Projects"), first);
-    for (const char* name : {"inbox", "Inbo", "Inbox ", "", "Sub"}) {
-        EXPECT_EQ(model->GetFolderObject(name), nullptr) << name;
-    }
-    personal->subfolders()[0]->failName(Failure(err::kCorruptData, "Damaged"));
-    EXPECT_EQ(model->GetFolderObject("Tasks"), personal->subfolders()[4]);
-}
-
 // A failure while listing is logged with the name of the folder being listed (empty
 // before the first) and skips only that step; an unreadable pick is the command's failure.
 TEST_F(GetFolderList, UnreadableFoldersAreLoggedAndTheWalkGoesOn) {
-    const Logged getPst{err::kCorruptData, "Error in btnGetPST sub or a sub-function therein."};
+    const Logged getPst{err::kCorruptData, std::string(info::kGetPst)};
     const auto getFolderInfo = [](std::string subject) {
-        return Logged{err::kCorruptData, " Error in GetFolderInfo sub or a sub-function therein.",
-                      std::move(subject)};
+        return Logged{err::kCorruptData, std::string(info::kGetFolderInfo), std::move(subject)};
     };
     personal->subfolders()[1]->failType(Failure(err::kCorruptData, "Damaged folder"));
     personal->subfolders()[3]->failName(Failure(err::kCorruptData, "Damaged name"));

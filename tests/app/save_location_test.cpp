@@ -93,8 +93,7 @@ TEST_F(SaveLocation, RememberedPathIsWalkedAndItsMissingDirectoriesRecreated) {
     remember(under("file/b/c"));
     EXPECT_EQ(load().currentDirectory(), pathToUtf8(temp.path()));
     EXPECT_EQ(log->entries, (std::vector<testing::Logged>{
-                                {err::kFileExists, " Error in dlgSaveLocation.Form_Load sub or "
-                                                       "a sub-function therein."}}));
+                                {err::kFileExists, std::string(location::kFormLoadInfo)}}));
     EXPECT_FALSE(fs::exists(temp / "b"));
     EXPECT_NE(view.problem.find("could not be opened"), std::string::npos) << view.problem;
 }

@@ -65,8 +65,7 @@ TEST_F(StartUp, AFailingStepDoesNotStopStartUp) {
     view.failShow = true;
     model->Form_Load();
     EXPECT_EQ(log->entries,
-              (std::vector<Logged>{{err::kInvalidProcedureCall,
-                                    "Error in Form_Load sub or a sub-function therein."}}));
+              (std::vector<Logged>{{err::kInvalidProcedureCall, std::string(info::kFormLoad)}}));
     EXPECT_EQ(view.caption, "Tallyvane 2.81");
     EXPECT_TRUE(fs::is_directory(temp / "Tallyvane"));
     EXPECT_FALSE(model->reporter().boolError);
