@@ -94,32 +94,30 @@ struct Logged {
     }
 };
 
-// A log that keeps its entries in memory, shared with the test; Close marks it closed.
+// A log that keeps its entries in memory, shared with the test; Close adds kClosed.
 class MemoryLog final : public archive::TextStream {
 public:
-    struct Shared {
-        std::vector<Logged> entries;
-        bool closed = false;
-    };
-    explicit MemoryLog(std::shared_ptr<Shared> shared) : m_shared(std::move(shared)) {}
+    using Entries = std::shared_ptr<std::vector<Logged>>;
+    static inline const Logged kClosed{0, "closed"};
+    explicit MemoryLog(Entries entries) : m_entries(std::move(entries)) {}
     void WriteLine(std::string_view text) override {
         static const std::regex entry("Error Description: [^]*\r\nError Nbr: (-?[0-9]+)\r\n"
                                       "Error Info: (.*)\r\nError Subject: ([^]*)");
         std::cmatch m;
         ASSERT_TRUE(std::regex_match(text.begin(), text.end(), m, entry)) << text;
-        m_shared->entries.push_back({std::stoi(m[1].str()), m[2].str(), m[3].str()});
+        m_entries->push_back({std::stoi(m[1].str()), m[2].str(), m[3].str()});
     }
     void WriteBlankLines(std::int32_t) override { ADD_FAILURE() << "blank line in the log"; }
-    void Close() override { m_shared->closed = true; }
+    void Close() override { m_entries->push_back(kClosed); }
 
 private:
-    std::shared_ptr<Shared> m_shared;
+    Entries m_entries;
 };
 
-inline std::shared_ptr<MemoryLog::Shared> attachMemoryLogTo(archive::ErrorReporter& reporter) {
-    auto shared = std::make_shared<MemoryLog::Shared>();
-    reporter.log() = std::make_unique<MemoryLog>(shared);
-    return shared;
+inline MemoryLog::Entries attachMemoryLogTo(archive::ErrorReporter& reporter) {
+    auto entries = std::make_shared<std::vector<Logged>>();
+    reporter.log() = std::make_unique<MemoryLog>(entries);
+    return entries;
 }
 
 // A model over in-memory data files: each "file" is a top folder the opener hands out by
@@ -130,14 +128,11 @@ protected:
     ModelTest() {
         inbox = personal->addFolder("Inbox");
         inbox->addFolder("Sub");
-        using enum store::ItemType;
-        for (const auto& [name, type] : {std::pair{"Calendar", Appointment},
-                                         {"Journal", Journal},
-                                         {"Contacts", Contact},
-                                         {"Tasks", Task},
-                                         {"Notes", Note}}) {
-            personal->addFolder(name, type);
-        }
+        personal->addFolder("Calendar", store::ItemType::Appointment);
+        personal->addFolder("Journal", store::ItemType::Journal);
+        personal->addFolder("Contacts", store::ItemType::Contact);
+        personal->addFolder("Tasks", store::ItemType::Task);
+        personal->addFolder("Notes", store::ItemType::Note);
         files["/data/personal.pst"] = personal;
         settings.set("DataFiles", "Count", "1");
         settings.set("DataFiles", "File1", "/data/personal.pst");
@@ -167,12 +162,13 @@ protected:
         ++opened;
         const auto found = files.find(file.string());
         const auto secret = protectedFiles.find(file.string());
-        if (secret != protectedFiles.end() &&
-            (prompt == nullptr || prompt->askPassword(file) != secret->second)) {
-            throw Failure(err::kAccessRefused, "The password is wrong");
-        }
-        if (found == files.end() || !found->second) {
-            throw Failure(found == files.end() ? err::kFileNotFound : err::kCorruptStore, "No");
+        if (found == files.end() || !found->second ||
+            (secret != protectedFiles.end() &&
+             (prompt == nullptr || prompt->askPassword(file) != secret->second))) {
+            throw Failure(found == files.end() ? err::kFileNotFound
+                          : !found->second     ? err::kCorruptStore
+                                               : err::kAccessRefused,
+                          "Cannot open");
         }
         return found->second;
     };
@@ -184,7 +180,7 @@ protected:
     FixedAnswers answers;
     archive::MemorySettingsStore settings;
     std::unique_ptr<FrmMain> model;
-    std::shared_ptr<MemoryLog::Shared> log;
+    MemoryLog::Entries log;
 };
 
 inline const std::vector<std::string> kPersonalListed = {"Inbox", "Calendar", "Contacts", "Tasks",

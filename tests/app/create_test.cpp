@@ -1,5 +1,3 @@
-// Create end to end over in-memory data files.
-
 #include <set>
 
 #include "tests/app/app_test_support.h"
@@ -26,8 +24,8 @@ protected:
     archive::testing::TempFolder root;
 };
 
-// A real file has two top-level folders named "Inbox": both are archived, into the one
-// directory, and listing the data file twice archives each folder once.
+// Two top-level folders named "Inbox" are archived into the one directory, and listing
+// the data file twice archives each folder once.
 TEST_F(Create, EachEntryArchivesItsOwnFolderAndNoFolderTwice) {
     auto second = personal->addFolder("Inbox");
     for (const auto& [folder, subject] : {std::pair{inbox, "first inbox"}, {second, "second"}}) {
@@ -60,8 +58,7 @@ TEST_F(Create, EachEntryArchivesItsOwnFolderAndNoFolderTwice) {
         << logText();
 }
 
-// An empty list says so and touches nothing else. An entry without a folder (typed in,
-// another data file's name) is logged, and the message names the log.
+// An empty list says so; an entry without a folder is logged, and the message names the log.
 TEST_F(Create, AnEmptyListSaysSoAndAnEntryWithoutAFolderIsLogged) {
     model->btnCreate_Click();
     EXPECT_EQ(boxes.shown, (Shown{{"No folders are selected for archival!", MessageIcon::None}}));

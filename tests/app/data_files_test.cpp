@@ -24,10 +24,8 @@ protected:
     }
 };
 
-// Remembered files are reopened in order, once, when the session is created. One that
-// cannot be opened now is named with the reason and keeps its place (a drive that is not
-// plugged in must not lose it for good); nothing is logged. It opens in its place when it
-// is back, and is forgotten only when the user closes it.
+// Remembered files are reopened once, in order. One that cannot be opened now (a stick
+// not plugged in) is named with the reason and keeps its place until the user closes it.
 TEST_F(DataFilesTest, RememberedFilesAreReopenedAndUnavailableOnesKeepTheirPlace) {
     auto second = MemoryFolder::make("Archive");
     files["/data/archive.pst"] = second;
@@ -60,7 +58,7 @@ TEST_F(DataFilesTest, RememberedFilesAreReopenedAndUnavailableOnesKeepTheirPlace
     }
     EXPECT_EQ(boxes.shown, messages);
     EXPECT_EQ(dataFiles.unavailable(), unavailable);
-    EXPECT_TRUE(log->entries.empty());
+    EXPECT_TRUE(log->empty());
 
     auto back = MemoryFolder::make("Stick");
     files["/data/usb.pst"] = back;
@@ -103,8 +101,7 @@ TEST_F(DataFilesTest, OpenedFileIsAskedForItsPasswordAddedRememberedAndNotOpened
     EXPECT_EQ(remembered(), (Texts{"1", "/data/archive.pst"}));
 }
 
-// A damaged count reads as no files; a huge one reads at most the capped number of keys
-// (here none), instead of asking for two billion.
+// A damaged count reads as no files; a huge one reads at most the capped number of keys.
 TEST_F(DataFilesTest, DamagedSettingsAreReadAsNoFilesNotACrash) {
     for (const std::string count : {"abc", "-3", "", "99999999999999999999", "2x", "2000000000"}) {
         archive::MemorySettingsStore stored;

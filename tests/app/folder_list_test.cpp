@@ -4,12 +4,10 @@
 namespace tvn::app {
 namespace {
 
-// The current entry must move by the list's rule, or the next Select or Remove step looks
-// at the wrong entry; selection flags travel with their entries. A wrong index is a
-// failure, never a crash.
+// The current entry moves by the list's rule, or the next Select or Remove step looks at
+// the wrong entry; a wrong index is a failure, never a crash.
 TEST(FolderList, CurrentAndSelectionAfterRemovalAndWrongIndexes) {
-    // The entries (the third one selected), current, removed, then current and the entries
-    // after it ("*": selected).
+    // Entries (the third selected), current, removed; then current and entries ("*": selected).
     const std::tuple<const char*, int, int, int, const char*> cases[] = {
         {"ABCD", 1, 1, 1, "AC*D"}, // the next entry takes the current one's place
         {"ABCD", 3, 3, 2, "ABC*"}, // the new last entry, when the last was current

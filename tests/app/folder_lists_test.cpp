@@ -9,8 +9,7 @@ using testing::Logged;
 
 class FolderLists : public testing::ModelTest {
 protected:
-    // Fills a list afresh, one entry per letter ("ABC": A, B, C), selects some entries and
-    // makes one current.
+    // Fills a list afresh, one entry per letter, and selects some and makes one current.
     static void fill(FolderList& list, std::string_view letters,
                      const std::vector<int>& selected = {}, int current = -1) {
         list.clear();
@@ -22,8 +21,7 @@ protected:
         }
         list.setCurrent(current);
     }
-    // Both lists by their entries' initials, "source|destination|", after checking that the
-    // counts show their sizes.
+    // Both lists by their initials, "source|destination|"; the counts must show their sizes.
     std::string shown() const {
         EXPECT_EQ(view.listed, countText(static_cast<int>(source().size())));
         EXPECT_EQ(view.selected, countText(static_cast<int>(destination().size())));
@@ -38,12 +36,11 @@ protected:
     }
 };
 
-// Select moves the selected source entries at or above the current one, highest first, to
-// the end of the destination. Remove moves destination entries back the same way and stops
-// at a name that stands in the source (compared case-sensitively).
+// Select moves selected entries at or above the current one, highest first; Remove moves
+// them back the same way and stops at a name that stands in the source.
 TEST_F(FolderLists, SelectAndRemoveOrder) {
-    // Select (else Remove), source, destination, the selected entries and the current one in
-    // the list the command moves from, and the lists after it as "source|destination|".
+    // Select (else Remove), the lists, the selected and current entries of the one the
+    // command moves from, and the lists after it.
     const std::tuple<const char*, bool, const char*, const char*, std::vector<int>, int,
                      const char*>
         cases[] = {
@@ -68,14 +65,12 @@ TEST_F(FolderLists, SelectAndRemoveOrder) {
         select ? model->btnSelect1_Click() : model->btnRemove1_Click();
         EXPECT_EQ(shown(), expected);
     }
-    EXPECT_TRUE(log->entries.empty());
+    EXPECT_TRUE(log->empty());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-// The lists and their counts through a whole session of commands. Select All takes every
-// listable folder of the data file, not the source list's content, so the source must not
-// keep them as well, even when the user never clicked in it; without a listed file it only
-// empties the destination. Clear All keeps the data file.
+// Select All takes every listable folder of the data file, not the source list's content,
+// and empties the source even when the user never clicked in it.
 TEST_F(FolderLists, ListsAndCountsAfterEveryCommand) {
     const auto pick = [&](FolderList& list, int index) {
         list.setSelected(index, true);
@@ -109,8 +104,7 @@ TEST_F(FolderLists, ListsAndCountsAfterEveryCommand) {
     }
     EXPECT_EQ(model->listedDataFile(), personal);
     EXPECT_EQ(model->GetFolderObject("Tasks"), personal->subfolders()[4]);
-    EXPECT_EQ(log->entries,
-              (std::vector<Logged>{{err::kCorruptData, std::string(info::kSelectAll)}}));
+    EXPECT_EQ(*log, (std::vector<Logged>{{err::kCorruptData, std::string(info::kSelectAll)}}));
     EXPECT_EQ(boxes.shown,
               (testing::Shown{{"No Folders are listed!", archive::MessageIcon::Exclamation}}));
 }

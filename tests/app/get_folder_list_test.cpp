@@ -19,11 +19,9 @@ protected:
     }
 };
 
-// Cancel, a failing picker, and a folder inside a data file list nothing. A data file's
-// top folder lists its folders without the journal, and the view names the file; then a
-// cancel keeps the listing and a failing picker keeps the earlier pick, as a failed
-// assignment does. The session is kept: the remembered file was opened once. The check
-// compares names, so a subfolder named like a top folder passes.
+// Only a data file's top folder lists its folders, without the journal. After it, a cancel
+// keeps the listing and a failing picker the earlier pick, as a failed assignment does;
+// the check compares names, so a subfolder named like a top folder passes.
 TEST_F(GetFolderList, TopFolderListsItsFoldersAndAWrongOrCancelledPickNothing) {
     const testing::ShownMessage unable{std::string(message::kUnableToOpen),
                                        MessageIcon::Information};
@@ -35,7 +33,7 @@ TEST_F(GetFolderList, TopFolderListsItsFoldersAndAWrongOrCancelledPickNothing) {
                      unable,
                      {std::string(message::kFolderWithinDataFile), MessageIcon::Information}}));
     EXPECT_EQ(model->listedDataFile(), nullptr);
-    EXPECT_EQ(log->entries,
+    EXPECT_EQ(*log,
               (std::vector<Logged>{{err::kUnspecified, std::string(info::kInitializeOutlook)}}));
     boxes.shown.clear();
     listPersonal();
@@ -52,9 +50,8 @@ TEST_F(GetFolderList, TopFolderListsItsFoldersAndAWrongOrCancelledPickNothing) {
     EXPECT_EQ(boxes.shown, (Shown{unable}));
 }
 
-// Two data files with the same display name: the one picked is listed, and GetFolderObject
-// (and so Select All and the run) reads it, by exact name. A top folder without a name is
-// not taken for a data file.
+// Of two data files with one display name, the one picked is listed and GetFolderObject
+// (so Select All and the run) reads it. A top folder without a name is no data file.
 TEST_F(GetFolderList, PickedDataFileIsListedWhenAnotherSharesItsName) {
     auto second = MemoryFolder::make("Personal Folders");
     auto archived = second->addFolder("Archive 2009");
@@ -74,8 +71,8 @@ TEST_F(GetFolderList, PickedDataFileIsListedWhenAnotherSharesItsName) {
               (Shown{{std::string(message::kUnableToLocate), MessageIcon::Exclamation}}));
 }
 
-// A failure while listing is logged with the name of the folder being listed (empty
-// before the first) and skips only that step; an unreadable pick is the command's failure.
+// A failure while listing is logged with the folder's name (empty before the first) and
+// skips only that step.
 TEST_F(GetFolderList, UnreadableFoldersAreLoggedAndTheWalkGoesOn) {
     const Logged getPst{err::kCorruptData, std::string(info::kGetPst)};
     const auto getFolderInfo = [](std::string subject) {
@@ -88,9 +85,8 @@ TEST_F(GetFolderList, UnreadableFoldersAreLoggedAndTheWalkGoesOn) {
     EXPECT_TRUE(model->reporter().boolError);
     personal->failFolders(Failure(err::kCorruptData, "Damaged hierarchy"));
     model->btnGetPST_Click();
-    EXPECT_EQ(log->entries,
-              (std::vector<Logged>{getFolderInfo("Calendar"), getFolderInfo("Journal"), getPst,
-                                   getFolderInfo("")}));
+    EXPECT_EQ(*log, (std::vector<Logged>{getFolderInfo("Calendar"), getFolderInfo("Journal"),
+                                         getPst, getFolderInfo("")}));
 }
 
 } // namespace

@@ -50,8 +50,8 @@ TEST_F(ListCommand, UnreadableFoldersAreNamedOnStderr) {
                       "contents (error -2147221221)\n");
 }
 
-// Real files are listed; a password file too long to hold a password, and a folder named
-// like a data file, are refused with one line.
+// A password file too long to hold a password, and a folder named like a data file, are
+// refused with one line.
 TEST(ListCorpus, ListsRealFilesAndRefusesWhatCannotBeOpened) {
     TALLYVANE_REQUIRE_CORPUS(corpus);
     archive::testing::TempFolder temp;

@@ -1,6 +1,3 @@
-// The archive-location dialog's model: the walk of the remembered path, the new folder, OK
-// and Cancel, the drives, and the archive root the run is given.
-
 #include "app/dlg_save_location.h"
 #include "app/drives.h"
 #include "tests/app/app_test_support.h"
@@ -21,13 +18,13 @@ public:
     std::string pathText() const override { return pathBox; }
     void showProblem(std::string_view text) override { problem = text; }
     void makeVisible() override {}
-    void closeDialog() override { ++closed; }
+    void closeDialog() override {}
     std::string inputBox(std::string_view, std::string_view, std::string_view) override {
         return answer;
     }
     bool okCancel(std::string_view, std::string_view) override { return true; }
     std::string pathBox, problem, answer;
-    int currentDrive = -2, closed = 0;
+    int currentDrive = -2;
 };
 
 class SaveLocation : public ::testing::Test {
@@ -47,9 +44,6 @@ protected:
         dialog->Form_Load();
         return *dialog;
     }
-    void remember(const std::string& path) {
-        settings.set("FilePathSettings", "Save File Path", path);
-    }
     std::string remembered() const { return settings.get("FilePathSettings", "Save File Path"); }
     std::string under(const std::string& relative) const {
         return pathToUtf8(temp.path() / relative);
@@ -59,14 +53,13 @@ protected:
     archive::MemorySettingsStore settings;
     testing::RecordingBoxes boxes;
     archive::ErrorReporter reporter{boxes};
-    std::shared_ptr<testing::MemoryLog::Shared> log;
+    testing::MemoryLog::Entries log;
     RecordingLocationView view;
     std::unique_ptr<DlgSaveLocation> dialog;
 };
 
-// The walk ends where the remembered path ends, re-creating whatever is missing on the
-// way, whatever separators the remembered text repeats or ends with. Remembering only
-// places the dialog: runs still go to the default.
+// The walk re-creates what is missing of the remembered path, however its separators are
+// repeated; remembering only places the dialog, runs still go to the default.
 TEST_F(SaveLocation, RememberedPathIsWalkedAndItsMissingDirectoriesRecreated) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"a", "a/b", "a/b/c"}, "a/b/c"},
@@ -79,27 +72,26 @@ TEST_F(SaveLocation, RememberedPathIsWalkedAndItsMissingDirectoriesRecreated) {
         for (const auto& dir : existing) {
             fs::create_directory(temp / dir);
         }
-        remember(under(path));
+        settings.set("FilePathSettings", "Save File Path", under(path));
         DlgSaveLocation& d = load();
         EXPECT_EQ(d.currentDirectory() + "|" + view.pathBox, under("a/b/c") + "|" + under("a/b/c"));
         EXPECT_EQ(view.currentDrive, 1) << "the temporary directory's drive";
         EXPECT_EQ(d.getPath(), temp / "Home/Tallyvane");
     }
-    EXPECT_TRUE(log->entries.empty());
+    EXPECT_TRUE(log->empty());
 
-    // A directory that cannot be made is logged; the walk stops there instead of making the
-    // rest of the path somewhere else, and the dialog says so.
+    // A directory that cannot be made is logged and said, and the walk stops there.
     archive::testing::writeBytes(temp / "file", "x");
-    remember(under("file/b/c"));
+    settings.set("FilePathSettings", "Save File Path", under("file/b/c"));
     EXPECT_EQ(load().currentDirectory(), pathToUtf8(temp.path()));
-    EXPECT_EQ(log->entries, (std::vector<testing::Logged>{
-                                {err::kFileExists, std::string(location::kFormLoadInfo)}}));
+    EXPECT_EQ(*log, (std::vector<testing::Logged>{
+                        {err::kFileExists, std::string(location::kFormLoadInfo)}}));
     EXPECT_FALSE(fs::exists(temp / "b"));
     EXPECT_NE(view.problem.find("could not be opened"), std::string::npos) << view.problem;
 }
 
-// getPath gives the default until OK, then what the path box held (upper-cased only where
-// the file system ignores case, never tested for existence); Cancel changes nothing.
+// getPath gives the default until OK, then the path box's text, upper-cased only where the
+// file system ignores case; Cancel changes nothing.
 TEST_F(SaveLocation, GetPathFollowsOkOnlyAndUpperCasesOnlyWhereCaseIsIgnored) {
     const std::tuple<bool, std::string, std::string> cases[] = {
         {false, "/srv/Archive/mail", "/srv/Archive/mail"},
@@ -124,8 +116,8 @@ TEST_F(SaveLocation, GetPathFollowsOkOnlyAndUpperCasesOnlyWhereCaseIsIgnored) {
     }
 }
 
-// A new folder that exists, or one the file system refuses, and a folder or drive that
-// cannot be read: the dialog stays where it was and says why; nothing is logged.
+// A new folder that cannot be made, or a folder or drive that cannot be read: the dialog
+// stays where it was and says why; nothing is logged.
 TEST_F(SaveLocation, NewFolderAndUnreadableFoldersStayInTheDialog) {
     // The default root's parent is missing too: the dialog opens at the nearest directory.
     DlgSaveLocation& d = load();
@@ -147,8 +139,7 @@ TEST_F(SaveLocation, NewFolderAndUnreadableFoldersStayInTheDialog) {
     EXPECT_NE(view.problem.find("cannot be opened"), std::string::npos) << view.problem;
     d.Drive1_Change(0);
     EXPECT_EQ(d.currentDirectory() + "|" + view.problem, "/|");
-    EXPECT_TRUE(log->entries.empty());
-    EXPECT_EQ(view.closed, 0);
+    EXPECT_TRUE(log->empty());
     fs::create_directories(temp.path());
 }
 

@@ -24,8 +24,8 @@ protected:
     fs::path root;
 };
 
-// An absent root is made; a present one keeps its contents and its old log is replaced by
-// an empty one that takes each entry at once.
+// The root is made or kept with its contents; its log starts empty and takes each entry
+// at once.
 TEST_F(StartUp, RootIsMadeOrKeptAndTheLogStartsEmpty) {
     fs::create_directories(temp / "Old" / "Inbox");
     writeBytes(temp / "Old" / "Inbox" / "mail.rtf", "From: a\r\n");
@@ -46,9 +46,8 @@ TEST_F(StartUp, RootIsMadeOrKeptAndTheLogStartsEmpty) {
     EXPECT_EQ(readFileText(temp / "Old" / "Inbox" / "mail.rtf"), "From: a\r\n");
 }
 
-// A root whose parent is missing, or a file in the root's place: the root and the log
-// cannot be made, nothing can be logged yet, and start-up still does every other step.
-// With a log open, a failing step is logged and the next steps run; boolError is cleared.
+// A root that cannot be made (nothing can be logged yet), or a failing step, which is
+// logged when a log is open: start-up still does every other step.
 TEST_F(StartUp, AFailingStepDoesNotStopStartUp) {
     writeBytes(temp / "file", "not a directory");
     for (const char* dir : {"missing/Tallyvane", "file"}) {
@@ -64,7 +63,7 @@ TEST_F(StartUp, AFailingStepDoesNotStopStartUp) {
     view.caption.clear();
     view.failShow = true;
     model->Form_Load();
-    EXPECT_EQ(log->entries,
+    EXPECT_EQ(*log,
               (std::vector<Logged>{{err::kInvalidProcedureCall, std::string(info::kFormLoad)}}));
     EXPECT_EQ(view.caption, "Tallyvane 2.81");
     EXPECT_TRUE(fs::is_directory(temp / "Tallyvane"));
@@ -82,9 +81,8 @@ private:
     std::vector<std::string>& m_order;
 };
 
-// Exit and the close box only close the window, unloading the other windows last loaded
-// first; the log stays open until the program ends. Close Program also releases
-// everything and leaves a complete, closed log.
+// Exit only closes the window, unloading the other windows last loaded first; Close
+// Program also releases everything and closes the log, as the end of the program does.
 TEST_F(StartUp, ExitUnloadsTheOtherWindowsAndCloseProgramAlsoReleases) {
     FrmMain& m = load();
     std::vector<std::string> order;
@@ -110,10 +108,9 @@ TEST_F(StartUp, ExitUnloadsTheOtherWindowsAndCloseProgramAlsoReleases) {
     EXPECT_EQ(logText(), "Error Description: Disk full\r\nError Nbr: 61\r\nError Info: second\r\n"
                          "Error Subject: a\r\nb\r\n");
 
-    // Without Close Program the model closes the log when the program ends.
     const auto memoryLog = testing::attachMemoryLogTo(load().reporter());
     model.reset();
-    EXPECT_TRUE(memoryLog->closed);
+    EXPECT_EQ(memoryLog->back(), testing::MemoryLog::kClosed);
 }
 
 } // namespace
