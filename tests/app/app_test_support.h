@@ -146,9 +146,10 @@ protected:
         model->setPasswordPrompt(&answers);
         log = attachMemoryLogTo(model->reporter());
     }
-    // Get Folder List with the personal file's top folder picked.
-    void listPersonal() {
-        answers.folder = personal;
+    // Get Folder List with this folder picked, or with a picker that fails.
+    void pick(std::shared_ptr<store::Folder> folder, bool fail = false) {
+        answers.folder = std::move(folder);
+        answers.failPick = fail;
         model->btnGetPST_Click();
     }
     std::vector<std::string> source() const { return model->sourceList().texts(); }
@@ -182,8 +183,5 @@ protected:
     std::unique_ptr<FrmMain> model;
     MemoryLog::Entries log;
 };
-
-inline const std::vector<std::string> kPersonalListed = {"Inbox", "Calendar", "Contacts", "Tasks",
-                                                         "Notes"};
 
 } // namespace tvn::app::testing

@@ -35,9 +35,9 @@ TEST_F(Create, EachEntryArchivesItsOwnFolderAndNoFolderTwice) {
             .set("SenderName", "Ann")
             .set("SentOn", store::DateTime{2003, 11, 5, 9, 7, 2});
     }
-    listPersonal();
+    pick(personal);
     model->btnSelectAll_Click();
-    listPersonal();
+    pick(personal);
     for (int i = 0; i < 2; ++i) {
         model->archiveList().append(model->sourceList().text(i), model->sourceList().folder(i));
     }

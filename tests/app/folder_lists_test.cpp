@@ -72,17 +72,17 @@ TEST_F(FolderLists, SelectAndRemoveOrder) {
 // Select All takes every listable folder of the data file, not the source list's content,
 // and empties the source even when the user never clicked in it.
 TEST_F(FolderLists, ListsAndCountsAfterEveryCommand) {
-    const auto pick = [&](FolderList& list, int index) {
+    const auto choose = [&](FolderList& list, int index) {
         list.setSelected(index, true);
         list.setCurrent(index);
     };
     const std::pair<std::function<void()>, const char*> steps[] = {
         {[&] { fill(model->archiveList(), "O"), model->btnSelectAll_Click(); }, "||"},
-        {[&] { listPersonal(); }, "ICCTN||"},
-        {[&] { pick(model->sourceList(), 0), model->btnSelect1_Click(); }, "CCTN|I|"},
-        {[&] { listPersonal(); }, "CCTNICCTN|I|"},
+        {[&] { pick(personal); }, "ICCTN||"},
+        {[&] { choose(model->sourceList(), 0), model->btnSelect1_Click(); }, "CCTN|I|"},
+        {[&] { pick(personal); }, "CCTNICCTN|I|"},
         {[&] { model->btnSelectAll_Click(); }, "|ICCTN|"},
-        {[&] { pick(model->archiveList(), 4), model->btnRemove1_Click(); }, "N|ICCT|"},
+        {[&] { choose(model->archiveList(), 4), model->btnRemove1_Click(); }, "N|ICCT|"},
         // Remove Selected Item with nothing selected lists the data file again.
         {[&] { model->mnuToolsmn_RemoveOne_Click(); }, "NICCTN|ICCT|"},
         {[&] { model->btnRemoveAll_Click(); }, "ICCTN||"},
@@ -92,7 +92,7 @@ TEST_F(FolderLists, ListsAndCountsAfterEveryCommand) {
         {[&] { model->btnRemoveAll_Click(), model->mnuToolsmn_SelectAll_Click(); }, "||"},
         // An unreadable folder is logged and the others taken.
         {[&] {
-             listPersonal();
+             pick(personal);
              personal->subfolders()[1]->failType(Failure(err::kCorruptData, "Damaged"));
              model->btnSelectAll_Click();
          },

@@ -10,14 +10,7 @@ using store::memory::MemoryFolder;
 using testing::Logged;
 using testing::Shown;
 
-class GetFolderList : public testing::ModelTest {
-protected:
-    void pick(std::shared_ptr<store::Folder> folder, bool fail = false) {
-        answers.folder = std::move(folder);
-        answers.failPick = fail;
-        model->btnGetPST_Click();
-    }
-};
+using GetFolderList = testing::ModelTest;
 
 // Only a data file's top folder lists its folders, without the journal. After it, a cancel
 // keeps the listing and a failing picker the earlier pick, as a failed assignment does;
@@ -36,13 +29,13 @@ TEST_F(GetFolderList, TopFolderListsItsFoldersAndAWrongOrCancelledPickNothing) {
     EXPECT_EQ(*log,
               (std::vector<Logged>{{err::kUnspecified, std::string(info::kInitializeOutlook)}}));
     boxes.shown.clear();
-    listPersonal();
+    pick(personal);
     pick(nullptr);
-    EXPECT_EQ(source(), testing::kPersonalListed);
+    EXPECT_EQ(source(), (Texts{"Inbox", "Calendar", "Contacts", "Tasks", "Notes"}));
     EXPECT_TRUE(model->sourceList().enabled());
     EXPECT_EQ(view.dataFile, "/data/personal.pst");
     EXPECT_EQ(model->listedDataFile(), personal);
-    listPersonal();
+    pick(personal);
     pick(nullptr, true);
     EXPECT_EQ(model->sourceList().count(), 15);
     pick(personal->addFolder("Personal Folders"));
@@ -80,7 +73,7 @@ TEST_F(GetFolderList, UnreadableFoldersAreLoggedAndTheWalkGoesOn) {
     };
     personal->subfolders()[1]->failType(Failure(err::kCorruptData, "Damaged folder"));
     personal->subfolders()[3]->failName(Failure(err::kCorruptData, "Damaged name"));
-    listPersonal();
+    pick(personal);
     EXPECT_EQ(source(), (Texts{"Inbox", "Tasks", "Notes"}));
     EXPECT_TRUE(model->reporter().boolError);
     personal->failFolders(Failure(err::kCorruptData, "Damaged hierarchy"));

@@ -30,7 +30,7 @@ TEST_F(ListCommand, SameNamesInTheSameOrderAsTheWindow) {
     personal->addFolder("Inbox", ItemType::Mail);
     personal->addFolder("Odd", static_cast<ItemType>(0x10004));
     personal->addFolder("Posts", ItemType::Post);
-    listPersonal();
+    pick(personal);
     std::string names = "0\n";
     for (const auto& name : source()) {
         names += name + "\n";

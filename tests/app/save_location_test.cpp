@@ -32,14 +32,10 @@ protected:
     SaveLocation() { log = testing::attachMemoryLogTo(reporter); }
 
     DlgSaveLocation& load(bool ignoresCase = false) {
-        const std::string tempRoot = pathToUtf8(temp.path());
-        DlgSaveLocationOptions options{
-            [tempRoot] {
-                return std::vector<Drive>{{"/", "/"}, {tempRoot, "Temp"}};
-            },
-            ignoresCase};
-        dialog = std::make_unique<DlgSaveLocation>(settings, reporter, temp / "Home/Tallyvane",
-                                                   std::move(options));
+        const std::vector<Drive> drives{{"/", "/"}, {pathToUtf8(temp.path()), "Temp"}};
+        dialog = std::make_unique<DlgSaveLocation>(
+            settings, reporter, temp / "Home/Tallyvane",
+            DlgSaveLocationOptions{[=] { return drives; }, ignoresCase});
         dialog->bind(&view, &view);
         dialog->Form_Load();
         return *dialog;

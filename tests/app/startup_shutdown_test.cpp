@@ -70,15 +70,11 @@ TEST_F(StartUp, AFailingStepDoesNotStopStartUp) {
     EXPECT_FALSE(model->reporter().boolError);
 }
 
-class RecordingWindow final : public LoadedWindow {
-public:
-    RecordingWindow(std::string name, std::vector<std::string>& order)
-        : m_name(std::move(name)), m_order(order) {}
-    void unloadWindow() override { m_order.push_back(m_name); }
-
-private:
-    std::string m_name;
-    std::vector<std::string>& m_order;
+struct RecordingWindow final : LoadedWindow {
+    RecordingWindow(std::string n, std::vector<std::string>& o) : name(std::move(n)), order(o) {}
+    void unloadWindow() override { order.push_back(name); }
+    std::string name;
+    std::vector<std::string>& order;
 };
 
 // Exit only closes the window, unloading the other windows last loaded first; Close
