@@ -50,7 +50,6 @@ TEST_F(Create, EachEntryArchivesItsOwnFolderAndNoFolderTwice) {
     }
     EXPECT_EQ(archived, (std::set<std::string>{"2003-11-05_090702_first inbox_Ann.rtf",
                                                "2003-11-05_090702_second_Ann.rtf", "Sub"}));
-    EXPECT_TRUE(fs::is_directory(root.path() / "Calendar"));
     EXPECT_EQ(boxes.shown, (Shown{{"Your files have been created!", MessageIcon::None}}));
     EXPECT_TRUE(std::regex_match(
         logText(),
@@ -67,7 +66,6 @@ TEST_F(Create, AnEmptyListSaysSoAndAnEntryWithoutAFolderIsLogged) {
     boxes.shown.clear();
     model->archiveList().append("Elsewhere");
     model->btnCreate_Click();
-    EXPECT_TRUE(fs::is_directory(root.path() / "Elsewhere"));
     EXPECT_NE(logText().find("Error Nbr: -2147221233\r\nError Info: " + std::string(kCreateInfo)),
               std::string::npos)
         << logText();

@@ -18,10 +18,7 @@ std::string run(const ListOptions& options,
     return std::to_string(status) + "\n" + out.str() + err.str();
 }
 
-class ListCommand : public app::testing::ModelTest {
-protected:
-    std::string list() { return run({"/data/personal.pst", std::nullopt}, opener); }
-};
+using ListCommand = app::testing::ModelTest;
 
 // One rule for both: the command line and the window list the same names in the same
 // order. A journal is known by its sixteen-bit kind, so 0x10004 is one too.
@@ -35,7 +32,9 @@ TEST_F(ListCommand, SameNamesInTheSameOrderAsTheWindow) {
     for (const auto& name : source()) {
         names += name + "\n";
     }
-    EXPECT_EQ(std::regex_replace(list(), std::regex("\t[^\n]*"), ""), names);
+    EXPECT_EQ(std::regex_replace(run({"/data/personal.pst", std::nullopt}, opener),
+                                 std::regex("\t[^\n]*"), ""),
+              names);
     EXPECT_EQ(names, "0\nInbox\nCalendar\nContacts\nTasks\nNotes\nInbox\nPosts\n");
 }
 
@@ -43,11 +42,12 @@ TEST_F(ListCommand, SameNamesInTheSameOrderAsTheWindow) {
 TEST_F(ListCommand, UnreadableFoldersAreNamedOnStderr) {
     personal->subfolders()[1]->failName(Failure(err::kCorruptData, "Damaged\nname"));
     personal->subfolders()[4]->failItems(Failure(err::kCorruptData, "Damaged contents"));
-    EXPECT_EQ(list(), "1\nInbox\t0\t0\nContacts\t2\t0\nNotes\t5\t0\n"
-                      "tallyvane-cli list: /data/personal.pst: folder 2 left out: Damaged name "
-                      "(error -2147221221)\n"
-                      "tallyvane-cli list: /data/personal.pst: folder 5 left out: Damaged "
-                      "contents (error -2147221221)\n");
+    EXPECT_EQ(run({"/data/personal.pst", std::nullopt}, opener),
+              "1\nInbox\t0\t0\nContacts\t2\t0\nNotes\t5\t0\n"
+              "tallyvane-cli list: /data/personal.pst: folder 2 left out: Damaged name "
+              "(error -2147221221)\n"
+              "tallyvane-cli list: /data/personal.pst: folder 5 left out: Damaged "
+              "contents (error -2147221221)\n");
 }
 
 // A password file too long to hold a password, and a folder named like a data file, are

@@ -41,9 +41,7 @@ protected:
         return *dialog;
     }
     std::string remembered() const { return settings.get("FilePathSettings", "Save File Path"); }
-    std::string under(const std::string& relative) const {
-        return pathToUtf8(temp.path() / relative);
-    }
+    std::string under(const std::string& rel) const { return pathToUtf8(temp.path() / rel); }
 
     archive::testing::TempFolder temp;
     archive::MemorySettingsStore settings;
