@@ -17,14 +17,12 @@ using GetFolderList = testing::ModelTest;
 // the check compares names, so a subfolder named like a top folder passes.
 TEST_F(GetFolderList, TopFolderListsItsFoldersAndAWrongOrCancelledPickNothing) {
     const testing::ShownMessage unable{std::string(message::kUnableToOpen),
-                                       MessageIcon::Information};
+                                       MessageIcon::Information},
+        inside{std::string(message::kFolderWithinDataFile), MessageIcon::Information};
     pick(nullptr);
     pick(nullptr, true);
     pick(inbox);
-    EXPECT_EQ(boxes.shown,
-              (Shown{unable,
-                     unable,
-                     {std::string(message::kFolderWithinDataFile), MessageIcon::Information}}));
+    EXPECT_EQ(boxes.shown, (Shown{unable, unable, inside}));
     EXPECT_EQ(model->listedDataFile(), nullptr);
     EXPECT_EQ(*log,
               (std::vector<Logged>{{err::kUnspecified, std::string(info::kInitializeOutlook)}}));
