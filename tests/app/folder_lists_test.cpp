@@ -45,7 +45,6 @@ TEST_F(FolderLists, SelectAndRemoveOrder) {
                      const char*>
         cases[] = {
             {"selected below the current entry stays", true, "ABCD", "Z", {1, 3}, 2, "ACD|ZB|"},
-            {"current last and only selected", true, "ABCD", "Z", {3}, 3, "ABC|ZD|"},
             {"several arrive highest first", true, "ABCD", "Z", {0, 2, 3}, 3, "B|ZDCA|"},
             {"current moves on and is not revisited", true, "ABCD", "Z", {1, 2}, 1, "ACD|ZB|"},
             {"selection without current moves nothing", true, "ABCD", "Z", {0, 1}, -1, "ABCD|Z|"},

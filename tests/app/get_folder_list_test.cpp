@@ -5,7 +5,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 using archive::MessageIcon;
-using store::ItemType;
 using store::memory::MemoryFolder;
 using testing::Logged;
 using testing::Shown;
@@ -45,7 +44,6 @@ TEST_F(GetFolderList, TopFolderListsItsFoldersAndAWrongOrCancelledPickNothing) {
 TEST_F(GetFolderList, PickedDataFileIsListedWhenAnotherSharesItsName) {
     auto second = MemoryFolder::make("Personal Folders");
     auto archived = second->addFolder("Archive 2009");
-    second->addFolder("Diary", ItemType::Journal);
     files["/data/second.pst"] = second;
     files["/data/unnamed.pst"] = MemoryFolder::make("");
     for (const char* file : {"/data/second.pst", "/data/unnamed.pst"}) {
