@@ -1,23 +1,14 @@
 #pragma once
 
-// Stand-ins for the user interface in the app tests: a view and message boxes that record
-// what they were asked to do, a picker and a password prompt with fixed answers, an
-// in-memory log, and a model over in-memory data files.
+// Stand-ins for the user interface in the app tests, an in-memory log, and a model over
+// in-memory data files.
 
-#include <filesystem>
 #include <map>
-#include <memory>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <regex>
 
 #include <gtest/gtest.h>
 
 #include "app/frm_main.h"
-#include "archive/error_messages.h"
-#include "archive/settings_store.h"
-#include "store/failure.h"
 #include "store/memory/memory_store.h"
 #include "tests/support/expect_failure.h"
 
@@ -39,21 +30,18 @@ public:
     void setCountTexts(std::string_view listedText, std::string_view selectedText) override {
         listed = listedText;
         selected = selectedText;
-        ++countRefreshes;
     }
-    // Runs Form_Unload as the Qt close event does.
+    // Unloads the other windows, as the Qt close event does.
     void closeWindow() override {
         calls.push_back("close");
-        if (model != nullptr) {
-            model->Form_Unload();
-        }
+        model->Form_Unload();
     }
     void resetMousePointer() override {}
     void setHourglass(bool on) override { calls.push_back(on ? "hourglass" : "pointer"); }
-    void setCommandEnabled(std::string_view control, bool enabled) override {
-        calls.push_back(std::string(enabled ? "enable " : "disable ") + std::string(control));
+    void setCommandEnabled(std::string_view control, bool on) override {
+        calls.push_back((on ? "enable " : "disable ") + std::string(control));
     }
-    void repaint() override { ++repaints; }
+    void repaint() override {}
     void showArchiveLocation(std::string_view path) override { location = path; }
     void showDataFile(std::string_view path) override { dataFile = path; }
 
@@ -61,7 +49,6 @@ public:
     bool failShow = false;
     std::vector<std::string> calls;
     std::string caption, listed, selected, location, dataFile;
-    int countRefreshes = 0, repaints = 0;
 };
 
 struct ShownMessage {
@@ -84,10 +71,7 @@ public:
 class FixedAnswers final : public store::FolderPicker, public store::PasswordPrompt {
 public:
     std::shared_ptr<store::Folder> pickFolder() override {
-        if (failPick) {
-            throw Failure(err::kUnspecified, "The picker failed");
-        }
-        return folder;
+        return failPick ? throw Failure(err::kUnspecified, "The picker failed") : folder;
     }
     std::optional<std::string> askPassword(const std::filesystem::path& file) override {
         asked.push_back(file);
@@ -110,43 +94,35 @@ struct Logged {
     }
 };
 
-// A log that keeps its entries in memory; Close marks it closed.
+// A log that keeps its entries in memory, shared with the test; Close adds kClosed.
 class MemoryLog final : public archive::TextStream {
 public:
-    struct Shared {
-        std::vector<Logged> entries;
-        bool closed = false;
-    };
-    explicit MemoryLog(std::shared_ptr<Shared> shared) : m_shared(std::move(shared)) {}
-    // An entry is "Error Description: d\r\nError Nbr: n\r\nError Info: i\r\nError Subject: s".
+    using Entries = std::shared_ptr<std::vector<Logged>>;
+    static inline const Logged kClosed{0, "closed"};
+    explicit MemoryLog(Entries entries) : m_entries(std::move(entries)) {}
     void WriteLine(std::string_view text) override {
-        const std::string entry(text);
-        const auto nbr = entry.find("\r\nError Nbr: ");
-        const auto info = entry.find("\r\nError Info: ");
-        const auto subject = entry.find("\r\nError Subject: ");
-        ASSERT_TRUE(nbr < info && info < subject && subject != std::string::npos) << entry;
-        m_shared->entries.push_back({std::stoi(entry.substr(nbr + 13)),
-                                     entry.substr(info + 14, subject - info - 14),
-                                     entry.substr(subject + 17)});
+        static const std::regex entry("Error Description: [^]*\r\nError Nbr: (-?[0-9]+)\r\n"
+                                      "Error Info: (.*)\r\nError Subject: ([^]*)");
+        std::cmatch m;
+        ASSERT_TRUE(std::regex_match(text.begin(), text.end(), m, entry)) << text;
+        m_entries->push_back({std::stoi(m[1].str()), m[2].str(), m[3].str()});
     }
     void WriteBlankLines(std::int32_t) override { ADD_FAILURE() << "blank line in the log"; }
-    void Close() override { m_shared->closed = true; }
+    void Close() override { m_entries->push_back(kClosed); }
 
 private:
-    std::shared_ptr<Shared> m_shared;
+    Entries m_entries;
 };
 
-// Installs an in-memory log in a reporter and returns what it records.
-inline std::shared_ptr<MemoryLog::Shared> attachMemoryLogTo(archive::ErrorReporter& reporter) {
-    auto shared = std::make_shared<MemoryLog::Shared>();
-    reporter.log() = std::make_unique<MemoryLog>(shared);
-    return shared;
+inline MemoryLog::Entries attachMemoryLogTo(archive::ErrorReporter& reporter) {
+    auto entries = std::make_shared<std::vector<Logged>>();
+    reporter.log() = std::make_unique<MemoryLog>(entries);
+    return entries;
 }
 
 // A model over in-memory data files: each "file" is a top folder the opener hands out by
-// path (nullptr: not a data file; a password in protectedFiles: asked for first), and the
-// settings already remember the first one, so that Get Folder List finds it open. The
-// personal file holds one folder of every kind, the journal among them.
+// path (nullptr: not a data file; a password in protectedFiles: asked for first). The
+// settings remember the personal file, which holds one folder of every kind.
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest() {
@@ -164,19 +140,16 @@ protected:
     }
     // A fresh model over this archive root, logging to memory.
     void makeModel(const std::filesystem::path& root) {
-        FrmMainOptions options;
-        options.root = root;
-        options.opener = opener;
-        model = std::make_unique<FrmMain>(view, boxes, settings, std::move(options));
+        model = std::make_unique<FrmMain>(view, boxes, settings, FrmMainOptions{root, opener});
         view.model = model.get();
         model->setFolderPicker(&answers);
         model->setPasswordPrompt(&answers);
         log = attachMemoryLogTo(model->reporter());
     }
-
-    // Get Folder List with the personal file's top folder picked.
-    void listPersonal() {
-        answers.folder = personal;
+    // Get Folder List with this folder picked, or with a picker that fails.
+    void pick(std::shared_ptr<store::Folder> folder, bool fail = false) {
+        answers.folder = std::move(folder);
+        answers.failPick = fail;
         model->btnGetPST_Click();
     }
     std::vector<std::string> source() const { return model->sourceList().texts(); }
@@ -188,17 +161,15 @@ protected:
     DataFileOpener opener = [this](const std::filesystem::path& file,
                                    store::PasswordPrompt* prompt) {
         ++opened;
-        if (const auto secret = protectedFiles.find(file.string());
-            secret != protectedFiles.end() &&
-            (prompt == nullptr || prompt->askPassword(file) != secret->second)) {
-            throw Failure(err::kAccessRefused, "The password is wrong", file.string());
-        }
         const auto found = files.find(file.string());
-        if (found == files.end()) {
-            throw Failure(err::kFileNotFound, "File not found", file.string());
-        }
-        if (!found->second) {
-            throw Failure(err::kCorruptStore, "Not a data file", file.string());
+        const auto secret = protectedFiles.find(file.string());
+        if (found == files.end() || !found->second ||
+            (secret != protectedFiles.end() &&
+             (prompt == nullptr || prompt->askPassword(file) != secret->second))) {
+            throw Failure(found == files.end() ? err::kFileNotFound
+                          : !found->second     ? err::kCorruptStore
+                                               : err::kAccessRefused,
+                          "Cannot open");
         }
         return found->second;
     };
@@ -210,10 +181,7 @@ protected:
     FixedAnswers answers;
     archive::MemorySettingsStore settings;
     std::unique_ptr<FrmMain> model;
-    std::shared_ptr<MemoryLog::Shared> log;
+    MemoryLog::Entries log;
 };
-
-inline const std::vector<std::string> kPersonalListed = {"Inbox", "Calendar", "Contacts", "Tasks",
-                                                         "Notes"};
 
 } // namespace tvn::app::testing

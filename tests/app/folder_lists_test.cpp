@@ -5,13 +5,11 @@
 namespace tvn::app {
 namespace {
 
-using Texts = std::vector<std::string>;
 using testing::Logged;
 
 class FolderLists : public testing::ModelTest {
 protected:
-    // Fills a list afresh, one entry per letter ("ABC": A, B, C), selects some entries and
-    // makes one current.
+    // Fills a list afresh, one entry per letter, and selects some and makes one current.
     static void fill(FolderList& list, std::string_view letters,
                      const std::vector<int>& selected = {}, int current = -1) {
         list.clear();
@@ -23,8 +21,7 @@ protected:
         }
         list.setCurrent(current);
     }
-    // Both lists by their entries' initials, "source|destination|", after checking that the
-    // counts show their sizes.
+    // Both lists by their initials, "source|destination|"; the counts must show their sizes.
     std::string shown() const {
         EXPECT_EQ(view.listed, countText(static_cast<int>(source().size())));
         EXPECT_EQ(view.selected, countText(static_cast<int>(destination().size())));
@@ -39,85 +36,62 @@ protected:
     }
 };
 
-// Select moves the selected source entries at or above the current one, highest first, to
-// the end of the destination. Remove moves destination entries back the same way and stops
-// at a name that stands in the source (compared case-sensitively).
+// Select moves selected entries at or above the current one, highest first; Remove moves
+// them back the same way and stops at a name that stands in the source.
 TEST_F(FolderLists, SelectAndRemoveOrder) {
-    struct Case {
-        const char* name;
-        bool select; // else remove
-        const char *source, *destination;
-        std::vector<int> selected; // in the list the command moves from
-        int current;
-        const char* expected; // "source|destination|"
-    };
-    const Case cases[] = {
-        {"selected below the current entry stays", true, "ABCD", "Z", {1, 3}, 2, "ACD|ZB|"},
-        {"current last and only selected", true, "ABCD", "Z", {3}, 3, "ABC|ZD|"},
-        {"several arrive highest first", true, "ABCD", "Z", {0, 2, 3}, 3, "B|ZDCA|"},
-        {"current moves on and is not revisited", true, "ABCD", "Z", {1, 2}, 1, "ACD|ZB|"},
-        {"selection without current moves nothing", true, "ABCD", "Z", {0, 1}, -1, "ABCD|Z|"},
-        {"all back highest first", false, "", "ABC", {0, 1, 2}, 2, "CBA||"},
-        {"name in the source stays and stops", false, "B", "ABC", {0, 1}, 1, "B|ABC|"},
-        {"stops only on reaching the name", false, "A", "ABC", {0, 1, 2}, 2, "ACB|A|"},
-        {"unselected name in the source does not stop", false, "B", "ABC", {0, 2}, 2, "BCA|B|"},
-        {"only entries at or above the current one", false, "", "ABC", {0, 2}, 1, "A|BC|"},
-        {"name differing in case does not stop", false, "a", "ABC", {0}, 0, "aA|BC|"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fill(model->sourceList(), c.source);
-        fill(model->archiveList(), c.destination);
-        fill(c.select ? model->sourceList() : model->archiveList(),
-             c.select ? c.source : c.destination, c.selected, c.current);
-        c.select ? model->btnSelect1_Click() : model->btnRemove1_Click();
-        EXPECT_EQ(shown(), c.expected);
+    // Select (else Remove), the lists, the selected and current entries of the one the
+    // command moves from, and the lists after it.
+    const std::tuple<const char*, bool, const char*, const char*, std::vector<int>, int,
+                     const char*>
+        cases[] = {
+            {"selected below the current entry stays", true, "ABCD", "Z", {1, 3}, 2, "ACD|ZB|"},
+            {"several arrive highest first", true, "ABCD", "Z", {0, 2, 3}, 3, "B|ZDCA|"},
+            {"current moves on and is not revisited", true, "ABCD", "Z", {1, 2}, 1, "ACD|ZB|"},
+            {"selection without current moves nothing", true, "ABCD", "Z", {0, 1}, -1, "ABCD|Z|"},
+            {"all back highest first", false, "", "ABC", {0, 1, 2}, 2, "CBA||"},
+            {"name in the source stays and stops", false, "B", "ABC", {0, 1}, 1, "B|ABC|"},
+            {"stops only on reaching the name", false, "A", "ABC", {0, 1, 2}, 2, "ACB|A|"},
+            {"unselected name in the source does not stop", false, "B", "ABC", {0, 2}, 2, "BCA|B|"},
+            {"only entries at or above the current one", false, "", "ABC", {0, 2}, 1, "A|BC|"},
+            {"name differing in case does not stop", false, "a", "ABC", {0}, 0, "aA|BC|"},
+        };
+    for (const auto& [name, select, from, to, selected, current, expected] : cases) {
+        SCOPED_TRACE(name);
+        fill(model->sourceList(), from);
+        fill(model->archiveList(), to);
+        fill(select ? model->sourceList() : model->archiveList(), select ? from : to, selected,
+             current);
+        select ? model->btnSelect1_Click() : model->btnRemove1_Click();
+        EXPECT_EQ(shown(), expected);
     }
-    EXPECT_TRUE(log->entries.empty());
+    EXPECT_TRUE(log->empty());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-// Nothing to move: Select and Remove All say nothing, Remove says no folders are listed;
-// none refreshes the counts.
-TEST_F(FolderLists, EmptyListsAreNotRefreshed) {
-    const int refreshes = view.countRefreshes;
-    model->btnSelect1_Click();
-    model->lstSource_DblClick();
-    fill(model->sourceList(), "I");
-    model->btnRemove1_Click();
-    model->lstDestination_DblClick();
-    model->btnRemoveAll_Click();
-    const testing::ShownMessage expected{"No Folders are listed!",
-                                         archive::MessageIcon::Exclamation};
-    EXPECT_EQ(boxes.shown, (testing::Shown{expected, expected}));
-    EXPECT_EQ(view.countRefreshes, refreshes);
-    EXPECT_EQ(source(), Texts{"I"});
-}
-
-// The lists and their counts through a whole session of commands. Select All takes every
-// listable folder of the data file, not the source list's content, so the source must not
-// keep them as well, even when the user never clicked in it; without a listed file it only
-// empties the destination. Clear All keeps the data file.
+// Select All takes every listable folder of the data file, not the source list's content,
+// and empties the source even when the user never clicked in it.
 TEST_F(FolderLists, ListsAndCountsAfterEveryCommand) {
-    const auto pick = [&](FolderList& list, int index) {
+    const auto choose = [&](FolderList& list, int index) {
         list.setSelected(index, true);
         list.setCurrent(index);
     };
     const std::pair<std::function<void()>, const char*> steps[] = {
         {[&] { fill(model->archiveList(), "O"), model->btnSelectAll_Click(); }, "||"},
-        {[&] { listPersonal(); }, "ICCTN||"},
-        {[&] { pick(model->sourceList(), 0), model->btnSelect1_Click(); }, "CCTN|I|"},
-        {[&] { listPersonal(); }, "CCTNICCTN|I|"},
+        {[&] { pick(personal); }, "ICCTN||"},
+        {[&] { choose(model->sourceList(), 0), model->btnSelect1_Click(); }, "CCTN|I|"},
+        {[&] { pick(personal); }, "CCTNICCTN|I|"},
         {[&] { model->btnSelectAll_Click(); }, "|ICCTN|"},
-        {[&] { pick(model->archiveList(), 4), model->lstDestination_DblClick(); }, "N|ICCT|"},
+        {[&] { choose(model->archiveList(), 4), model->btnRemove1_Click(); }, "N|ICCT|"},
         // Remove Selected Item with nothing selected lists the data file again.
         {[&] { model->mnuToolsmn_RemoveOne_Click(); }, "NICCTN|ICCT|"},
         {[&] { model->btnRemoveAll_Click(); }, "ICCTN||"},
         {[&] { model->mnuClearAll_Click(); }, "||"},
-        {[&] { model->mnuToolsmn_SelectAll_Click(); }, "||"},
+        // Nothing to move: only Remove says so, and Remove All does not list the file again.
+        {[&] { model->btnSelect1_Click(), model->btnRemove1_Click(); }, "||"},
+        {[&] { model->btnRemoveAll_Click(), model->mnuToolsmn_SelectAll_Click(); }, "||"},
         // An unreadable folder is logged and the others taken.
         {[&] {
-             listPersonal();
+             pick(personal);
              personal->subfolders()[1]->failType(Failure(err::kCorruptData, "Damaged"));
              model->btnSelectAll_Click();
          },
@@ -129,10 +103,9 @@ TEST_F(FolderLists, ListsAndCountsAfterEveryCommand) {
     }
     EXPECT_EQ(model->listedDataFile(), personal);
     EXPECT_EQ(model->GetFolderObject("Tasks"), personal->subfolders()[4]);
-    EXPECT_EQ(log->entries,
-              (std::vector<Logged>{{err::kCorruptData, "Error in btnSelectAll sub "
-                                                       "or a sub-function therein."}}));
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(*log, (std::vector<Logged>{{err::kCorruptData, std::string(info::kSelectAll)}}));
+    EXPECT_EQ(boxes.shown,
+              (testing::Shown{{"No Folders are listed!", archive::MessageIcon::Exclamation}}));
 }
 
 } // namespace

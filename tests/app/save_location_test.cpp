@@ -1,6 +1,3 @@
-// The archive-location dialog's model: the walk of the remembered path, the new folder, OK
-// and Cancel, the drives, and the archive root the run is given.
-
 #include "app/dlg_save_location.h"
 #include "app/drives.h"
 #include "tests/app/app_test_support.h"
@@ -21,17 +18,13 @@ public:
     std::string pathText() const override { return pathBox; }
     void showProblem(std::string_view text) override { problem = text; }
     void makeVisible() override {}
-    void closeDialog() override { ++closed; }
+    void closeDialog() override {}
     std::string inputBox(std::string_view, std::string_view, std::string_view) override {
         return answer;
     }
-    bool okCancel(std::string_view text, std::string_view) override {
-        said = text;
-        return true;
-    }
-    std::string pathBox, problem, answer, said;
+    bool okCancel(std::string_view, std::string_view) override { return true; }
+    std::string pathBox, problem, answer;
     int currentDrive = -2;
-    int closed = 0;
 };
 
 class SaveLocation : public ::testing::Test {
@@ -39,36 +32,28 @@ protected:
     SaveLocation() { log = testing::attachMemoryLogTo(reporter); }
 
     DlgSaveLocation& load(bool ignoresCase = false) {
-        DlgSaveLocationOptions options;
-        options.ignoresCase = ignoresCase;
-        const std::string tempRoot = pathToUtf8(temp.path());
-        options.drives = [tempRoot] { return std::vector<Drive>{{"/", "/"}, {tempRoot, "Temp"}}; };
-        dialog = std::make_unique<DlgSaveLocation>(settings, reporter, temp / "Home/Tallyvane",
-                                                   std::move(options));
+        const std::vector<Drive> drives{{"/", "/"}, {pathToUtf8(temp.path()), "Temp"}};
+        dialog = std::make_unique<DlgSaveLocation>(
+            settings, reporter, temp / "Home/Tallyvane",
+            DlgSaveLocationOptions{[=] { return drives; }, ignoresCase});
         dialog->bind(&view, &view);
         dialog->Form_Load();
         return *dialog;
     }
-    void remember(const std::string& path) {
-        settings.set("FilePathSettings", "Save File Path", path);
-    }
     std::string remembered() const { return settings.get("FilePathSettings", "Save File Path"); }
-    std::string under(const std::string& relative) const {
-        return pathToUtf8(temp.path() / relative);
-    }
+    std::string under(const std::string& rel) const { return pathToUtf8(temp.path() / rel); }
 
     archive::testing::TempFolder temp;
     archive::MemorySettingsStore settings;
     testing::RecordingBoxes boxes;
     archive::ErrorReporter reporter{boxes};
-    std::shared_ptr<testing::MemoryLog::Shared> log;
+    testing::MemoryLog::Entries log;
     RecordingLocationView view;
     std::unique_ptr<DlgSaveLocation> dialog;
 };
 
-// The walk ends where the remembered path ends, re-creating whatever is missing on the
-// way, whatever separators the remembered text repeats or ends with. Remembering only
-// places the dialog: runs still go to the default.
+// The walk re-creates what is missing of the remembered path, however its separators are
+// repeated; remembering only places the dialog, runs still go to the default.
 TEST_F(SaveLocation, RememberedPathIsWalkedAndItsMissingDirectoriesRecreated) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"a", "a/b", "a/b/c"}, "a/b/c"},
@@ -81,29 +66,26 @@ TEST_F(SaveLocation, RememberedPathIsWalkedAndItsMissingDirectoriesRecreated) {
         for (const auto& dir : existing) {
             fs::create_directory(temp / dir);
         }
-        remember(under(path));
+        settings.set("FilePathSettings", "Save File Path", under(path));
         DlgSaveLocation& d = load();
-        EXPECT_EQ(d.currentDirectory(), under("a/b/c"));
-        EXPECT_EQ(view.pathBox, under("a/b/c"));
+        EXPECT_EQ(d.currentDirectory() + "|" + view.pathBox, under("a/b/c") + "|" + under("a/b/c"));
         EXPECT_EQ(view.currentDrive, 1) << "the temporary directory's drive";
-        EXPECT_TRUE(log->entries.empty());
         EXPECT_EQ(d.getPath(), temp / "Home/Tallyvane");
     }
+    EXPECT_TRUE(log->empty());
 
-    // A directory that cannot be made is logged; the walk stops there instead of making the
-    // rest of the path somewhere else, and the dialog says so.
+    // A directory that cannot be made is logged and said, and the walk stops there.
     archive::testing::writeBytes(temp / "file", "x");
-    remember(under("file/b/c"));
+    settings.set("FilePathSettings", "Save File Path", under("file/b/c"));
     EXPECT_EQ(load().currentDirectory(), pathToUtf8(temp.path()));
-    ASSERT_EQ(log->entries.size(), 1U);
-    EXPECT_EQ(log->entries[0].info,
-              " Error in dlgSaveLocation.Form_Load sub or a sub-function therein.");
+    EXPECT_EQ(*log, (std::vector<testing::Logged>{
+                        {err::kFileExists, std::string(location::kFormLoadInfo)}}));
     EXPECT_FALSE(fs::exists(temp / "b"));
     EXPECT_NE(view.problem.find("could not be opened"), std::string::npos) << view.problem;
 }
 
-// getPath gives the default until OK, then what the path box held (upper-cased only where
-// the file system ignores case, never tested for existence); Cancel changes nothing.
+// getPath gives the default until OK, then the path box's text, upper-cased only where the
+// file system ignores case; Cancel changes nothing.
 TEST_F(SaveLocation, GetPathFollowsOkOnlyAndUpperCasesOnlyWhereCaseIsIgnored) {
     const std::tuple<bool, std::string, std::string> cases[] = {
         {false, "/srv/Archive/mail", "/srv/Archive/mail"},
@@ -128,32 +110,21 @@ TEST_F(SaveLocation, GetPathFollowsOkOnlyAndUpperCasesOnlyWhereCaseIsIgnored) {
     }
 }
 
+// A new folder that cannot be made, or a folder or drive that cannot be read: the dialog
+// stays where it was and says why; nothing is logged.
 TEST_F(SaveLocation, NewFolderAndUnreadableFoldersStayInTheDialog) {
     // The default root's parent is missing too: the dialog opens at the nearest directory.
     DlgSaveLocation& d = load();
     ASSERT_EQ(d.currentDirectory(), pathToUtf8(temp.path()));
     d.cmdNewFldr_Click();
-    EXPECT_EQ(view.said, "Type a name for the new folder.");
-    EXPECT_EQ(d.currentDirectory(), pathToUtf8(temp.path()));
-
-    view.answer = "Mail 2003";
-    d.cmdNewFldr_Click();
-    EXPECT_TRUE(fs::is_directory(temp / "Mail 2003"));
-    EXPECT_EQ(view.pathBox, under("Mail 2003"));
-
-    // A name that exists, or one the file system refuses: the dialog stays where it was
-    // and says why; nothing goes to the error log.
-    for (const std::string& name : std::vector<std::string>{"..", "x/y", std::string(300, 'n')}) {
+    for (const std::string& name : {std::string(".."), std::string("x/y"), std::string(300, 'n')}) {
         view.answer = name;
         d.cmdNewFldr_Click();
-        EXPECT_EQ(d.currentDirectory(), under("Mail 2003"));
+        EXPECT_EQ(d.currentDirectory(), pathToUtf8(temp.path()));
         EXPECT_NE(view.problem.find("could not be created"), std::string::npos) << view.problem;
     }
-    EXPECT_TRUE(log->entries.empty());
-    EXPECT_EQ(view.closed, 0);
+    EXPECT_FALSE(fs::exists(temp / "x"));
 
-    // An unreadable drive or folder leaves the lists where they were.
-    ASSERT_TRUE(d.Dir1_Change(pathToUtf8(temp.path())));
     fs::remove_all(temp.path());
     d.Drive1_Change(1);
     EXPECT_EQ(d.currentDirectory(), pathToUtf8(temp.path()));
@@ -161,32 +132,25 @@ TEST_F(SaveLocation, NewFolderAndUnreadableFoldersStayInTheDialog) {
     EXPECT_FALSE(d.Dir1_Change(under("gone")));
     EXPECT_NE(view.problem.find("cannot be opened"), std::string::npos) << view.problem;
     d.Drive1_Change(0);
-    EXPECT_EQ(d.currentDirectory(), "/");
-    EXPECT_EQ(view.problem, "");
+    EXPECT_EQ(d.currentDirectory() + "|" + view.problem, "/|");
+    EXPECT_TRUE(log->empty());
     fs::create_directories(temp.path());
 }
 
 TEST(Drives, OnlyTheMountsAUserWouldSaveToAreListed) {
-    const std::string mounts = "proc /proc proc rw,relatime 0 0\n"
-                               "/dev/sda2 / ext4 rw,relatime 0 0\n"
-                               "tmpfs /run tmpfs rw 0 0\n"
-                               "/dev/sda3 /home ext4 rw 0 0\n"
-                               "/dev/loop3 /snap/core/123 squashfs ro 0 0\n"
-                               "/dev/sdb1 /media/ann/MY\\040STICK vfat rw,nosuid 0 0\n"
-                               "/dev/sdc1 /run/media/ann/Backup ext4 rw 0 0\n"
-                               "/dev/sr0 /media/ann/CDROM iso9660 ro 0 0\n"
-                               "server:/x /mnt/nas nfs4 rw 0 0\n"
-                               "/dev/sda1 /boot/efi vfat rw 0 0\n"
-                               "garbage\n";
-    const std::vector<Drive> expected = {
-        {"/", "/ (ext4)"},
-        {"/home/ann", "Home (/home/ann)"},
-        {"/home", "/home (ext4)"},
-        {"/media/ann/MY STICK", "/media/ann/MY STICK (vfat)"},
-        {"/run/media/ann/Backup", "/run/media/ann/Backup (ext4)"},
-        {"/mnt/nas", "/mnt/nas (nfs4)"},
-    };
-    EXPECT_EQ(drivesFromMounts(mounts, "/home/ann/"), expected);
+    const std::string mounts =
+        "proc /proc proc rw,relatime 0 0\n/dev/sda2 / ext4 rw,relatime 0 0\n"
+        "tmpfs /run tmpfs rw 0 0\n/dev/sda3 /home ext4 rw 0 0\n"
+        "/dev/loop3 /snap/core/123 squashfs ro 0 0\n/dev/sdb1 /media/ann/MY\\040STICK vfat rw 0 0\n"
+        "/dev/sdc1 /run/media/ann/Backup ext4 rw 0 0\n/dev/sr0 /media/ann/CDROM iso9660 ro 0 0\n"
+        "server:/x /mnt/nas nfs4 rw 0 0\n/dev/sda1 /boot/efi vfat rw 0 0\ngarbage\n";
+    EXPECT_EQ(drivesFromMounts(mounts, "/home/ann/"),
+              (std::vector<Drive>{{"/", "/ (ext4)"},
+                                  {"/home/ann", "Home (/home/ann)"},
+                                  {"/home", "/home (ext4)"},
+                                  {"/media/ann/MY STICK", "/media/ann/MY STICK (vfat)"},
+                                  {"/run/media/ann/Backup", "/run/media/ann/Backup (ext4)"},
+                                  {"/mnt/nas", "/mnt/nas (nfs4)"}}));
     EXPECT_EQ(drivesFromMounts("", ""), (std::vector<Drive>{{"/", "/"}}));
 }
 

@@ -24,8 +24,8 @@ protected:
     fs::path root;
 };
 
-// An absent root is made; a present one keeps its contents and its old log is replaced by
-// an empty one that takes each entry at once.
+// The root is made or kept with its contents; its log starts empty and takes each entry
+// at once.
 TEST_F(StartUp, RootIsMadeOrKeptAndTheLogStartsEmpty) {
     fs::create_directories(temp / "Old" / "Inbox");
     writeBytes(temp / "Old" / "Inbox" / "mail.rtf", "From: a\r\n");
@@ -33,12 +33,9 @@ TEST_F(StartUp, RootIsMadeOrKeptAndTheLogStartsEmpty) {
     for (const char* dir : {"Tallyvane", "Old"}) {
         SCOPED_TRACE(dir);
         FrmMain& m = load(dir);
-        EXPECT_EQ(logText(), "");
-        EXPECT_EQ(m.openLogPath(), root / "TVN Error Log.txt");
         EXPECT_EQ(view.calls.at(0) + "|" + view.caption + "|" + view.listed + "|" + view.location,
                   "show|Tallyvane 2.81|0 Folder(s)|" + root.string());
-        EXPECT_FALSE(m.sourceList().enabled());
-        EXPECT_TRUE(boxes.shown.empty());
+        EXPECT_EQ(m.openLogPath(), root / "TVN Error Log.txt");
         m.reporter().ErrorMessages(76, "Path not found", "info", "N/A.");
         EXPECT_EQ(logText(), "Error Description: Path not found\r\nError Nbr: 76\r\n"
                              "Error Info: info\r\nError Subject: N/A.\r\n");
@@ -46,56 +43,44 @@ TEST_F(StartUp, RootIsMadeOrKeptAndTheLogStartsEmpty) {
     EXPECT_EQ(readFileText(temp / "Old" / "Inbox" / "mail.rtf"), "From: a\r\n");
 }
 
-// A root whose parent is missing, or a file in the root's place: creating the root and the
-// log fail, and start-up still does every other step. Nothing can be logged yet.
-TEST_F(StartUp, RootThatCannotBeMadeDoesNotStopStartUp) {
+// A root that cannot be made (nothing can be logged yet), or a failing step, which is
+// logged when a log is open: start-up still does every other step.
+TEST_F(StartUp, AFailingStepDoesNotStopStartUp) {
     writeBytes(temp / "file", "not a directory");
     for (const char* dir : {"missing/Tallyvane", "file"}) {
         SCOPED_TRACE(dir);
         view.caption.clear();
-        FrmMain& m = load(dir);
-        EXPECT_EQ(m.reporter().log(), nullptr);
+        EXPECT_EQ(load(dir).reporter().log(), nullptr);
         EXPECT_EQ(view.caption, "Tallyvane 2.81");
-        EXPECT_TRUE(boxes.shown.empty());
     }
     EXPECT_EQ(readFileText(temp / "file"), "not a directory");
-}
+    EXPECT_TRUE(boxes.shown.empty());
 
-// With a log already open, a failing step is logged with the Form_Load text and the next
-// steps still run; start-up clears boolError after it.
-TEST_F(StartUp, FailingStepIsLoggedWithTheFormLoadTextAndStartUpGoesOn) {
     makeModel(temp / "Tallyvane");
-    FrmMain& m = *model;
+    view.caption.clear();
     view.failShow = true;
-    m.Form_Load();
-    EXPECT_EQ(log->entries, (std::vector<Logged>{{err::kInvalidProcedureCall,
-                                                  "Error in Form_Load sub or a sub-function "
-                                                  "therein."}}));
+    model->Form_Load();
+    EXPECT_EQ(*log,
+              (std::vector<Logged>{{err::kInvalidProcedureCall, std::string(info::kFormLoad)}}));
     EXPECT_EQ(view.caption, "Tallyvane 2.81");
     EXPECT_TRUE(fs::is_directory(temp / "Tallyvane"));
-    EXPECT_FALSE(m.reporter().boolError);
+    EXPECT_FALSE(model->reporter().boolError);
 }
 
-class RecordingWindow final : public LoadedWindow {
-public:
-    RecordingWindow(std::string name, std::vector<std::string>& order)
-        : m_name(std::move(name)), m_order(order) {}
-    void unloadWindow() override { m_order.push_back(m_name); }
-
-private:
-    std::string m_name;
-    std::vector<std::string>& m_order;
+struct RecordingWindow final : LoadedWindow {
+    RecordingWindow(std::string n, std::vector<std::string>& o) : name(std::move(n)), order(o) {}
+    void unloadWindow() override { order.push_back(name); }
+    std::string name;
+    std::vector<std::string>& order;
 };
 
-// Exit and the close box only close the window, unloading the other windows last loaded
-// first; the log stays open until the program ends. Close Program also releases
-// everything and leaves a complete, closed log.
+// Exit only closes the window, unloading the other windows last loaded first; Close
+// Program also releases everything and closes the log, as the end of the program does.
 TEST_F(StartUp, ExitUnloadsTheOtherWindowsAndCloseProgramAlsoReleases) {
     FrmMain& m = load();
     std::vector<std::string> order;
-    RecordingWindow location("dlgSaveLocation", order);
-    RecordingWindow progress("frmProgressBar", order);
-    RecordingWindow about("frmAbout", order);
+    RecordingWindow location{"dlgSaveLocation", order}, progress{"frmProgressBar", order},
+        about{"frmAbout", order};
     for (RecordingWindow* window : {&location, &progress, &about, &location}) {
         m.windows().loaded(*window);
     }
@@ -115,10 +100,9 @@ TEST_F(StartUp, ExitUnloadsTheOtherWindowsAndCloseProgramAlsoReleases) {
     EXPECT_EQ(logText(), "Error Description: Disk full\r\nError Nbr: 61\r\nError Info: second\r\n"
                          "Error Subject: a\r\nb\r\n");
 
-    // Without Close Program the model closes the log when the program ends.
     const auto memoryLog = testing::attachMemoryLogTo(load().reporter());
     model.reset();
-    EXPECT_TRUE(memoryLog->closed);
+    EXPECT_EQ(memoryLog->back(), testing::MemoryLog::kClosed);
 }
 
 } // namespace
