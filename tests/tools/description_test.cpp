@@ -204,12 +204,8 @@ namespace {
 // Damaged descriptions never crash the reader: every cut and many single-byte changes of
 // the bundled sample either parse or fail with the description error.
 TEST(Description, DamagedSampleParsesOrFailsCleanly) {
-    const auto json = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                      "samples" / "sample.json";
-    std::ifstream in(json, std::ios::binary);
-    if (!in) {
-        GTEST_SKIP() << "samples/sample.json not found next to the tests";
-    }
+    std::ifstream in(TALLYVANE_SAMPLE_DESCRIPTION, std::ios::binary);
+    ASSERT_TRUE(in) << TALLYVANE_SAMPLE_DESCRIPTION;
     const std::string text((std::istreambuf_iterator<char>(in)), {});
     ASSERT_NO_THROW(parseDescription(text));
     auto tryParse = [](const std::string& t) {

@@ -186,12 +186,7 @@ TEST(ReadByOurReader, PasswordGatesTheFile) {
 // The bundled sample opens and holds a folder of every kind.
 TEST(ReadByOurReader, BundledSampleOpens) {
     TempFolder tmp;
-    const std::filesystem::path json =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "samples" /
-        "sample.json";
-    if (!std::filesystem::exists(json)) {
-        GTEST_SKIP() << "samples/sample.json not found next to the tests";
-    }
+    const std::filesystem::path json = TALLYVANE_SAMPLE_DESCRIPTION;
     writeDescription(loadDescription(json), tmp / "sample.pst");
     const auto top = tvn::store::pst::openDataFile(tmp / "sample.pst", nullptr);
     for (const char* name : {"Inbox", "Calendar", "Tasks", "Notes", "Contacts", "Journal"}) {
