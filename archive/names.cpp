@@ -34,15 +34,19 @@ int hour12(int hour) {
 
 } // namespace
 
-std::string CleanName(std::string_view text) {
+std::string withoutAny(std::string_view text, std::string_view taken) {
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
-        if (kForbidden.find(c) == std::string_view::npos) {
+        if (taken.find(c) == std::string_view::npos) {
             out.push_back(c);
         }
     }
     return out;
+}
+
+std::string CleanName(std::string_view text) {
+    return withoutAny(text, kForbidden);
 }
 
 std::size_t characterCount(std::string_view utf8) {

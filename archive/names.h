@@ -12,6 +12,9 @@
 
 namespace tvn::archive {
 
+// The text with every byte that is one of `taken` removed; nothing else changes.
+std::string withoutAny(std::string_view text, std::string_view taken);
+
 // Removes every backslash, slash, colon, asterisk, question mark, angle bracket, vertical
 // bar and double quote. Nothing else changes: full stops, blanks and control characters
 // stay.

@@ -225,14 +225,7 @@ std::string attachmentFileName(std::string_view fileName) {
 #else
     constexpr std::string_view kTakenOut = "\"/\\";
 #endif
-    std::string out;
-    out.reserve(fileName.size());
-    for (const char c : fileName) {
-        if (kTakenOut.find(c) == std::string_view::npos) {
-            out.push_back(c);
-        }
-    }
-    return out;
+    return archive::withoutAny(fileName, kTakenOut);
 }
 
 void saveAttachments(archive::RunContext& run, const std::vector<ReportAttachment>& list,
