@@ -10,6 +10,7 @@
 #include "store/failure.h"
 #include "store/msg/cfb_writer.h"
 #include "store/pst/byte_reader.h"
+#include "store/read_fully.h"
 #include "store/text/utf.h"
 
 namespace tvn::store::msg {
@@ -36,17 +37,9 @@ public:
         if (offset > m_size || out.size() > m_size - offset) {
             corrupt("a structure lies beyond the end of the file");
         }
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const auto n = ::pread(m_fd, out.data() + done, out.size() - done,
-                                   static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                throw Failure(err::kPathFileAccess, "The file could not be read.");
-            }
-            done += static_cast<std::size_t>(n);
+        int error = 0;
+        if (store::readFully(m_fd, offset, out, error) < out.size()) {
+            throw Failure(err::kPathFileAccess, "The file could not be read.");
         }
     }
 

@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #define TALLYVANE_HAVE_PREAD 1
+#include "store/read_fully.h"
 #else
 #include <fstream>
 #endif
@@ -135,21 +136,13 @@ private:
             now.st_mtim.tv_nsec != m_opened.st_mtim.tv_nsec) {
             changedUnder(offset);
         }
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t got = ::pread(m_fd, out.data() + done, out.size() - done,
-                                        static_cast<off_t>(offset + done));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got < 0) {
-                const int e = errno;
-                throwCorrupt("cannot read " + m_path + ": " + std::strerror(e), offset + done);
-            }
-            if (got == 0) {
-                changedUnder(offset + done);
-            }
-            done += static_cast<std::size_t>(got);
+        int error = 0;
+        const std::size_t done = readFully(m_fd, offset, out, error);
+        if (error != 0) {
+            throwCorrupt("cannot read " + m_path + ": " + std::strerror(error), offset + done);
+        }
+        if (done < out.size()) {
+            changedUnder(offset + done);
         }
     }
 
