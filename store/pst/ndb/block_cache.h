@@ -8,23 +8,15 @@
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <span>
 #include <unordered_map>
+
+#include "store/pst/ndb/file_storage.h"
 
 namespace tvn::store::pst::ndb {
 
 class BlockCache {
 public:
-    // A decoded block; left uninitialised until it is written whole.
-    struct Decoded {
-        std::unique_ptr<std::uint8_t[]> bytes;
-        std::size_t n = 0;
-        explicit Decoded(std::size_t size) : bytes(new std::uint8_t[size]), n(size) {}
-        std::size_t size() const noexcept { return n; }
-        std::span<std::uint8_t> span() noexcept { return {bytes.get(), n}; }
-        std::span<const std::uint8_t> view() const noexcept { return {bytes.get(), n}; }
-    };
-    using Buffer = std::shared_ptr<const Decoded>;
+    using Buffer = std::shared_ptr<const OwnedBytes>;
 
     BlockCache(std::size_t maxEntries, std::size_t maxBytes)
         : m_maxEntries(maxEntries), m_maxBytes(maxBytes) {}

@@ -63,14 +63,14 @@ public:
         if ((offset + n - (n > 0 ? 1 : 0)) / kFileWindowSize == first) {
             Buffer w = window(first);
             const auto at = static_cast<std::size_t>(offset - first * kFileWindowSize);
-            if (at > w->size || n > w->size - at) {
+            if (at > w->size() || n > w->size() - at) {
                 changedUnder(offset);
             }
             const std::span<const std::uint8_t> view(w->bytes.get() + at, n);
             return {view, std::move(w)};
         }
         // A range across windows (a large block of the 4K format) is read on its own.
-        auto buffer = std::make_shared<Chunk>(n);
+        auto buffer = std::make_shared<OwnedBytes>(n);
         readFile(offset, buffer->span());
         const std::span<const std::uint8_t> view(buffer->span());
         return {view, std::move(buffer)};
@@ -79,14 +79,7 @@ public:
 private:
     static constexpr std::size_t kSpareWindows = 8;
 
-    // Bytes read from the file; left uninitialised until read (a window is filled whole).
-    struct Chunk {
-        std::unique_ptr<std::uint8_t[]> bytes;
-        std::size_t size = 0;
-        explicit Chunk(std::size_t n) : bytes(new std::uint8_t[n]), size(n) {}
-        std::span<std::uint8_t> span() { return {bytes.get(), size}; }
-    };
-    using Buffer = std::shared_ptr<Chunk>;
+    using Buffer = std::shared_ptr<OwnedBytes>;
 
     Buffer window(std::uint64_t number) {
         if (const auto it = m_index.find(number); it != m_index.end()) {
@@ -101,7 +94,7 @@ private:
             buffer = std::move(m_spare.back());
             m_spare.pop_back();
         } else {
-            buffer = std::make_shared<Chunk>(n);
+            buffer = std::make_shared<OwnedBytes>(n);
         }
         readFile(start, buffer->span());
         m_order.emplace_front(number, buffer);
@@ -109,7 +102,8 @@ private:
         while (m_order.size() > kMaxFileWindows) {
             m_index.erase(m_order.back().first);
             if (m_order.back().second.use_count() == 1 &&
-                m_order.back().second->size == kFileWindowSize && m_spare.size() < kSpareWindows) {
+                m_order.back().second->size() == kFileWindowSize &&
+                m_spare.size() < kSpareWindows) {
                 m_spare.push_back(std::move(m_order.back().second));
             }
             m_order.pop_back();

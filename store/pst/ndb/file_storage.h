@@ -20,6 +20,18 @@ namespace tvn::store::pst::ndb {
 inline constexpr std::size_t kFileWindowSize = 64U << 10U;
 inline constexpr std::size_t kMaxFileWindows = 192;
 
+// Bytes owned on the heap, left uninitialised until they are written whole: a window read
+// from the file, or a block decoded from it. Shared owners keep them alive after a cache
+// lets them go.
+struct OwnedBytes {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t n = 0;
+    explicit OwnedBytes(std::size_t size) : bytes(new std::uint8_t[size]), n(size) {}
+    std::size_t size() const noexcept { return n; }
+    std::span<std::uint8_t> span() noexcept { return {bytes.get(), n}; }
+    std::span<const std::uint8_t> view() const noexcept { return {bytes.get(), n}; }
+};
+
 // Bytes read from the file or decoded from it. The bytes stay valid as long as this object
 // (or a copy) exists, whatever the caches do meanwhile, but never beyond the lifetime of the
 // storage that produced them (bytes held in memory by openMemory() are views).

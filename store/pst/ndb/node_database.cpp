@@ -141,14 +141,14 @@ BlockBytes NodeDatabase::readBlock(const BlockEntry& entry, BlockId bid) const {
     // decoding: a caller may hold a block for long (a heap keeps its pages), and a view
     // would keep the whole window alive with it.
     const CryptMethod method = encoded ? m_header.crypt : CryptMethod::None;
-    std::shared_ptr<BlockCache::Decoded> buffer;
+    std::shared_ptr<OwnedBytes> buffer;
     if (compressed) {
         std::vector<std::uint8_t> plain(stored.size());
         decodeBlockInto(stored.bytes(), plain, method, raw(entry.ref.bid));
-        buffer = std::make_shared<BlockCache::Decoded>(entry.inflatedSize);
+        buffer = std::make_shared<OwnedBytes>(entry.inflatedSize);
         inflateBlock(plain, buffer->span(), entry);
     } else {
-        buffer = std::make_shared<BlockCache::Decoded>(stored.size());
+        buffer = std::make_shared<OwnedBytes>(stored.size());
         decodeBlockInto(stored.bytes(), buffer->span(), method, raw(entry.ref.bid));
     }
     m_cache->blocks.put(key, buffer);
